@@ -1,0 +1,176 @@
+#include "platform/codepage.h"
+
+#include <iconv.h>
+
+#include <cerrno>
+#include <cstring>
+#include <map>
+#include <vector>
+
+namespace platform {
+namespace {
+
+const char* IconvName(uint32_t codePage) {
+  switch (codePage) {
+    case kCodePageAnsi:
+    case kCodePageGbk:
+      return "CP936";
+    case kCodePageUtf8:
+      return "UTF-8";
+    default:
+      return nullptr;
+  }
+}
+
+// One descriptor per direction and code page, per thread: iconv descriptors keep state.
+class Converters {
+ public:
+  ~Converters() {
+    for (auto& [key, cd] : map_) iconv_close(cd);
+  }
+  iconv_t Get(const char* from, const char* to) {
+    std::string key = std::string(from) + ">" + to;
+    auto it = map_.find(key);
+    if (it != map_.end()) {
+      iconv(it->second, nullptr, nullptr, nullptr, nullptr);  // reset shift state
+      return it->second;
+    }
+    iconv_t cd = iconv_open(to, from);
+    if (cd == reinterpret_cast<iconv_t>(-1)) return cd;
+    map_.emplace(key, cd);
+    return cd;
+  }
+
+ private:
+  std::map<std::string, iconv_t> map_;
+};
+
+iconv_t Converter(const char* from, const char* to) {
+  thread_local Converters converters;
+  return converters.Get(from, to);
+}
+
+// Decodes bytes to UTF-16 units, substituting U+FFFD for each byte that starts no valid
+// character.
+bool Decode(uint32_t codePage, const char* src, size_t n, std::u16string* out) {
+  const char* name = IconvName(codePage);
+  if (!name) return false;
+  iconv_t cd = Converter(name, "UTF-16LE");
+  if (cd == reinterpret_cast<iconv_t>(-1)) return false;
+  out->clear();
+  out->reserve(n);
+  char* in = const_cast<char*>(src);
+  size_t inLeft = n;
+  std::vector<char> buf(4 * n + 16);
+  while (inLeft > 0) {
+    char* o = buf.data();
+    size_t oLeft = buf.size();
+    size_t r = iconv(cd, &in, &inLeft, &o, &oLeft);
+    size_t produced = (buf.size() - oLeft) / 2;
+    for (size_t i = 0; i < produced; ++i) {
+      char16_t u;
+      std::memcpy(&u, buf.data() + 2 * i, 2);
+      out->push_back(u);
+    }
+    if (r == static_cast<size_t>(-1)) {
+      if (errno == E2BIG) continue;
+      out->push_back(u'\xFFFD');  // invalid or cut sequence: skip one byte
+      ++in;
+      --inLeft;
+      iconv(cd, nullptr, nullptr, nullptr, nullptr);
+    }
+  }
+  return true;
+}
+
+// Encodes UTF-16 units, substituting the default character for what the code page lacks.
+bool Encode(uint32_t codePage, const char16_t* src, size_t n, const char* defaultChar, std::string* out,
+            bool* usedDefault) {
+  const char* name = IconvName(codePage);
+  if (!name) return false;
+  iconv_t cd = Converter("UTF-16LE", name);
+  if (cd == reinterpret_cast<iconv_t>(-1)) return false;
+  out->clear();
+  std::string substitute = codePage == kCodePageUtf8 ? "\xEF\xBF\xBD" : (defaultChar ? defaultChar : "?");
+  std::vector<char> bytes(2 * n);
+  std::memcpy(bytes.data(), src, 2 * n);
+  char* in = bytes.data();
+  size_t inLeft = bytes.size();
+  std::vector<char> buf(4 * n + 16);
+  while (inLeft > 0) {
+    char* o = buf.data();
+    size_t oLeft = buf.size();
+    size_t r = iconv(cd, &in, &inLeft, &o, &oLeft);
+    out->append(buf.data(), buf.size() - oLeft);
+    if (r == static_cast<size_t>(-1)) {
+      if (errno == E2BIG) continue;
+      // One unrepresentable character (a whole surrogate pair when it is one) or a lone
+      // surrogate.
+      char16_t u;
+      std::memcpy(&u, in, 2);
+      size_t skip = 2;
+      if (u >= 0xD800 && u <= 0xDBFF && inLeft >= 4) {
+        char16_t low;
+        std::memcpy(&low, in + 2, 2);
+        if (low >= 0xDC00 && low <= 0xDFFF) skip = 4;
+      }
+      out->append(substitute);
+      if (usedDefault) *usedDefault = true;
+      in += skip;
+      inLeft -= skip < inLeft ? skip : inLeft;
+      iconv(cd, nullptr, nullptr, nullptr, nullptr);
+    }
+  }
+  return true;
+}
+
+}  // namespace
+
+int32_t MultiByteToWideChar(uint32_t codePage, uint32_t /*flags*/, const char* src, int32_t srcLength,
+                            char16_t* dst, int32_t dstLength) {
+  if (src == nullptr || srcLength == 0 || srcLength < -1 || dstLength < 0) return 0;
+  size_t n = srcLength == -1 ? std::strlen(src) + 1 : static_cast<size_t>(srcLength);
+  std::u16string out;
+  if (!Decode(codePage, src, n, &out)) return 0;
+  if (dstLength == 0) return static_cast<int32_t>(out.size());
+  if (out.size() > static_cast<size_t>(dstLength) || dst == nullptr) return 0;
+  std::memcpy(dst, out.data(), out.size() * 2);
+  return static_cast<int32_t>(out.size());
+}
+
+int32_t WideCharToMultiByte(uint32_t codePage, uint32_t /*flags*/, const char16_t* src, int32_t srcLength,
+                            char* dst, int32_t dstLength, const char* defaultChar, int32_t* usedDefault) {
+  if (usedDefault) *usedDefault = 0;
+  if (src == nullptr || srcLength == 0 || srcLength < -1 || dstLength < 0) return 0;
+  size_t n = srcLength == -1 ? static_cast<size_t>(lstrlenW(src)) + 1 : static_cast<size_t>(srcLength);
+  std::string out;
+  bool used = false;
+  if (!Encode(codePage, src, n, defaultChar, &out, &used)) return 0;
+  if (usedDefault) *usedDefault = used ? 1 : 0;
+  if (dstLength == 0) return static_cast<int32_t>(out.size());
+  if (out.size() > static_cast<size_t>(dstLength) || dst == nullptr) return 0;
+  std::memcpy(dst, out.data(), out.size());
+  return static_cast<int32_t>(out.size());
+}
+
+int32_t lstrlenW(const char16_t* s) {
+  if (s == nullptr) return 0;
+  int32_t n = 0;
+  while (s[n] != 0) ++n;
+  return n;
+}
+
+std::u16string ToUtf16(uint32_t codePage, std::string_view bytes) {
+  std::u16string out;
+  if (!bytes.empty()) Decode(codePage, bytes.data(), bytes.size(), &out);
+  return out;
+}
+
+std::string FromUtf16(uint32_t codePage, std::u16string_view text) {
+  std::string out;
+  bool used = false;
+  if (!text.empty()) Encode(codePage, text.data(), text.size(), nullptr, &out, &used);
+  return out;
+}
+
+}  // namespace platform

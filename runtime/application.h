@@ -1,0 +1,68 @@
+// The application object: the runtime's one state for the process, its start from the
+// program description, the message loop, the idle list, exit routines and end processing.
+//
+// Thread contract: GUI thread only, except EndProgram, which hands a request from another
+// thread to the GUI thread.
+#ifndef RUNTIME_APPLICATION_H_
+#define RUNTIME_APPLICATION_H_
+
+#include <cstdint>
+#include <string>
+
+#include "runtime/program.h"
+
+namespace rt {
+
+// The application entry routine: starts the runtime, runs the preparatory routines, loads
+// the start window and runs the message loop. Returns 0.
+int RunApplication(const ProgramHeader& program);
+
+// RuntimeService 6. REQUIRES: called once per process.
+void StartRuntime(const ProgramHeader& program);
+bool IsRuntimeStarted();
+// Null before the runtime starts.
+const ProgramHeader* Program();
+
+// Program directory (code page 936, no trailing separator), the same with its separator,
+// and the program file name.
+const std::string& ProgramDirectory();
+const std::string& ProgramDirectoryWithSeparator();
+const std::string& ProgramFileName();
+uint64_t GuiThreadId();
+
+// RuntimeService 2: when the array block in `*variable` still lies in the constant data,
+// replaces it with a heap copy (header and elements).
+void MakeArrayWritable(void** variable, size_t elementWidth);
+// RuntimeService 3: a routine already registered is not added again.
+void RegisterExitRoutine(AppRoutine routine);
+// Runs while the queue is empty; entries whose window is gone are dropped.
+void AddIdleEntry(int32_t windowId, AppRoutine routine, int64_t argument);
+
+void RunMessageLoop();
+// Handles the waiting window messages; stops at a pending quit.
+void ProcessEvents();
+
+bool IsLoopStarted();
+bool IsEnding();
+
+// End processing with the code: destroys the windows, runs the exit routines, notifies the
+// libraries, releases modules. Used on the normal path before the process returns.
+void RunEndProcessing(int32_t exitCode);
+// End processing, then the process ends with the code. From another thread, the request is
+// handed to the GUI thread and the process ends at once.
+[[noreturn]] void EndProgram(int32_t exitCode);
+// Empties the exit routine list (the error reporter drops them).
+void DropExitRoutines();
+
+// The runtime's notification callback handed to the libraries.
+intptr_t NotifyRuntime(int32_t code, intptr_t a, intptr_t b);
+inline constexpr int32_t kNotifyProcessEvents = 2018;
+inline constexpr int32_t kNotifyEventShort = 2008;
+inline constexpr int32_t kNotifyAllocate = 2024;
+inline constexpr int32_t kNotifyFree = 2025;
+inline constexpr int32_t kNotifyReportError = 2027;
+inline constexpr int32_t kNotifyEventLong = 2031;
+
+}  // namespace rt
+
+#endif  // RUNTIME_APPLICATION_H_

@@ -1,0 +1,94 @@
+#include "runtime/dll_commands.h"
+
+#include <cstring>
+#include <string>
+#include <vector>
+
+#include "platform/library_loader.h"
+#include "runtime/application.h"
+#include "runtime/errors.h"
+
+namespace rt {
+namespace {
+
+struct Entry {
+  std::string library;
+  std::string function;
+  void* address = nullptr;
+  platform::Module* module = nullptr;
+};
+
+std::vector<Entry>& Table() {
+  static std::vector<Entry> table;
+  return table;
+}
+
+// The system libraries searched, in order, for a command that names no library.
+const char* const kSystemLibraries[] = {"Kernel32.dll", "Gdi32.dll", "User32.dll",
+                                        "Advapi32.dll", "Mpr.dll",   "Shell32.dll"};
+
+void* FindInLibrary(platform::Module* m, const std::string& function) {
+  return platform::GetProcAddress(m, function.c_str());
+}
+
+}  // namespace
+
+void InitDllCommands(const DllCommand* commands, int32_t count) {
+  Table().clear();
+  for (int32_t i = 0; i < count; ++i) {
+    Table().push_back(Entry{commands[i].libraryFile ? commands[i].libraryFile : "",
+                            commands[i].function ? commands[i].function : ""});
+  }
+}
+
+void* ResolveDllCommand(int32_t index) {
+  auto& table = Table();
+  if (index < 0 || static_cast<size_t>(index) >= table.size()) {
+    ReportRuntimeErrorF("无法找到指定DLL库文件中的输出命令“%d”", index);
+  }
+  Entry& e = table[static_cast<size_t>(index)];
+  if (e.address) return e.address;
+
+  if (e.library.empty()) {
+    for (const char* name : kSystemLibraries) {
+      platform::Module* m = platform::LoadLibraryA(name);
+      if (m == nullptr) continue;
+      if (void* a = FindInLibrary(m, e.function)) {
+        e.address = a;
+        e.module = m;
+        return a;
+      }
+      platform::FreeLibrary(m);
+    }
+    ReportRuntimeErrorF("无法找到指定DLL库文件中的输出命令“%s”", e.function.c_str());
+  }
+
+  std::vector<std::string> candidates;
+  if (e.library.find(':') != std::string::npos) {
+    candidates.push_back(e.library);
+  } else {
+    // No DLL directories are configured by this program; the program directory, then the
+    // system's own search.
+    if (!ProgramDirectory().empty()) candidates.push_back(ProgramDirectoryWithSeparator() + e.library);
+    candidates.push_back(e.library);
+  }
+  for (const std::string& name : candidates) {
+    platform::Module* m = platform::LoadLibraryA(name.c_str());
+    if (m == nullptr) continue;
+    if (void* a = FindInLibrary(m, e.function)) {
+      e.address = a;
+      e.module = m;
+      return a;
+    }
+    platform::FreeLibrary(m);
+    break;  // the library was found: its missing entry is final
+  }
+  ReportRuntimeErrorF("无法找到指定DLL库文件“%s”中的输出命令“%s”", e.library.c_str(), e.function.c_str());
+}
+
+void ReleaseDllCommands() {
+  for (Entry& e : Table()) platform::FreeLibrary(e.module);
+  Table().clear();
+}
+
+}  // namespace rt

@@ -1,0 +1,106 @@
+#include "runtime/errors.h"
+
+#include <atomic>
+#include <cstdarg>
+#include <cstdio>
+#include <vector>
+
+#include "platform/message_box.h"
+#include "platform/process.h"
+#include "runtime/application.h"
+#include "runtime/window_system.h"
+
+namespace rt {
+namespace {
+
+const char* const kMessages[] = {
+    "数组成员引用下标超出定义范围",
+    "未得到所需要的数值型数据",
+    "引用数组成员时维数不为1且不等于该数组目前所具有的维数",
+    "数组成员引用下标必须大于等于1",
+    "数据或数组类型不匹配",
+    "调用DLL命令后发现堆栈错误",
+    "子语句参数未返回数据或者返回了非系统基本类型或数组型数据",
+    "被比较数据只能使用等于或不等于命令比较",
+    "“多项选择”命令的索引值参数小于零或超出了所提供参数表范围",
+    "“重定义数组”命令的数组维定义参数值必须大于零或单维时大于等于零",
+    "所提供参数的数据类型不符合要求",
+};
+
+std::atomic<int> g_reports{0};
+
+std::string Format(const char* format, ...) __attribute__((format(printf, 1, 2)));
+std::string Format(const char* format, ...) {
+  va_list ap;
+  va_start(ap, format);
+  va_list copy;
+  va_copy(copy, ap);
+  int n = std::vsnprintf(nullptr, 0, format, copy);
+  va_end(copy);
+  std::string out(n > 0 ? static_cast<size_t>(n) : 0, '\0');
+  if (n > 0) std::vsnprintf(out.data(), out.size() + 1, format, ap);
+  va_end(ap);
+  return out;
+}
+
+}  // namespace
+
+const char* RuntimeErrorMessage(int32_t code) {
+  if (code < 1 || code > static_cast<int32_t>(sizeof kMessages / sizeof kMessages[0])) return "";
+  return kMessages[code - 1];
+}
+
+std::string ComposeErrorReport(const char* message, int32_t code, int32_t posA, int32_t posB) {
+  std::string detail = Format("\r\n%d, %d", posA, posB);
+  if (posA != 0 && ((static_cast<uint32_t>(posA) >> 24) & 0x0F) == 2) {
+    std::string windowName, unitName;
+    bool unitFound = false;
+    const WindowSystem* ws = InstalledWindowSystem();
+    bool windowFound = ws && ws->describeUnit && ws->describeUnit(posA, posB, &windowName, &unitFound, &unitName);
+    if (!windowFound) {
+      detail += "\r\n未找到所指定的窗口";
+    } else {
+      detail += "\r\n\"" + windowName + "\"";
+      if (!unitFound) {
+        detail += "\r\n未找到所指定的窗口组件";
+      } else {
+        detail += "\r\n\"" + unitName + "\"";
+      }
+    }
+  }
+  detail += "\r\n";
+  std::string box = "运行时出错!\r\n";
+  if (code != 0) box += Format("\r\n错误代码：%d\r\n", code);
+  if (message && *message) box += std::string("\r\n错误信息：") + message + "\r\n";
+  return box + detail;
+}
+
+void RaiseRuntimeError(int32_t code, int32_t posA, int32_t posB) {
+  ReportRuntimeError(RuntimeErrorMessage(code), code, posA, posB);
+}
+
+void ReportRuntimeError(const char* message, int32_t code, int32_t posA, int32_t posB) {
+  // A second error while one is on screen, or while the program is already ending, must not
+  // open a nested box or let the end processing run twice: end at once.
+  if (g_reports.fetch_add(1) > 0 || IsEnding()) platform::ExitProcess(-1);
+  platform::MessageBoxA(ComposeErrorReport(message, code, posA, posB), "错误");
+  DropExitRoutines();
+  EndProgram(-1);
+}
+
+void ReportRuntimeErrorF(const char* format, ...) {
+  va_list ap;
+  va_start(ap, format);
+  va_list copy;
+  va_copy(copy, ap);
+  int n = std::vsnprintf(nullptr, 0, format, copy);
+  va_end(copy);
+  std::vector<char> buf(n > 0 ? static_cast<size_t>(n) + 1 : 1, '\0');
+  if (n > 0) std::vsnprintf(buf.data(), buf.size(), format, ap);
+  va_end(ap);
+  ReportRuntimeError(buf.data(), 0, 0, 0);
+}
+
+bool IsReportingRuntimeError() { return g_reports.load() > 0; }
+
+}  // namespace rt

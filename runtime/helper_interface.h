@@ -1,0 +1,127 @@
+// The helper interface: the fixed table of entries through which application code reaches
+// the runtime, and thin typed wrappers over it that add no behaviour.
+//
+// Thread contract: GUI thread only. The table is static data of the runtime.
+#ifndef RUNTIME_HELPER_INTERFACE_H_
+#define RUNTIME_HELPER_INTERFACE_H_
+
+#include <array>
+#include <cstdint>
+#include <initializer_list>
+
+#include "runtime/program.h"
+#include "runtime/values.h"
+
+namespace rt {
+
+struct HelperInterface {
+  // Library 0. The result record starts zeroed.
+  void (*CallKernelCommand)(CommandFn command, ArgRecord* result, int32_t count, ArgRecord* args);
+  // Libraries 1 to 5.
+  void (*CallLibraryCommand)(int32_t library, CommandFn command, ArgRecord* result, int32_t count,
+                             ArgRecord* args);
+  // Services 2 (make an array writable: a = variable address, b = element width),
+  // 3 (register exit routine: a = routine), 6 (start: a = program header).
+  intptr_t (*RuntimeService)(int32_t number, intptr_t a, intptr_t b);
+  // Resolves DLL command `index`; the typed thunk CallDll transfers control to it.
+  void* (*CallDllCommand)(int32_t index);
+  int64_t (*GetUnitProperty)(int32_t windowId, int32_t unitId, int32_t property, int32_t index);
+  void (*SetUnitProperty)(int32_t windowId, int32_t unitId, int32_t property, int32_t index, int64_t value);
+  void (*LoadWindow)(int32_t windowId);
+  void (*RunMessageLoop)();
+  void* (*MemAlloc)(uint64_t size);
+  void* (*MemRealloc)(void* block, uint64_t size);
+  void (*MemFree)(void* block);
+  [[noreturn]] void (*RaiseRuntimeError)(int32_t code, int32_t posA, int32_t posB);
+  [[noreturn]] void (*EndProgram)(int32_t exitCode);
+};
+
+const HelperInterface& Helpers();
+
+inline constexpr int32_t kServiceMakeArrayWritable = 2;
+inline constexpr int32_t kServiceRegisterExitRoutine = 3;
+inline constexpr int32_t kServiceStartRuntime = 6;
+
+// ---- Argument records -----------------------------------------------------------------
+
+inline ArgRecord TextArg(const char* text) {
+  ArgRecord r;
+  r.setPtr(OrEmpty(text), kTypeText);
+  return r;
+}
+inline ArgRecord TextArg(const Text& text) { return TextArg(text.c_str()); }
+inline ArgRecord BytesArg(const unsigned char* block) {
+  ArgRecord r;
+  r.setPtr(OrEmptyBytes(block), kTypeBytes);
+  return r;
+}
+inline ArgRecord BytesArg(const ByteSet& bytes) { return BytesArg(bytes.block()); }
+inline ArgRecord IntArg(int32_t v) {
+  ArgRecord r;
+  r.setI32(v);
+  return r;
+}
+inline ArgRecord LongArg(int64_t v) {
+  ArgRecord r;
+  r.setI64(v);
+  return r;
+}
+// Addresses travel as long integers, pointer-wide.
+inline ArgRecord AddressArg(const void* p) {
+  ArgRecord r;
+  r.setPtr(p, kTypeLong);
+  return r;
+}
+inline ArgRecord DoubleArg(double v) {
+  ArgRecord r;
+  r.setF64(v);
+  return r;
+}
+inline ArgRecord FloatArg(float v) {
+  ArgRecord r;
+  r.setF32(v);
+  return r;
+}
+inline ArgRecord BoolArg(bool v) {
+  ArgRecord r;
+  r.setBool(v);
+  return r;
+}
+inline ArgRecord ByteArg(uint8_t v) {
+  ArgRecord r;
+  r.setU8(v);
+  return r;
+}
+// A variable passed by reference: its address and its own type (array bit for arrays).
+inline ArgRecord VariableArg(void* variable, TypeCode type) {
+  ArgRecord r;
+  r.setPtr(variable, type);
+  return r;
+}
+inline ArgRecord Omitted() { return ArgRecord::Omitted(); }
+
+// Calls a kernel command with the records and returns the result record.
+inline ArgRecord CallKernel(CommandFn command, std::initializer_list<ArgRecord> args) {
+  ArgRecord result = ArgRecord::Omitted();
+  ArgRecord buf[32];
+  int32_t n = 0;
+  for (const ArgRecord& a : args) buf[n++] = a;
+  Helpers().CallKernelCommand(command, &result, n, buf);
+  return result;
+}
+inline ArgRecord CallLibrary(int32_t library, CommandFn command, std::initializer_list<ArgRecord> args) {
+  ArgRecord result = ArgRecord::Omitted();
+  ArgRecord buf[32];
+  int32_t n = 0;
+  for (const ArgRecord& a : args) buf[n++] = a;
+  Helpers().CallLibraryCommand(library, command, &result, n, buf);
+  return result;
+}
+
+// Results: a text or byte-set result is a new block the caller owns.
+inline Text TextResult(const ArgRecord& r) { return Text::Adopt(const_cast<char*>(r.text())); }
+inline ByteSet BytesResult(const ArgRecord& r) { return ByteSet::Adopt(r.ptr()); }
+
+}  // namespace rt
+
+#endif  // RUNTIME_HELPER_INTERFACE_H_

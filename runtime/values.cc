@@ -1,0 +1,247 @@
+#include "runtime/values.h"
+
+#include <cinttypes>
+#include <cmath>
+#include <limits>
+
+#include "platform/heap.h"
+#include "runtime/errors.h"
+
+namespace rt {
+namespace {
+
+// The runtime's own constants: the shared empty text and the shared empty byte set (1, 0).
+struct alignas(8) RuntimeConstants {
+  int32_t emptyBytes[2] = {1, 0};
+  char emptyText[8] = {0};
+};
+const RuntimeConstants kConstants;
+
+const unsigned char* g_programConstants = nullptr;
+size_t g_programConstantsLength = 0;
+uint64_t g_allocationLimit = 0;
+
+// Blocks are described by signed 32-bit lengths: nothing larger can be a value.
+constexpr uint64_t kLargestBlock = 0x7FFFFFFFu;
+
+bool RequestTooLarge(uint64_t size) {
+  return size > kLargestBlock || (g_allocationLimit != 0 && size > g_allocationLimit);
+}
+
+[[noreturn]] void ReportHeapExhausted(uint64_t size) {
+  ReportRuntimeErrorF("分配 %" PRIu64 " 字节内存失败!", size);
+}
+
+}  // namespace
+
+const char* const kEmptyText = kConstants.emptyText;
+const unsigned char* const kEmptyBytes = reinterpret_cast<const unsigned char*>(kConstants.emptyBytes);
+
+size_t ElementWidth(TypeCode elementType) {
+  switch (BaseType(elementType)) {
+    case kTypeByte:
+      return 1;
+    case kTypeShort:
+      return 2;
+    case kTypeInt:
+    case kTypeFloat:
+    case kTypeBool:
+    case kTypeAddress:
+      return 4;
+    case kTypeLong:
+    case kTypeDouble:
+    case kTypeDateTime:
+      return 8;
+    default:
+      return sizeof(void*);  // texts, byte sets, objects and records: one pointer each
+  }
+}
+
+void SetAllocationLimitForTesting(uint64_t limit) { g_allocationLimit = limit; }
+
+void SetProgramConstants(const void* start, size_t length) {
+  g_programConstants = static_cast<const unsigned char*>(start);
+  g_programConstantsLength = length;
+}
+
+bool IsConstant(const void* p) {
+  auto* b = static_cast<const unsigned char*>(p);
+  auto* own = reinterpret_cast<const unsigned char*>(&kConstants);
+  if (b >= own && b < own + sizeof kConstants) return true;
+  return g_programConstants != nullptr && b >= g_programConstants &&
+         b < g_programConstants + g_programConstantsLength;
+}
+
+void* MemTryAlloc(uint64_t size) {
+  if (RequestTooLarge(size)) return nullptr;
+  return platform::HeapAlloc(static_cast<size_t>(size));
+}
+
+void* MemAlloc(uint64_t size) {
+  void* p = MemTryAlloc(size);
+  if (p == nullptr) ReportHeapExhausted(size);
+  return p;
+}
+
+void* MemRealloc(void* block, uint64_t size) {
+  if (block == nullptr) return MemAlloc(size);
+  if (IsConstant(block)) {
+    auto* src = static_cast<const unsigned char*>(block);
+    auto* own = reinterpret_cast<const unsigned char*>(&kConstants);
+    const unsigned char* end = (src >= own && src < own + sizeof kConstants)
+                                   ? own + sizeof kConstants
+                                   : g_programConstants + g_programConstantsLength;
+    uint64_t available = static_cast<uint64_t>(end - src);
+    void* p = MemAlloc(size);
+    std::memcpy(p, src, static_cast<size_t>(size < available ? size : available));
+    return p;
+  }
+  if (RequestTooLarge(size)) ReportHeapExhausted(size);
+  void* p = platform::HeapReAlloc(block, static_cast<size_t>(size));
+  if (p == nullptr) ReportHeapExhausted(size);
+  return p;
+}
+
+void MemFree(void* block) {
+  if (block == nullptr || IsConstant(block)) return;
+  platform::HeapFree(block);
+}
+
+char* NewText(const char* bytes, size_t n) {
+  if (n == 0) return nullptr;
+  auto* p = static_cast<char*>(MemAlloc(static_cast<uint64_t>(n) + 1));
+  std::memcpy(p, bytes, n);
+  p[n] = '\0';
+  return p;
+}
+
+unsigned char* NewByteSet(const void* bytes, size_t n) {
+  if (n == 0) return nullptr;
+  auto* p = static_cast<unsigned char*>(MemAlloc(static_cast<uint64_t>(n) + 8));
+  const int32_t header[2] = {1, static_cast<int32_t>(n)};
+  std::memcpy(p, header, sizeof header);
+  if (bytes) std::memcpy(p + 8, bytes, n);
+  return p;
+}
+
+int32_t ByteSetLength(const unsigned char* block) {
+  if (block == nullptr) return 0;
+  int32_t n;
+  std::memcpy(&n, block + 4, sizeof n);
+  return n < 0 ? 0 : n;
+}
+
+char* ConcatTexts(int count, const char* const* texts) {
+  uint64_t total = 0;
+  for (int i = 0; i < count; ++i) total += texts[i] ? std::strlen(texts[i]) : 0;
+  auto* p = static_cast<char*>(MemAlloc(total + 1));
+  char* out = p;
+  for (int i = 0; i < count; ++i) {
+    if (!texts[i]) continue;
+    size_t n = std::strlen(texts[i]);
+    std::memcpy(out, texts[i], n);
+    out += n;
+  }
+  *out = '\0';
+  return p;
+}
+
+int64_t ElementCount(const void* arrayBlock) {
+  if (arrayBlock == nullptr) return 0;
+  auto* w = static_cast<const unsigned char*>(arrayBlock);
+  int32_t dims;
+  std::memcpy(&dims, w, sizeof dims);
+  if (dims <= 0) return 0;
+  int64_t count = 1;
+  for (int32_t d = 0; d < dims; ++d) {
+    int32_t size;
+    std::memcpy(&size, w + 4 + 4 * d, sizeof size);
+    if (size <= 0) return 0;
+    count *= size;
+  }
+  return count;
+}
+
+int64_t TruncToInteger(double v) {
+  // Outside the 64-bit range (and NaN) the conversion is undefined in C++: define it as the
+  // lowest value, as the processor's own conversion yields.
+  if (!(v > -9223372036854775808.0 - 1024.0 && v < 9223372036854775808.0)) {
+    return std::numeric_limits<int64_t>::min();
+  }
+  return static_cast<int64_t>(v);
+}
+
+const unsigned char* ArrayElements(const void* block) {
+  auto* w = static_cast<const unsigned char*>(block);
+  int32_t dims;
+  std::memcpy(&dims, w, sizeof dims);
+  return w + 4 + 4 * static_cast<size_t>(dims < 0 ? 0 : dims);
+}
+
+unsigned char* ArrayElements(void* block) {
+  return const_cast<unsigned char*>(ArrayElements(static_cast<const void*>(block)));
+}
+
+void* NewArrayBlock(int64_t n, size_t elementWidth) {
+  if (n < 0) n = 0;
+  if (static_cast<uint64_t>(n) > kLargestBlock) ReportHeapExhausted(static_cast<uint64_t>(n) * elementWidth);
+  uint64_t bytes = 8 + static_cast<uint64_t>(n) * elementWidth;
+  void* p = MemAlloc(bytes);
+  std::memset(p, 0, static_cast<size_t>(bytes));
+  int32_t header[2] = {1, static_cast<int32_t>(n)};
+  std::memcpy(p, header, sizeof header);
+  return p;
+}
+
+unsigned char* ElementAt(void* block, int64_t index, size_t elementWidth, int32_t posA, int32_t posB) {
+  int64_t zeroBased = index - 1;
+  if (zeroBased < 0) RaiseRuntimeError(kErrIndexBelowOne, posA, posB);
+  if (zeroBased >= ElementCount(block)) RaiseRuntimeError(kErrIndexTooLarge, posA, posB);
+  return ArrayElements(block) + static_cast<size_t>(zeroBased) * elementWidth;
+}
+
+namespace {
+void FreeOwnedElements(void* block, int64_t from, int64_t to) {
+  unsigned char* e = ArrayElements(block);
+  for (int64_t i = from; i < to; ++i) {
+    void* p;
+    std::memcpy(&p, e + i * sizeof(void*), sizeof p);
+    MemFree(p);
+  }
+}
+}  // namespace
+
+void FreeArray(void* block, size_t /*elementWidth*/, bool ownsBlocks) {
+  if (block == nullptr) return;
+  if (ownsBlocks && !IsConstant(block)) FreeOwnedElements(block, 0, ElementCount(block));
+  MemFree(block);
+}
+
+void RedefineArray(void** variable, int64_t count, size_t elementWidth, bool ownsBlocks, bool keepContents) {
+  if (count < 0) RaiseRuntimeError(kErrRedefineArray, 0, 0);
+  void* old = *variable;
+  int64_t oldCount = ElementCount(old);
+  void* fresh = NewArrayBlock(count, elementWidth);
+  if (keepContents && old) {
+    int64_t kept = oldCount < count ? oldCount : count;
+    std::memcpy(ArrayElements(fresh), ArrayElements(old), static_cast<size_t>(kept) * elementWidth);
+    if (ownsBlocks && !IsConstant(old)) FreeOwnedElements(old, kept, oldCount);
+    MemFree(old);
+  } else {
+    FreeArray(old, elementWidth, ownsBlocks);
+  }
+  *variable = fresh;
+}
+
+void CheckResultType(TypeCode actual, TypeCode expected, int32_t posA, int32_t posB) {
+  if (actual != expected) RaiseRuntimeError(kErrTypeMismatch, posA, posB);
+}
+
+void TextArray::push_back(std::string_view s) {
+  int64_t n = size();
+  RedefineArray(&p_, n + 1, sizeof(char*), true, true);
+  char* t = NewText(s);
+  std::memcpy(ArrayElements(p_) + n * sizeof(char*), &t, sizeof t);
+}
+
+}  // namespace rt

@@ -1,0 +1,26 @@
+#!/usr/bin/env bash
+# Installs every Debian package the build, the program and the tests need. Idempotent.
+set -euo pipefail
+SUDO=""
+if [ "$(id -u)" -ne 0 ]; then SUDO="sudo"; fi
+PACKAGES=(
+  build-essential cmake ninja-build pkg-config git ca-certificates
+  clang libclang-rt-14-dev clang-format
+  qt6-base-dev qt6-base-dev-tools libgl-dev
+  libcurl4-openssl-dev libssl-dev openssl
+  duktape-dev
+  libjpeg62-turbo-dev libpng-dev zlib1g-dev
+  fonts-wqy-zenhei
+  libgtest-dev libgmock-dev googletest libbenchmark-dev libcpp-httplib-dev
+  nlohmann-json3-dev rapidjson-dev
+  valgrind xvfb xauth
+)
+missing=()
+for p in "${PACKAGES[@]}"; do
+  dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing+=("$p")
+done
+if [ "${#missing[@]}" -gt 0 ]; then
+  export DEBIAN_FRONTEND=noninteractive
+  $SUDO apt-get update -qq
+  $SUDO apt-get install -y -qq --no-install-recommends "${missing[@]}"
+fi

@@ -1,0 +1,44 @@
+#include "platform/codepage.h"
+
+#include <gtest/gtest.h>
+
+namespace platform {
+namespace {
+
+TEST(CodePageTest, GbkAndUtf8RoundTrip) {
+  const std::string gbk = "中文abc";  // code page 936 bytes in this source's narrow literals
+  ASSERT_EQ(gbk.size(), 7u);
+  std::u16string u = ToUtf16(kCodePageGbk, gbk);
+  EXPECT_EQ(u, u"中文abc");
+  EXPECT_EQ(FromUtf16(kCodePageGbk, u), gbk);
+  EXPECT_EQ(GbkToUtf8(gbk), "\xE4\xB8\xAD\xE6\x96\x87" "abc");
+  EXPECT_EQ(Utf8ToGbk("\xE4\xB8\xAD\xE6\x96\x87"), "中文");
+  EXPECT_EQ(ToUtf16(kCodePageGbk, "\x80"), u"\u20AC");  // 0x80 is the euro sign
+}
+
+TEST(CodePageTest, SubstitutesWhatCannotBeConverted) {
+  EXPECT_EQ(ToUtf16(kCodePageUtf8, "a\xFF" "b"), u"a\uFFFDb");
+  EXPECT_EQ(FromUtf16(kCodePageGbk, u"a\u0E01b"), "a?b");  // Thai is not in code page 936
+  EXPECT_EQ(FromUtf16(kCodePageGbk, u"\U0001F600"), "?");  // one substitute for a pair
+  int32_t used = 0;
+  char out[8] = {};
+  EXPECT_EQ(WideCharToMultiByte(kCodePageGbk, 0, u"\u0E01", 1, out, 8, nullptr, &used), 1);
+  EXPECT_EQ(used, 1);
+}
+
+TEST(CodePageTest, PlatformCallingRules) {
+  // Length -1 includes the terminating zero; a zero destination length asks for the size.
+  EXPECT_EQ(MultiByteToWideChar(kCodePageGbk, 0, "中a", -1, nullptr, 0), 3);
+  char16_t buf[4] = {};
+  EXPECT_EQ(MultiByteToWideChar(kCodePageGbk, 0, "中a", -1, buf, 4), 3);
+  EXPECT_EQ(buf[0], u'中');
+  EXPECT_EQ(buf[2], 0);
+  EXPECT_EQ(MultiByteToWideChar(kCodePageGbk, 0, "中a", -1, buf, 2), 0);  // does not fit
+  EXPECT_EQ(MultiByteToWideChar(kCodePageGbk, 0, "x", 0, buf, 4), 0);
+  EXPECT_EQ(WideCharToMultiByte(kCodePageUtf8, 0, u"中", 1, nullptr, 0, nullptr, nullptr), 3);
+  EXPECT_EQ(lstrlenW(u"abc"), 3);
+  EXPECT_EQ(lstrlenW(nullptr), 0);
+}
+
+}  // namespace
+}  // namespace platform
