@@ -1,5 +1,6 @@
 #include "app/program.h"
 
+#include "runtime/dll_commands.h"
 #include "runtime/libraries.h"
 
 namespace app {
@@ -14,6 +15,8 @@ const rt::DllCommand kDllCommands[] = {
     {"kernel32.dll", "WideCharToMultiByte"},
     {"kernel32.dll", "MultiByteToWideChar"},
 };
+
+static_assert(sizeof kDllCommands / sizeof kDllCommands[0] == rt::kDllMultiByteToWideChar2 + 1);
 
 // The application's constant data block.
 alignas(8) const unsigned char kConstantData[] = {1, 0, 0, 0, 0, 0, 0, 0};

@@ -9,17 +9,6 @@
 
 namespace app {
 
-// Indexes of the declared DLL commands.
-enum DllCommandIndex : int32_t {
-  kDllCoInitialize = 0,
-  kDllCoUninitialize = 1,
-  kDllMultiByteToWideChar = 2,
-  kDllLstrlenW = 3,
-  kDllWideCharToMultiByte = 4,
-  kDllWideCharToMultiByte2 = 5,
-  kDllMultiByteToWideChar2 = 6,
-};
-
 const rt::ProgramHeader& ProgramDescription();
 
 }  // namespace app

@@ -11,6 +11,27 @@
 
 namespace rt {
 
+// The program's declared DLL commands by index; the program description declares them in
+// this order.
+enum DllCommandIndex : int32_t {
+  kDllCoInitialize = 0,
+  kDllCoUninitialize = 1,
+  kDllMultiByteToWideChar = 2,  // declared without a library: found among the system libraries
+  kDllLstrlenW = 3,
+  kDllWideCharToMultiByte = 4,
+  kDllWideCharToMultiByte2 = 5,
+  kDllMultiByteToWideChar2 = 6,
+};
+
+// Declared signatures, for CallDll.
+using CoInitializeFn = int32_t(void*);
+using CoUninitializeFn = void();
+using MultiByteToWideCharFn = int32_t(uint32_t codePage, uint32_t flags, const char* src, int32_t srcLength,
+                                      char16_t* dst, int32_t dstLength);
+using LstrlenWFn = int32_t(const char16_t*);
+using WideCharToMultiByteFn = int32_t(uint32_t codePage, uint32_t flags, const char16_t* src, int32_t srcLength,
+                                      char* dst, int32_t dstLength, const char* defaultChar, int32_t* usedDefault);
+
 // Fills the tables from the program's declarations (addresses unresolved).
 void InitDllCommands(const DllCommand* commands, int32_t count);
 // The entry address of DLL command `index`, resolved once; a missing entry is a runtime

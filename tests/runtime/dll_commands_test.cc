@@ -14,8 +14,6 @@ const DllCommand kCommands[] = {
     {"no-such-library.so", "anything"},
 };
 
-using MultiByteToWideCharFn = int32_t(uint32_t, uint32_t, const char*, int32_t, char16_t*, int32_t);
-using LstrlenWFn = int32_t(const char16_t*);
 
 TEST(DllCommandsTest, EmptyLibraryNameSearchesTheSystemLibrariesAndResolvesOnce) {
   InitDllCommands(kCommands, 7);
