@@ -170,8 +170,26 @@ struct HttpEngine::Transfer {
 
 HttpEngine::HttpEngine() {
   CURLSH* share = SharedCache::Get().share();
-  handle_ = curl_easy_init();
-  curl_easy_setopt(handle_, CURLOPT_SHARE, share);
+  CURL* h = curl_easy_init();
+  handle_ = h;
+  // What stays the same for every request of this engine. The handle is never reset, so its
+  // cookie store, enabled here once, lives as long as the engine.
+  curl_easy_setopt(h, CURLOPT_SHARE, share);
+  curl_easy_setopt(h, CURLOPT_COOKIEFILE, "");
+  curl_easy_setopt(h, CURLOPT_NOSIGNAL, 1L);
+  curl_easy_setopt(h, CURLOPT_HTTP_VERSION, static_cast<long>(CURL_HTTP_VERSION_1_1));
+  curl_easy_setopt(h, CURLOPT_PROTOCOLS_STR, "http,https");
+  curl_easy_setopt(h, CURLOPT_REDIR_PROTOCOLS_STR, "http,https");
+  curl_easy_setopt(h, CURLOPT_MAXREDIRS, kMaxRedirects);
+  curl_easy_setopt(h, CURLOPT_SUPPRESS_CONNECT_HEADERS, 1L);
+  curl_easy_setopt(h, CURLOPT_PROXY_SSL_VERIFYPEER, 1L);
+  curl_easy_setopt(h, CURLOPT_PROXY_SSL_VERIFYHOST, 2L);
+  curl_easy_setopt(h, CURLOPT_HEADEROPT, static_cast<long>(CURLHEADER_SEPARATE));
+  curl_easy_setopt(h, CURLOPT_NOPROGRESS, 0L);
+  curl_easy_setopt(h, CURLOPT_XFERINFOFUNCTION, &Transfer::OnProgress);
+  curl_easy_setopt(h, CURLOPT_PREREQFUNCTION, &Transfer::OnConnected);
+  curl_easy_setopt(h, CURLOPT_WRITEFUNCTION, &Transfer::OnBody);
+  curl_easy_setopt(h, CURLOPT_HEADERFUNCTION, &Transfer::OnHeader);
 }
 
 HttpEngine::~HttpEngine() { curl_easy_cleanup(handle_); }
@@ -292,64 +310,60 @@ bool HttpEngine::Send(std::string_view body) {
     return false;
   }
   CURL* h = handle_;
-  // Options are set afresh for every request; connections, TLS sessions and cookies stay.
-  curl_easy_reset(h);
+  // Every option that can differ between requests is set here, each time.
   Transfer transfer;
   transfer.engine = this;
   char errors[CURL_ERROR_SIZE] = {};
   curl_easy_setopt(h, CURLOPT_ERRORBUFFER, errors);
-  curl_easy_setopt(h, CURLOPT_NOSIGNAL, 1L);
   curl_easy_setopt(h, CURLOPT_URL, url_.c_str());
-  curl_easy_setopt(h, CURLOPT_HTTP_VERSION, static_cast<long>(CURL_HTTP_VERSION_1_1));
-  curl_easy_setopt(h, CURLOPT_PROTOCOLS_STR, "http,https");
-  curl_easy_setopt(h, CURLOPT_REDIR_PROTOCOLS_STR, "http,https");
   curl_easy_setopt(h, CURLOPT_FOLLOWLOCATION, followRedirects_ ? 1L : 0L);
-  curl_easy_setopt(h, CURLOPT_MAXREDIRS, kMaxRedirects);
-  curl_easy_setopt(h, CURLOPT_COOKIEFILE, "");  // this engine's own cookie store
+  curl_easy_setopt(h, CURLOPT_XFERINFODATA, &transfer);
+  curl_easy_setopt(h, CURLOPT_PREREQDATA, &transfer);
+  curl_easy_setopt(h, CURLOPT_WRITEDATA, &transfer);
+  curl_easy_setopt(h, CURLOPT_HEADERDATA, &transfer);
 
   // Time-outs.
   long connectLimit = 0;
   if (connectMs_ > 0) connectLimit = connectMs_ + (resolveMs_ > 0 ? resolveMs_ : 0);
   curl_easy_setopt(h, CURLOPT_CONNECTTIMEOUT_MS, connectLimit);
-  curl_easy_setopt(h, CURLOPT_NOPROGRESS, 0L);
-  curl_easy_setopt(h, CURLOPT_XFERINFOFUNCTION, &Transfer::OnProgress);
-  curl_easy_setopt(h, CURLOPT_XFERINFODATA, &transfer);
-  curl_easy_setopt(h, CURLOPT_PREREQFUNCTION, &Transfer::OnConnected);
-  curl_easy_setopt(h, CURLOPT_PREREQDATA, &transfer);
 
-  // Proxy.
+  // Proxy: null options fall back to the standard environment variables.
+  std::string proxy;
   switch (proxyMode_) {
     case ProxyMode::kEnvironment:
+      curl_easy_setopt(h, CURLOPT_PROXY, nullptr);
+      curl_easy_setopt(h, CURLOPT_NOPROXY, nullptr);
       break;
     case ProxyMode::kDirect:
       curl_easy_setopt(h, CURLOPT_PROXY, "");
+      curl_easy_setopt(h, CURLOPT_NOPROXY, nullptr);
       break;
-    case ProxyMode::kNamed: {
-      std::string proxy = ProxyForScheme(scheme_);
+    case ProxyMode::kNamed:
+      proxy = ProxyForScheme(scheme_);
       curl_easy_setopt(h, CURLOPT_PROXY, proxy.c_str());  // copied by the library
       curl_easy_setopt(h, CURLOPT_NOPROXY, proxyBypass_.c_str());
       break;
-    }
   }
-  curl_easy_setopt(h, CURLOPT_SUPPRESS_CONNECT_HEADERS, 1L);
 
   // Certificates: the mask relaxes the site's checks only; a proxy is always verified.
   constexpr uint32_t kChainFlags = kIgnoreUnknownCa | kIgnoreWrongUsage | kIgnoreCertDateInvalid;
   bool relaxChain = (certMask_ & kChainFlags) == kChainFlags;
   curl_easy_setopt(h, CURLOPT_SSL_VERIFYPEER, relaxChain ? 0L : 1L);
   curl_easy_setopt(h, CURLOPT_SSL_VERIFYHOST, (certMask_ & kIgnoreCertNameInvalid) ? 0L : 2L);
-  curl_easy_setopt(h, CURLOPT_PROXY_SSL_VERIFYPEER, 1L);
-  curl_easy_setopt(h, CURLOPT_PROXY_SSL_VERIFYHOST, 2L);
 
   // Method and body.
   bool bodyBearing = !body.empty() || method_ == "POST" || method_ == "PUT";
+  curl_easy_setopt(h, CURLOPT_CUSTOMREQUEST, nullptr);
   if (method_ == "HEAD") {
+    curl_easy_setopt(h, CURLOPT_HTTPGET, 1L);
     curl_easy_setopt(h, CURLOPT_NOBODY, 1L);
   } else if (bodyBearing) {
+    curl_easy_setopt(h, CURLOPT_NOBODY, 0L);
     curl_easy_setopt(h, CURLOPT_POSTFIELDSIZE_LARGE, static_cast<curl_off_t>(body.size()));
     curl_easy_setopt(h, CURLOPT_POSTFIELDS, body.empty() ? "" : body.data());
     if (method_ != "POST") curl_easy_setopt(h, CURLOPT_CUSTOMREQUEST, method_.c_str());
   } else {
+    curl_easy_setopt(h, CURLOPT_NOBODY, 0L);
     curl_easy_setopt(h, CURLOPT_HTTPGET, 1L);
     if (method_ != "GET") curl_easy_setopt(h, CURLOPT_CUSTOMREQUEST, method_.c_str());
   }
@@ -373,15 +387,9 @@ bool HttpEngine::Send(std::string_view body) {
   if (!hasAccept) siteHeaders.Add("Accept:");
   if (!hasExpect) siteHeaders.Add("Expect:");
   if (!hasContentType && bodyBearing) siteHeaders.Add("Content-Type:");
-  if (!hasUserAgent) curl_easy_setopt(h, CURLOPT_USERAGENT, kDefaultUserAgent);
-  curl_easy_setopt(h, CURLOPT_HEADEROPT, static_cast<long>(CURLHEADER_SEPARATE));
+  curl_easy_setopt(h, CURLOPT_USERAGENT, hasUserAgent ? nullptr : kDefaultUserAgent);
   curl_easy_setopt(h, CURLOPT_HTTPHEADER, siteHeaders.list);
   curl_easy_setopt(h, CURLOPT_PROXYHEADER, proxyHeaders.list);
-
-  curl_easy_setopt(h, CURLOPT_WRITEFUNCTION, &Transfer::OnBody);
-  curl_easy_setopt(h, CURLOPT_WRITEDATA, &transfer);
-  curl_easy_setopt(h, CURLOPT_HEADERFUNCTION, &Transfer::OnHeader);
-  curl_easy_setopt(h, CURLOPT_HEADERDATA, &transfer);
 
   CURLcode rc = curl_easy_perform(h);
   long code = 0;
@@ -390,6 +398,7 @@ bool HttpEngine::Send(std::string_view body) {
   curl_easy_setopt(h, CURLOPT_HTTPHEADER, nullptr);
   curl_easy_setopt(h, CURLOPT_PROXYHEADER, nullptr);
   curl_easy_setopt(h, CURLOPT_ERRORBUFFER, nullptr);
+  curl_easy_setopt(h, CURLOPT_POSTFIELDS, nullptr);
   if (rc != CURLE_OK || code <= 0) {
     lastError_ = errors[0] ? errors : curl_easy_strerror(rc);
     ClearResponse();

@@ -158,6 +158,13 @@ TEST_F(HttpEngineTest, BodiesMethodsAndHead) {
   EXPECT_EQ(e.status(), 200);
   EXPECT_TRUE(e.body().empty());
   EXPECT_NE(e.AllResponseHeaders().find("Content-Length"), std::string::npos);
+
+  // Nothing of one request's method or body carries over to the next on the same engine.
+  ASSERT_TRUE(e.Open("GET", server_.url("/echo")));
+  ASSERT_TRUE(e.Send(""));
+  EXPECT_EQ(seen_.method, "GET");
+  EXPECT_EQ(seen_.body, "");
+  EXPECT_EQ(e.body(), "body:");
 }
 
 TEST_F(HttpEngineTest, RedirectsFollowedOrNotAndOnlyTheFinalResponseIsKept) {
