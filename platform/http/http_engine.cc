@@ -6,6 +6,7 @@
 #include <chrono>
 #include <cstring>
 #include <mutex>
+#include <vector>
 
 namespace platform::http {
 namespace {
@@ -52,6 +53,41 @@ class SharedCache {
   static constexpr size_t kLocks = CURL_LOCK_DATA_LAST;
   CURLSH* share_ = nullptr;
   std::mutex locks_[kLocks];
+};
+
+// Idle transfer handles of engines that have ended, so that a new engine does not pay for a
+// new handle and its internal machinery. A handle comes back with its cookies erased.
+class HandlePool {
+ public:
+  static HandlePool& Get() {
+    static HandlePool pool;
+    return pool;
+  }
+  CURL* Take() {
+    std::lock_guard<std::mutex> lock(mu_);
+    if (idle_.empty()) return nullptr;
+    CURL* h = idle_.back();
+    idle_.pop_back();
+    return h;
+  }
+  void Give(CURL* h) {
+    curl_easy_setopt(h, CURLOPT_COOKIELIST, "ALL");
+    std::lock_guard<std::mutex> lock(mu_);
+    if (idle_.size() < kMaxIdle) {
+      idle_.push_back(h);
+      return;
+    }
+    curl_easy_cleanup(h);
+  }
+
+ private:
+  HandlePool() = default;
+  ~HandlePool() {
+    for (CURL* h : idle_) curl_easy_cleanup(h);
+  }
+  static constexpr size_t kMaxIdle = 8;
+  std::mutex mu_;
+  std::vector<CURL*> idle_;
 };
 
 bool EqualsIgnoreCase(std::string_view a, std::string_view b) {
@@ -170,6 +206,8 @@ struct HttpEngine::Transfer {
 
 HttpEngine::HttpEngine() {
   CURLSH* share = SharedCache::Get().share();
+  HandlePool& pool = HandlePool::Get();  // made after the cache, so it ends before it
+  if ((handle_ = pool.Take()) != nullptr) return;
   CURL* h = curl_easy_init();
   handle_ = h;
   // What stays the same for every request of this engine. The handle is never reset, so its
@@ -192,7 +230,7 @@ HttpEngine::HttpEngine() {
   curl_easy_setopt(h, CURLOPT_HEADERFUNCTION, &Transfer::OnHeader);
 }
 
-HttpEngine::~HttpEngine() { curl_easy_cleanup(handle_); }
+HttpEngine::~HttpEngine() { HandlePool::Get().Give(handle_); }
 
 void HttpEngine::SetTimeouts(int32_t resolveMs, int32_t connectMs, int32_t sendMs, int32_t receiveMs) {
   resolveMs_ = resolveMs;

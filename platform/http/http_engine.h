@@ -2,7 +2,8 @@
 // engine (time-outs, proxy, certificate-error mask, redirects, request headers, a text or byte
 // body), and the final response's status, status text, header block and body.
 //
-// Ownership: an engine owns its transfer handle and its cookie state. Connections, DNS
+// Ownership: an engine owns its transfer handle and its cookie state (an ended engine's handle
+// is kept for a later engine, its cookies erased). Connections, DNS
 // results and TLS sessions live in one process-wide cache shared by all engines, so that
 // consecutive requests to one host reuse a connection.
 // Thread contract: one engine is used by one thread at a time; different engines may run on

@@ -4,6 +4,7 @@
 
 #include <chrono>
 #include <cstdlib>
+#include <memory>
 #include <mutex>
 #include <thread>
 
@@ -193,19 +194,30 @@ TEST_F(HttpEngineTest, RedirectsFollowedOrNotAndOnlyTheFinalResponseIsKept) {
 }
 
 TEST_F(HttpEngineTest, CookieStateIsPerObjectWhileConnectionsAreShared) {
-  HttpEngine a, b;
-  ASSERT_TRUE(a.Open("GET", server_.url("/set-cookie")));
-  ASSERT_TRUE(a.Send(""));
+  auto a = std::make_unique<HttpEngine>();
+  HttpEngine b;
+  ASSERT_TRUE(a->Open("GET", server_.url("/set-cookie")));
+  ASSERT_TRUE(a->Send(""));
   ASSERT_TRUE(b.Open("GET", server_.url("/echo")));
   ASSERT_TRUE(b.Send(""));
   EXPECT_EQ(seen_.HeaderCount("Cookie"), 0u);
-  ASSERT_TRUE(a.Open("GET", server_.url("/echo")));
-  ASSERT_TRUE(a.Send(""));
+  ASSERT_TRUE(a->Open("GET", server_.url("/echo")));
+  ASSERT_TRUE(a->Send(""));
   EXPECT_EQ(seen_.Header("Cookie"), "s=1");
-  // b's and a's second requests came over one connection from the process-wide cache.
-  std::lock_guard<std::mutex> lock(seen_.mu);
-  ASSERT_EQ(seen_.remotePorts.size(), 2u);
-  EXPECT_EQ(seen_.remotePorts[0], seen_.remotePorts[1]);
+  {
+    // b's and a's second requests came over one connection from the process-wide cache.
+    std::lock_guard<std::mutex> lock(seen_.mu);
+    ASSERT_EQ(seen_.remotePorts.size(), 2u);
+    EXPECT_EQ(seen_.remotePorts[0], seen_.remotePorts[1]);
+  }
+  // Engines made after a's end (one of them on a's recycled transfer handle) have no cookies.
+  a.reset();
+  HttpEngine c, d;
+  for (HttpEngine* e : {&c, &d}) {
+    ASSERT_TRUE(e->Open("GET", server_.url("/echo")));
+    ASSERT_TRUE(e->Send(""));
+    EXPECT_EQ(seen_.HeaderCount("Cookie"), 0u);
+  }
 }
 
 TEST_F(HttpEngineTest, RefusesUnsafeAddressesAndHeaders) {
