@@ -40,6 +40,41 @@ bool EqualIgnoringCase(const unsigned char* t, const unsigned char* sought, size
   return true;
 }
 
+size_t Length(const unsigned char* t) { return std::strlen(reinterpret_cast<const char*>(t)); }
+const char* Chars(const unsigned char* t) { return reinterpret_cast<const char*>(t); }
+
+// As Search below, for a text whose length is not known: it reads no further than the match
+// (or the zero), so a search near the start of a long text costs little.
+// REQUIRES: `from` is not beyond the text's zero; s > 0.
+size_t SearchInText(const unsigned char* t, size_t from, const unsigned char* sought, size_t s,
+                    bool ignoreCase) {
+  if (!ignoreCase) {
+    size_t pos = from;
+    size_t known = from;
+    for (;;) {
+      const char* c = std::strstr(Chars(t) + pos, Chars(sought));
+      if (c == nullptr) return kNotFound;
+      size_t p = static_cast<size_t>(reinterpret_cast<const unsigned char*>(c) - t);
+      if (cmd::IsBoundary(t, known, p)) return (IsLead(t[p]) && t[p + 1] == 0) ? kNotFound : p;
+      known = pos = p + 1;  // p is the second byte of a character, so p + 1 is a boundary
+    }
+  }
+  const unsigned char first = Fold(sought[0]);
+  for (size_t i = from; t[i] != 0;) {
+    unsigned char b = t[i];
+    if (IsLead(b)) {
+      if (t[i + 1] == 0) break;  // a lone lead byte before the zero ends the walk
+      if (b == sought[0] && EqualIgnoringCase(t + i, sought, s)) return i;
+      i += 2;
+    } else {
+      // A zero in the text never equals a byte of `sought`, so the comparison stops there.
+      if (Fold(b) == first && EqualIgnoringCase(t + i, sought, s)) return i;
+      ++i;
+    }
+  }
+  return kNotFound;
+}
+
 // First character boundary p >= from (from is a boundary) where the s bytes of `sought` stand,
 // or kNotFound. A lead byte directly before the end ends the walk and is never a match start.
 size_t Search(const unsigned char* t, size_t len, size_t from, const unsigned char* sought, size_t s,
@@ -75,9 +110,6 @@ size_t Search(const unsigned char* t, size_t len, size_t from, const unsigned ch
   }
   return kNotFound;
 }
-
-size_t Length(const unsigned char* t) { return std::strlen(reinterpret_cast<const char*>(t)); }
-const char* Chars(const unsigned char* t) { return reinterpret_cast<const char*>(t); }
 
 // Length of [from, len) without a trailing lead byte that stands alone before the end.
 size_t WithoutLoneLead(const unsigned char* t, size_t from, size_t len) {
@@ -123,9 +155,8 @@ void TextLength(ArgRecord* result, int32_t count, ArgRecord* args) {
 void LeftText(ArgRecord* result, int32_t count, ArgRecord* args) {
   const unsigned char* t = cmd::TextOf(cmd::Arg(count, args, 0));
   int32_t n = cmd::IntOf(cmd::Arg(count, args, 1));
-  size_t len = Length(t);
   if (n <= 0) return cmd::SetText(result, nullptr);
-  cmd::SetText(result, NewText(Chars(t), std::min<size_t>(static_cast<size_t>(n), len)));
+  cmd::SetText(result, NewText(Chars(t), strnlen(Chars(t), static_cast<size_t>(n))));
 }
 
 void RightText(ArgRecord* result, int32_t count, ArgRecord* args) {
@@ -141,10 +172,12 @@ void MidText(ArgRecord* result, int32_t count, ArgRecord* args) {
   const unsigned char* t = cmd::TextOf(cmd::Arg(count, args, 0));
   int64_t start = cmd::IntOf(cmd::Arg(count, args, 1));
   int64_t n = cmd::IntOf(cmd::Arg(count, args, 2));
-  int64_t len = static_cast<int64_t>(Length(t));
-  if (start < 1 || start > len || n <= 0) return cmd::SetText(result, nullptr);
-  int64_t k = std::min(n, len - start + 1);
-  cmd::SetText(result, NewText(Chars(t) + (start - 1), static_cast<size_t>(k)));
+  if (start < 1 || n <= 0) return cmd::SetText(result, nullptr);
+  // Reads no further than the piece: the cost follows start + n, not the text's length.
+  if (strnlen(Chars(t), static_cast<size_t>(start)) < static_cast<size_t>(start))
+    return cmd::SetText(result, nullptr);
+  const char* from = Chars(t) + (start - 1);
+  cmd::SetText(result, NewText(from, strnlen(from, static_cast<size_t>(n))));
 }
 
 void CharFromCode(ArgRecord* result, int32_t count, ArgRecord* args) {
@@ -166,12 +199,13 @@ void FindText(ArgRecord* result, int32_t count, ArgRecord* args) {
   int64_t offset = cmd::Given(count, args, 2) ? static_cast<int64_t>(cmd::IntOf(args[2])) - 1 : 0;
   if (offset < 0) offset = 0;
   bool ignoreCase = cmd::BoolOr(count, args, 3, false);
-  size_t len = Length(t);
   size_t s = Length(sought);
-  bool regionEmpty = static_cast<uint64_t>(offset) >= len;
+  // The region is empty when the offset is the length or more; only its first bytes are read.
+  size_t off = static_cast<size_t>(offset);
+  bool regionEmpty = strnlen(Chars(t), off + 1) <= off;
   if (s == 0) return result->setI32(regionEmpty ? -1 : 1);
   if (regionEmpty) return result->setI32(-1);
-  size_t p = Search(t, len, static_cast<size_t>(offset), sought, s, ignoreCase);
+  size_t p = SearchInText(t, off, sought, s, ignoreCase);
   result->setI32(p == kNotFound ? -1 : static_cast<int32_t>(p + 1));
 }
 
