@@ -37,7 +37,18 @@ void ResultBuffer::AppendFill(unsigned char b, uint64_t n) {
   size_ += static_cast<size_t>(n);
 }
 
-char* ResultBuffer::TakeText() const { return NewText(reinterpret_cast<const char*>(data_), size_); }
+char* ResultBuffer::TakeText() {
+  if (size_ == 0) return nullptr;
+  // The finished text stays in the buffer's own block, given its zero and trimmed when much
+  // is unused: no second block of the same size, and no copy.
+  if (capacity_ == size_) MoveTo(static_cast<uint64_t>(size_) + 1);
+  data_[size_] = 0;
+  void* block = data_;
+  if (capacity_ - size_ - 1 > kMaxUnused) block = MemRealloc(data_, static_cast<uint64_t>(size_) + 1);
+  data_ = nullptr;
+  size_ = capacity_ = 0;
+  return static_cast<char*>(block);
+}
 
 unsigned char* ResultBuffer::TakeByteSet() const { return NewByteSet(data_, size_); }
 

@@ -1,13 +1,13 @@
 // The private growable buffer in which a kernel command builds its result before copying the
-// finished bytes into a value block.
+// finished bytes into a value block (a text result takes over the buffer's own block).
 //
 // Growth rule: a block taken from the heap is 128 bytes larger than requested. Resize keeps the
 // current block when the new size fits and at most 256 bytes would stay unused; otherwise the
 // contents move to a new block of the new size plus 128. Appending beyond the capacity asks
 // for at least twice the current capacity, so a result built piece by piece costs a bounded
 // number of copies per byte (linear in its length).
-// Ownership: the buffer owns its block and releases it when destroyed; Take* hands out new
-// value blocks owned by the caller. Thread contract: one thread; no sharing.
+// Ownership: the buffer owns its block and releases it when destroyed; TakeText and TakeByteSet hand
+// out value blocks owned by the caller. Thread contract: one thread; no sharing.
 #ifndef RUNTIME_RESULT_BUFFER_H_
 #define RUNTIME_RESULT_BUFFER_H_
 
@@ -50,8 +50,9 @@ class ResultBuffer {
   // Appends n copies of the byte.
   void AppendFill(unsigned char b, uint64_t n);
 
-  // A new text block holding the contents (null when empty).
-  char* TakeText() const;
+  // Hands the contents over as a text block the caller owns (null when empty) and leaves the
+  // buffer empty.
+  char* TakeText();
   // A new byte-set block holding the contents (null when empty).
   unsigned char* TakeByteSet() const;
 

@@ -46,10 +46,16 @@ TEST(ResultBufferTest, TakeGivesNullForEmptyAndCopiesOtherwise) {
   EXPECT_EQ(b.TakeByteSet(), nullptr);
   b.Append("ab\0c", 4);
   b.AppendFill('-', 2);
-  Text t = Text::Adopt(b.TakeText());
-  EXPECT_EQ(t.view(), "ab");  // a text ends at its first zero
   ByteSet bytes = ByteSet::Adopt(b.TakeByteSet());
   EXPECT_EQ(bytes.view(), std::string_view("ab\0c--", 6));
+  Text t = Text::Adopt(b.TakeText());
+  EXPECT_EQ(t.view(), "ab");  // a text ends at its first zero
+  EXPECT_EQ(b.size(), 0u);    // the text took the buffer's block
+  EXPECT_EQ(b.TakeText(), nullptr);
+  b.Reserve(2000);
+  b.AppendFill('y', 10);
+  Text small = Text::Adopt(b.TakeText());  // 10 of 2128 bytes used: trimmed, contents kept
+  EXPECT_EQ(small.view(), "yyyyyyyyyy");
 }
 
 }  // namespace
