@@ -3,8 +3,11 @@
 
 #include <clocale>
 #include <cmath>
+#include <cstdio>
+#include <cstdlib>
 #include <cstring>
 #include <limits>
+#include <string>
 
 #include "runtime/kernel.h"
 
@@ -50,15 +53,35 @@ TEST(ToTextTest, FloatsRoundToSixDigitsFirst) {
   EXPECT_EQ(ToText(0.0009765625f), "0.000976563");
 }
 
+// Switches the process to a German locale (decimal comma); builds one in a private folder
+// when none is installed. False when neither works.
+bool UseGermanLocale(std::string* folder) {
+  if (std::setlocale(LC_ALL, "de_DE.UTF-8") != nullptr) return true;
+  char dir[] = "/tmp/wl-locale-XXXXXX";
+  if (mkdtemp(dir) == nullptr) return false;
+  *folder = dir;
+  std::string command = "localedef -i de_DE -f UTF-8 " + *folder + "/de_DE.UTF-8 >/dev/null 2>&1";
+  if (std::system(command.c_str()) != 0) return false;
+  setenv("LOCPATH", folder->c_str(), 1);
+  return std::setlocale(LC_ALL, "de_DE.UTF-8") != nullptr;
+}
+
 TEST(ToTextTest, IndependentOfTheProcessLocale) {
-  const char* old = std::setlocale(LC_ALL, nullptr);
-  std::string saved = old ? old : "C";
-  if (std::setlocale(LC_ALL, "de_DE.UTF-8") == nullptr && std::setlocale(LC_ALL, "de_DE") == nullptr) {
-    GTEST_SKIP() << "no German locale installed";
+  std::string saved = std::setlocale(LC_ALL, nullptr);
+  std::string folder;
+  bool german = UseGermanLocale(&folder);
+  if (german) {
+    char probe[16];
+    std::snprintf(probe, sizeof probe, "%.1f", 2.5);
+    EXPECT_STREQ(probe, "2,5");  // the C library itself now writes a comma
+    EXPECT_EQ(ToText(2.5), "2.5");
+    EXPECT_EQ(ToText(2.5f), "2.5");
+    EXPECT_EQ(ToText(1.5e-7), "1.5e-007");
   }
-  EXPECT_EQ(ToText(2.5), "2.5");
-  EXPECT_EQ(ToText(2.5f), "2.5");
   std::setlocale(LC_ALL, saved.c_str());
+  unsetenv("LOCPATH");
+  if (!folder.empty()) std::system(("rm -rf " + folder).c_str());
+  if (!german) GTEST_SKIP() << "no German locale available";
 }
 
 TEST(ToTextTest, IntegersBoolsAndTexts) {
