@@ -1,15 +1,15 @@
 #include "demo/demo_content.h"
 
 // clang-format off
-#include <cstdio>
+#include <cstdio>  // jpeglib.h needs FILE and size_t first
 #include <csetjmp>
 #include <jpeglib.h>
 #include <png.h>
 // clang-format on
 
 #include <cstdlib>
-#include <map>
-#include <stdexcept>
+
+#include "app/constants.h"
 
 namespace demo {
 namespace {
@@ -18,8 +18,11 @@ namespace {
 std::string Utf8(const char8_t* text) { return std::string(reinterpret_cast<const char*>(text)); }
 
 constexpr char kCoverHost[] = "https://pic1.zhimg.com";
-constexpr char kCdn[] = "https://vdn.vzuu.com/";
-constexpr char kSiteHost[] = "https://www.zhihu.com";
+// The site serves what the program expects: its sample page, its CDN base, its video service path.
+constexpr const char* kCdn = app::kCdnBase;
+constexpr const char* kSiteHost = app::kSiteHost;
+static_assert(std::string_view(app::kSampleAddress).ends_with(kSamplePagePath));
+static_assert(std::string_view(app::kVideoServiceAddress).ends_with(kVideoServicePath));
 
 std::string CoverPath(const std::string& name, bool png) {
   return "/v2-demo-" + name + (png ? ".png" : ".jpg");
