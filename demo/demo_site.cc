@@ -73,6 +73,7 @@ DemoSite::DemoSite() : content_(std::make_shared<const DemoContent>()) {}
 DemoSite::~DemoSite() { Stop(); }
 
 bool DemoSite::Start(uint16_t https_port, uint16_t http_port) {
+  signal(SIGPIPE, SIG_IGN);  // a client that leaves mid-answer must not end the process
   Pkey key;
   Cert cert;
   if (!MakeCertificate(key, cert)) return false;
@@ -83,6 +84,10 @@ bool DemoSite::Start(uint16_t https_port, uint16_t http_port) {
 
   for (auto* server : {https_.get(), http_.get()}) {
     std::string scheme = server == https_.get() ? "https" : "http";
+    // Each open client connection holds a worker while it is kept alive; allow a few more than
+    // the library's default.
+    server->new_task_queue = [] { return new httplib::ThreadPool(16); };  // the server owns it
+    server->set_tcp_nodelay(true);
     server->set_keep_alive_max_count(1000);
     server->set_keep_alive_timeout(2);
     server->set_read_timeout(5);
@@ -158,7 +163,6 @@ void DemoSite::ClearRequests() {
 }
 
 bool DemoEnvironment::Start(uint16_t proxy_port) {
-  signal(SIGPIPE, SIG_IGN);
   if (!site_.Start()) return false;
   if (!proxy_.Start(site_.https_port(), site_.http_port(), proxy_port)) {
     site_.Stop();

@@ -48,7 +48,8 @@ class DemoSite {
   ~DemoSite();
 
   // Binds 127.0.0.1 on the given ports (0: ephemeral) and starts serving. REQUIRES: not started.
-  // Returns false when a port cannot be bound or the certificate cannot be made.
+  // Returns false when a port cannot be bound or the certificate cannot be made. Also makes a
+  // write to a closed connection an error instead of a signal (SIGPIPE ignored process-wide).
   bool Start(uint16_t https_port = 0, uint16_t http_port = 0);
   void Stop();
 
@@ -79,8 +80,7 @@ class DemoEnvironment {
   DemoEnvironment() = default;
   ~DemoEnvironment() { Stop(); }
 
-  // Starts the site on ephemeral ports and the proxy on `proxy_port` (0: ephemeral). Also makes
-  // a write to a closed connection an error instead of a signal (SIGPIPE ignored).
+  // Starts the site on ephemeral ports and the proxy on `proxy_port` (0: ephemeral).
   bool Start(uint16_t proxy_port = 0);
   // Stops the proxy first (closing its tunnels), then the site.
   void Stop();
