@@ -92,7 +92,7 @@ bool DemoSite::Start(uint16_t https_port, uint16_t http_port) {
     server->set_keep_alive_timeout(2);
     server->set_read_timeout(5);
     server->set_write_timeout(5);
-    server->Get(".*", [this, scheme](const httplib::Request& req, httplib::Response& res) {
+    httplib::Server::Handler answer = [this, scheme](const httplib::Request& req, httplib::Response& res) {
       RecordedRequest r;
       r.scheme = scheme;
       r.method = req.method;
@@ -113,12 +113,15 @@ bool DemoSite::Start(uint16_t https_port, uint16_t http_port) {
       r.referer = req.get_header_value("Referer");
       r.user_agent = req.get_header_value("User-Agent");
       for (const auto& [name, value] : req.headers) r.headers.emplace_back(name, value);
-      Response answer = content_->Answer(r.path);
-      res.status = answer.status;
-      res.set_content(answer.body, answer.content_type.c_str());
-      r.status = answer.status;
+      Response content = content_->Answer(r.path);
+      res.status = content.status;
+      res.set_content(content.body, content.content_type.c_str());
+      r.status = content.status;
       Record(std::move(r));
-    });
+    };
+    // Every method gets the same answer (HEAD comes with GET), so every request is recorded.
+    server->Get(".*", answer).Post(".*", answer).Put(".*", answer).Patch(".*", answer);
+    server->Delete(".*", answer).Options(".*", answer);
   }
   int tls_port = https_port == 0 ? https_->bind_to_any_port("127.0.0.1")
                                  : (https_->bind_to_port("127.0.0.1", https_port) ? https_port : -1);

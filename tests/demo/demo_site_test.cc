@@ -38,9 +38,11 @@ std::string UserAgent() {
 }
 
 // GET through the proxy, certificate checks off, Referer the address itself, bounded time.
-Fetched Fetch(const demo::DemoEnvironment& env, const std::string& url, CURL* reuse = nullptr) {
+Fetched Fetch(const demo::DemoEnvironment& env, const std::string& url, CURL* reuse = nullptr,
+              const char* post = nullptr) {
   CURL* curl = reuse != nullptr ? reuse : curl_easy_init();
   Fetched f;
+  if (post != nullptr) curl_easy_setopt(curl, CURLOPT_POSTFIELDS, post);
   curl_easy_setopt(curl, CURLOPT_URL, url.c_str());
   curl_easy_setopt(curl, CURLOPT_PROXY, env.ProxyUrl().c_str());
   curl_easy_setopt(curl, CURLOPT_NOPROXY, "");
@@ -237,6 +239,17 @@ TEST_F(DemoSiteTest, CoversAreRealPicturesOfTheirColour) {
   const demo::DemoVideo* missing = content().FindVideo("1098614583893545005");
   ASSERT_NE(missing, nullptr);
   EXPECT_EQ(Fetch(*env_, missing->cover_url).status, 404);
+}
+
+TEST_F(DemoSiteTest, OtherMethodsGetTheSameAnswerAndAreRecorded) {
+  const std::string url = std::string(app::kSiteHost) + demo::kTwoVideoPagePath;
+  Fetched posted = Fetch(*env_, url, nullptr, "a=1");
+  EXPECT_EQ(posted.status, 200);
+  EXPECT_EQ(posted.body, Fetch(*env_, url).body);
+  std::vector<demo::RecordedRequest> seen = env_->site().Requests();
+  ASSERT_EQ(seen.size(), 2u);
+  EXPECT_EQ(seen[0].method, "POST");
+  EXPECT_EQ(seen[1].method, "GET");
 }
 
 TEST_F(DemoSiteTest, ProxyRefusesAnOriginFormRequest) {
