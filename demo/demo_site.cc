@@ -9,6 +9,7 @@
 #include <signal.h>
 
 #include <chrono>
+#include <cstdlib>
 
 namespace demo {
 namespace {
@@ -180,5 +181,30 @@ void DemoEnvironment::Stop() {
 }
 
 std::string DemoEnvironment::ProxyUrl() const { return "http://127.0.0.1:" + std::to_string(proxy_.port()); }
+
+ProxyVariables::ProxyVariables(const std::string& proxy_url) {
+  auto save = [this](const char* name) {
+    const char* value = std::getenv(name);
+    saved_.emplace_back(name, value != nullptr ? std::optional<std::string>(value) : std::nullopt);
+  };
+  for (const char* name : {"https_proxy", "HTTPS_PROXY", "http_proxy"}) {
+    save(name);
+    setenv(name, proxy_url.c_str(), 1);
+  }
+  for (const char* name : {"no_proxy", "NO_PROXY"}) {
+    save(name);
+    unsetenv(name);
+  }
+}
+
+ProxyVariables::~ProxyVariables() {
+  for (const auto& [name, value] : saved_) {
+    if (value) {
+      setenv(name.c_str(), value->c_str(), 1);
+    } else {
+      unsetenv(name.c_str());
+    }
+  }
+}
 
 }  // namespace demo

@@ -11,6 +11,7 @@
 #include <cstdint>
 #include <memory>
 #include <mutex>
+#include <optional>
 #include <string>
 #include <thread>
 #include <utility>
@@ -94,6 +95,22 @@ class DemoEnvironment {
  private:
   DemoSite site_;
   DemoProxy proxy_;
+};
+
+// Points the standard proxy variables (https_proxy, HTTPS_PROXY, http_proxy) at a proxy URL and
+// removes no_proxy and NO_PROXY for its lifetime, so that any HTTP client of the process that
+// honours them (libcurl does) reaches the demo site under the real host names; the previous
+// values come back on destruction. Changes the process environment: create it while no other
+// thread reads or writes the environment.
+class ProxyVariables {
+ public:
+  explicit ProxyVariables(const std::string& proxy_url);
+  ProxyVariables(const ProxyVariables&) = delete;
+  ProxyVariables& operator=(const ProxyVariables&) = delete;
+  ~ProxyVariables();
+
+ private:
+  std::vector<std::pair<std::string, std::optional<std::string>>> saved_;
 };
 
 }  // namespace demo

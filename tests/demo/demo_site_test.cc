@@ -276,6 +276,36 @@ TEST_F(DemoSiteTest, ProxyRefusesAnOriginFormRequest) {
   EXPECT_TRUE(env_->site().Requests().empty());
 }
 
+// The way the program goes: no proxy option of its own, only the standard variables.
+TEST_F(DemoSiteTest, ProxyVariablesLeadAPlainClientToTheSite) {
+  setenv("no_proxy", "*", 1);
+  unsetenv("HTTPS_PROXY");
+  std::string fetched;
+  long status = 0;
+  {
+    demo::ProxyVariables variables(env_->ProxyUrl());
+    EXPECT_EQ(std::string(getenv("https_proxy")), env_->ProxyUrl());
+    EXPECT_EQ(getenv("no_proxy"), nullptr);
+    CURL* curl = curl_easy_init();
+    curl_easy_setopt(curl, CURLOPT_URL, app::kSampleAddress);
+    curl_easy_setopt(curl, CURLOPT_SSL_VERIFYPEER, 0L);
+    curl_easy_setopt(curl, CURLOPT_SSL_VERIFYHOST, 0L);
+    curl_easy_setopt(curl, CURLOPT_CONNECTTIMEOUT_MS, 5000L);
+    curl_easy_setopt(curl, CURLOPT_TIMEOUT_MS, 20000L);
+    curl_easy_setopt(curl, CURLOPT_WRITEFUNCTION, Collect);
+    curl_easy_setopt(curl, CURLOPT_WRITEDATA, &fetched);
+    if (curl_easy_perform(curl) == CURLE_OK) curl_easy_getinfo(curl, CURLINFO_RESPONSE_CODE, &status);
+    curl_easy_cleanup(curl);
+  }
+  EXPECT_EQ(status, 200);
+  EXPECT_EQ(Between(fetched, app::kIdStartMarker, app::kIdEndMarker).size(), 6u);
+  EXPECT_EQ(env_->site().Requests().size(), 1u);
+  // The variables are as they were.
+  EXPECT_EQ(std::string(getenv("no_proxy")), "*");
+  EXPECT_EQ(getenv("HTTPS_PROXY"), nullptr);
+  unsetenv("no_proxy");
+}
+
 // A kept-alive tunnel does not hold up the stop, and a stopped environment refuses connections.
 TEST(DemoEnvironmentTest, StopsPromptlyWithAnOpenTunnel) {
   demo::DemoEnvironment env;
