@@ -113,7 +113,12 @@ bool DemoSite::Start(uint16_t https_port, uint16_t http_port) {
       if (q != std::string::npos) r.query = target.substr(q + 1);
       r.referer = req.get_header_value("Referer");
       r.user_agent = req.get_header_value("User-Agent");
-      for (const auto& [name, value] : req.headers) r.headers.emplace_back(name, value);
+      for (const auto& [name, value] : req.headers) {
+        // The server library files the peer's addresses among the headers; they were not sent.
+        if (name == "REMOTE_ADDR" || name == "REMOTE_PORT" || name == "LOCAL_ADDR" || name == "LOCAL_PORT")
+          continue;
+        r.headers.emplace_back(name, value);
+      }
       Response content = content_->Answer(r.path);
       res.status = content.status;
       res.set_content(content.body, content.content_type.c_str());

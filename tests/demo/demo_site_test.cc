@@ -3,6 +3,7 @@
 
 #include <arpa/inet.h>
 #include <curl/curl.h>
+#include <gmock/gmock.h>
 #include <gtest/gtest.h>
 #include <netinet/in.h>
 #include <poll.h>
@@ -112,6 +113,10 @@ TEST_F(DemoSiteTest, SamplePageCarriesItsIdsAndTitleUnderTheRealHost) {
   EXPECT_EQ(seen[0].Url(), url);
   EXPECT_EQ(seen[0].referer, url);
   EXPECT_EQ(seen[0].user_agent, UserAgent());
+  std::vector<std::string> names;
+  for (const auto& header : seen[0].headers) names.push_back(header.first);
+  EXPECT_THAT(names, ::testing::IsSupersetOf({"Host", "Referer", "User-Agent", "Accept"}));
+  EXPECT_THAT(names, ::testing::Not(::testing::Contains("REMOTE_ADDR")));
   std::vector<std::string> targets = env_->proxy().Targets();
   ASSERT_EQ(targets.size(), 1u);
   EXPECT_EQ(targets[0], "CONNECT www.zhihu.com:443 HTTP/1.1");
