@@ -1,0 +1,7 @@
+#include "platform/com/automation.h"
+
+namespace platform::com {
+
+void RegisterScriptControlClass() {}
+
+}  // namespace platform::com
