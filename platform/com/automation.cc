@@ -401,7 +401,7 @@ void RegisterClass(std::string_view progId, const CLSID& clsid, ObjectFactory fa
   std::lock_guard<std::mutex> lock(r.mutex);
   std::u16string id = Widen(std::string(progId).c_str());
   for (ClassEntry& e : r.classes) {
-    if (e.clsid == clsid || SameName(e.progId, id)) {
+    if (SameName(e.progId, id)) {
       e = ClassEntry{id, clsid, std::move(factory), contexts};
       return;
     }
@@ -449,6 +449,7 @@ void RegisterBuiltinClasses() {
 
 HRESULT CLSIDFromProgID(const char16_t* progId, CLSID* clsid) {
   if (progId == nullptr || clsid == nullptr) return E_INVALIDARG;
+  RegisterBuiltinClasses();
   Registry& r = TheRegistry();
   std::lock_guard<std::mutex> lock(r.mutex);
   for (const ClassEntry& e : r.classes) {
@@ -505,6 +506,7 @@ HRESULT CoCreateInstance(const CLSID& clsid, IUnknown* outer, uint32_t contexts,
   *out = nullptr;
   if (!IsComInitialized()) return CO_E_NOTINITIALIZED;
   if (contexts & ~CLSCTX_ALL) return E_INVALIDARG;
+  RegisterBuiltinClasses();
   ObjectFactory factory;
   {
     Registry& r = TheRegistry();

@@ -26,6 +26,7 @@
 //     }
 //   };
 //   RegisterClass("Demo.Counter", kCounterClsid, [] { return NewObject<Counter>(); });
+//   (a class of the platform itself uses AddBuiltinClass instead: see RegisterBuiltinClasses)
 //
 // Parameters declared VT_VARIANT receive the caller's value as it came (references resolved);
 // others are changed to the declared type first (DISP_E_TYPEMISMATCH when that fails). A
@@ -317,9 +318,11 @@ using ObjectFactory = std::function<IUnknown*()>;  // a new object with one refe
 void RegisterClass(std::string_view progId, const CLSID& clsid, ObjectFactory factory,
                    uint32_t contexts = CLSCTX_INPROC_SERVER);
 void UnregisterClass(const CLSID& clsid);
-// Registers ScriptControl, Adodb.Stream and every class added with AddBuiltinClass, once.
+// Registers the platform's own classes once (ProgID look-up and creation call it first). A
+// module that defines a built-in class provides `void RegisterXxxClass()` calling
+// AddBuiltinClass, and adds that call to the list in RegisterBuiltinClasses (automation.cc):
+// an explicit call, because the linker drops unreferenced objects of a static library.
 void RegisterBuiltinClasses();
-// Adds a class that RegisterBuiltinClasses registers (for modules that define objects).
 void AddBuiltinClass(std::string_view progId, const CLSID& clsid, ObjectFactory factory);
 
 // Case-insensitive ProgID look-up: REGDB_E_CLASSNOTREG / CO_E_CLASSSTRING when unknown.
