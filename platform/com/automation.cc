@@ -400,13 +400,9 @@ void RegisterClass(std::string_view progId, const CLSID& clsid, ObjectFactory fa
   Registry& r = TheRegistry();
   std::lock_guard<std::mutex> lock(r.mutex);
   std::u16string id = Widen(std::string(progId).c_str());
-  for (ClassEntry& e : r.classes) {
-    if (SameName(e.progId, id)) {
-      e = ClassEntry{id, clsid, std::move(factory), contexts};
-      return;
-    }
-  }
-  r.classes.push_back(ClassEntry{id, clsid, std::move(factory), contexts});
+  // The newest registration of a ProgID is the one found; removing it uncovers the older one.
+  std::erase_if(r.classes, [&](const ClassEntry& e) { return e.clsid == clsid && SameName(e.progId, id); });
+  r.classes.insert(r.classes.begin(), ClassEntry{id, clsid, std::move(factory), contexts});
 }
 
 void UnregisterClass(const CLSID& clsid) {

@@ -313,8 +313,9 @@ inline constexpr uint32_t CLSCTX_REMOTE_SERVER = 0x10;
 inline constexpr uint32_t CLSCTX_ALL = 0x17;
 
 using ObjectFactory = std::function<IUnknown*()>;  // a new object with one reference
-// Registers (or replaces) a class under its ProgID and CLSID. The class is an in-process
-// server unless `contexts` says otherwise.
+// Registers a class under its ProgID and CLSID (replacing a registration of the same pair).
+// A ProgID registered again under another CLSID names the newest class until that one is
+// unregistered. The class is an in-process server unless `contexts` says otherwise.
 void RegisterClass(std::string_view progId, const CLSID& clsid, ObjectFactory factory,
                    uint32_t contexts = CLSCTX_INPROC_SERVER);
 void UnregisterClass(const CLSID& clsid);
