@@ -226,14 +226,34 @@ class ScriptControl final : public AutomationObject {
     return StartEngine();
   }
 
+  // Every use of the engine, pushing values included (an allocation may fail and throw), runs
+  // inside duk_safe_call: nothing can reach the fatal handler.
+  struct Job {
+    ScriptControl* self;
+    std::string source;      // Evaluate: the code; Run: the procedure name
+    const InvokeArgs* args;  // Run: the arguments after the name
+    VARIANT* result;         // may be null
+    bool notFound = false;
+  };
+
   HRESULT StartEngine() {
     budget_ = Budget{};
     ctx_ = duk_create_heap(&BudgetAlloc, &BudgetRealloc, &BudgetFree, &budget_, &FatalEngineError);
-    return ctx_ ? S_OK : E_OUTOFMEMORY;
+    if (ctx_ == nullptr) return E_OUTOFMEMORY;
+    // Scripts get the standard built-ins only: the engine's own "Duktape" object goes too.
+    Job job{this, {}, nullptr, nullptr};
+    if (Protected(&SafeStart, &job) != S_OK) {
+      DropEngine();
+      return E_OUTOFMEMORY;
+    }
+    return S_OK;
   }
 
   void DropEngine() {
-    if (ctx_) duk_destroy_heap(ctx_);
+    if (ctx_ == nullptr) return;
+    StartClock();  // finalisers run at destruction: they get the same time limit
+    duk_destroy_heap(ctx_);
+    budget_.clock.limited = false;
     ctx_ = nullptr;
   }
 
@@ -243,108 +263,103 @@ class ScriptControl final : public AutomationObject {
         std::chrono::steady_clock::now() + std::chrono::milliseconds(timeoutMs_ < 0 ? 0 : timeoutMs_);
   }
 
-  static duk_ret_t SafeEval(duk_context* ctx, void*) {
-    // [source] -> [result]: global code, as if by indirect eval.
-    duk_eval(ctx);
-    return 1;
+  HRESULT Protected(duk_safe_call_function fn, Job* job) {
+    StartClock();
+    duk_int_t rc = duk_safe_call(ctx_, fn, job, 0, 1);
+    budget_.clock.limited = false;
+    duk_pop(ctx_);  // the error, or the safe function's undefined
+    if (rc != DUK_EXEC_SUCCESS) {
+      if (job->result) VariantClear(job->result);
+      return DISP_E_EXCEPTION;
+    }
+    return job->notFound ? DISP_E_MEMBERNOTFOUND : S_OK;
+  }
+
+  static duk_ret_t SafeStart(duk_context* ctx, void*) {
+    duk_push_global_object(ctx);
+    duk_del_prop_string(ctx, -1, "Duktape");
+    return 0;
+  }
+
+  static duk_ret_t SafeEval(duk_context* ctx, void* udata) {
+    auto* job = static_cast<Job*>(udata);
+    duk_push_lstring(ctx, job->source.data(), job->source.size());
+    duk_eval(ctx);  // global code, as if by indirect eval
+    if (job->result) job->self->ToVariant(ctx, -1, job->result);
+    return 0;
+  }
+
+  static duk_ret_t SafeRun(duk_context* ctx, void* udata) {
+    auto* job = static_cast<Job*>(udata);
+    duk_push_global_object(ctx);
+    duk_get_prop_lstring(ctx, -1, job->source.data(), job->source.size());
+    if (!duk_is_callable(ctx, -1)) {
+      job->notFound = true;
+      return 0;
+    }
+    const InvokeArgs& args = *job->args;
+    for (size_t i = 1; i < args.size(); ++i) PushVariant(ctx, args[i]);
+    duk_call(ctx, static_cast<duk_idx_t>(args.size() - 1));
+    job->self->ToVariant(ctx, -1, job->result);
+    return 0;
   }
 
   HRESULT Evaluate(const std::u16string& code, VARIANT* result) {
     if (ctx_ == nullptr) return DISP_E_EXCEPTION;  // no language chosen yet
-    std::string source = ToCesu8(code);
-    StartClock();
-    duk_push_lstring(ctx_, source.data(), source.size());
-    duk_int_t rc = duk_safe_call(ctx_, &SafeEval, nullptr, 1, 1);
-    budget_.clock.limited = false;
-    HRESULT hr = rc == DUK_EXEC_SUCCESS ? S_OK : DISP_E_EXCEPTION;
-    if (hr == S_OK && result) ToVariant(-1, result);
-    duk_pop(ctx_);
-    return hr;
-  }
-
-  struct RunState {
-    duk_idx_t argCount;
-  };
-
-  static duk_ret_t SafeRun(duk_context* ctx, void* udata) {
-    // [function, args...] -> [result]
-    duk_call(ctx, static_cast<RunState*>(udata)->argCount);
-    return 1;
+    Job job{this, ToCesu8(code), nullptr, result};
+    return Protected(&SafeEval, &job);
   }
 
   HRESULT Run(InvokeArgs& args, VARIANT* result) {
     if (ctx_ == nullptr) return DISP_E_EXCEPTION;
-    std::string name = ToCesu8(args.Text(0));
-    duk_push_global_object(ctx_);
-    bool found = duk_get_prop_lstring(ctx_, -1, name.data(), name.size()) && duk_is_callable(ctx_, -1);
-    duk_remove(ctx_, -2);  // the global object
-    if (!found) {
-      duk_pop(ctx_);
-      return DISP_E_MEMBERNOTFOUND;
-    }
-    RunState state{0};
-    for (size_t i = 1; i < args.size(); ++i) {
-      PushVariant(args[i]);
-      ++state.argCount;
-    }
-    StartClock();
-    duk_int_t rc = duk_safe_call(ctx_, &SafeRun, &state, state.argCount + 1, 1);
-    budget_.clock.limited = false;
-    HRESULT hr = rc == DUK_EXEC_SUCCESS ? S_OK : DISP_E_EXCEPTION;
-    if (hr == S_OK) ToVariant(-1, result);
-    duk_pop(ctx_);
-    return hr;
+    Job job{this, ToCesu8(args.Text(0)), &args, result};
+    return Protected(&SafeRun, &job);
   }
 
-  void PushVariant(const VARIANT& v) {
+  static void PushVariant(duk_context* ctx, const VARIANT& v) {
     switch (v.vt) {
       case VT_EMPTY:
       case VT_ERROR:
-        duk_push_undefined(ctx_);
+        duk_push_undefined(ctx);
         return;
       case VT_NULL:
-        duk_push_null(ctx_);
+        duk_push_null(ctx);
         return;
       case VT_BOOL:
-        duk_push_boolean(ctx_, v.boolVal != 0);
+        duk_push_boolean(ctx, v.boolVal != 0);
         return;
       case VT_BSTR: {
         std::string s = ToCesu8(BstrView(v.bstrVal));
-        duk_push_lstring(ctx_, s.data(), s.size());
+        duk_push_lstring(ctx, s.data(), s.size());
         return;
       }
       default: {
         VARIANT d;
         VariantInit(&d);
         if (Succeeded(VariantChangeType(&d, &v, 0, VT_R8))) {
-          duk_push_number(ctx_, d.dblVal);
+          duk_push_number(ctx, d.dblVal);
         } else {
-          duk_push_undefined(ctx_);
+          duk_push_undefined(ctx);
         }
         return;
       }
     }
   }
 
-  static duk_ret_t SafeToString(duk_context* ctx, void*) {
-    duk_to_string(ctx, -1);
-    return 1;
-  }
-
   // The value at idx as a VARIANT: integers that fit as VT_I4, other numbers VT_R8, strings
   // VT_BSTR, booleans, null, undefined as VT_EMPTY, anything else by its string form.
-  void ToVariant(duk_idx_t idx, VARIANT* out) {
-    VariantInit(out);
-    switch (duk_get_type(ctx_, idx)) {
+  void ToVariant(duk_context* ctx, duk_idx_t idx, VARIANT* out) {
+    VariantClear(out);
+    switch (duk_get_type(ctx, idx)) {
       case DUK_TYPE_BOOLEAN:
-        *out = MakeBoolVariant(duk_get_boolean(ctx_, idx));
+        *out = MakeBoolVariant(duk_get_boolean(ctx, idx));
         return;
       case DUK_TYPE_NULL:
         out->vt = VT_NULL;
         return;
       case DUK_TYPE_NUMBER: {
-        double d = duk_get_number(ctx_, idx);
-        if (d == static_cast<double>(static_cast<int64_t>(d)) && d >= -2147483648.0 && d <= 2147483647.0 &&
+        double d = duk_get_number(ctx, idx);
+        if (d >= -2147483648.0 && d <= 2147483647.0 && d == static_cast<double>(static_cast<int32_t>(d)) &&
             !(d == 0 && std::signbit(d))) {
           *out = MakeI4Variant(static_cast<int32_t>(d));
         } else {
@@ -352,25 +367,13 @@ class ScriptControl final : public AutomationObject {
         }
         return;
       }
-      case DUK_TYPE_STRING: {
-        duk_size_t n = 0;
-        const char* s = duk_get_lstring(ctx_, idx, &n);
-        *out = MakeBstrVariant(FromCesu8(s, n));
-        return;
-      }
       case DUK_TYPE_UNDEFINED:
       case DUK_TYPE_NONE:
         return;
       default: {
-        duk_dup(ctx_, idx);
-        StartClock();
-        if (duk_safe_call(ctx_, &SafeToString, nullptr, 1, 1) == DUK_EXEC_SUCCESS) {
-          duk_size_t n = 0;
-          const char* s = duk_get_lstring(ctx_, -1, &n);
-          *out = MakeBstrVariant(FromCesu8(s, n));
-        }
-        budget_.clock.limited = false;
-        duk_pop(ctx_);
+        duk_size_t n = 0;
+        const char* s = duk_to_lstring(ctx, idx, &n);  // may run script code: still protected and timed
+        *out = MakeBstrVariant(FromCesu8(s, n));
         return;
       }
     }
