@@ -195,7 +195,11 @@ bool InvokeArgs::Bool(size_t i) const {
   return v.boolVal != 0;
 }
 
-HRESULT InvokeArgs::SetOut(size_t i, const VARIANT& value) {
+HRESULT InvokeArgs::SetOut(size_t i, VARIANT value) {
+  struct Owned {
+    VARIANT* v;
+    ~Owned() { VariantClear(v); }
+  } owned{&value};
   VARIANT* ref = Out(i);
   if (ref == nullptr) return E_POINTER;
   VARTYPE vt = ref->vt & ~VT_BYREF;

@@ -248,8 +248,9 @@ class InvokeArgs {
   bool Bool(size_t i) const;
   // The caller's storage for a by-reference argument, or null when it came by value.
   VARIANT* Out(size_t i) const { return i < refs_.size() ? refs_[i] : nullptr; }
-  // Stores v into the by-reference argument i, changed to the type it points to.
-  HRESULT SetOut(size_t i, const VARIANT& v);
+  // Stores v into the by-reference argument i, changed to the type it points to. Takes
+  // ownership of v (it is cleared), so SetOut(i, MakeBstrVariant(...)) leaks nothing.
+  HRESULT SetOut(size_t i, VARIANT v);
 
   InvokeArgs() = default;
   InvokeArgs(const InvokeArgs&) = delete;
