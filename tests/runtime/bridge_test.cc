@@ -146,6 +146,15 @@ class Plain final : public pc::IUnknown {
   uint32_t refs_ = 1;
 };
 
+// A dispatch object that gives no type information.
+class Opaque final : public Probe {
+ public:
+  HRESULT GetTypeInfo(uint32_t, pc::LCID, pc::ITypeInfo** out) override {
+    *out = nullptr;
+    return pc::E_NOTIMPL;
+  }
+};
+
 class BridgeTest : public ::testing::Test {
  protected:
   void SetUp() override {
@@ -224,6 +233,11 @@ TEST_F(BridgeTest, EmptyHolderUnknownMemberAndMissingInterfacesGiveTheirCodes) {
   plain.holder()->unknown = new Plain;
   com::Call(plain, "Anything");
   EXPECT_EQ(com::LastError(), -2);
+
+  ComObject opaque;
+  opaque.holder()->unknown = pc::NewObject<Opaque>();
+  com::Call(opaque, "Echo", {IntArg(1)});
+  EXPECT_EQ(com::LastError(), -4);
 }
 
 TEST_F(BridgeTest, MemberNamesBindCaseInsensitivelyAndSuccessClearsTheCode) {
