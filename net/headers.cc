@@ -87,6 +87,21 @@ rt::Text HeaderValue(kernel::TextRef line) {
   return kernel::TrimSpaces(kernel::MidText(line, colon + 1, kernel::TextLength(line)));
 }
 
+void SendHeaderLines(rt::com::ComObject& request, kernel::TextRef headers) {
+  if (kernel::FindText(headers, "\r\n") != -1) {
+    rt::TextArray lines = kernel::SplitText(headers, "\r\n");
+    for (int64_t i = 1; i <= lines.size(); ++i) {
+      const char* line = lines.at(i);
+      if (line[0] == '\0') continue;
+      rt::com::Call(request, "SetRequestHeader",
+                    {rt::TextArg(HeaderName(line)), rt::TextArg(HeaderValue(line))});
+    }
+  } else {
+    rt::com::Call(request, "SetRequestHeader",
+                  {rt::TextArg(HeaderName(headers)), rt::TextArg(HeaderValue(headers))});
+  }
+}
+
 rt::Text Base64Encode(kernel::BytesRef bytes) {
   static const char kAlphabet[] = "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789+/";
   const size_t n = static_cast<size_t>(rt::ByteSetLength(bytes.p));

@@ -1,5 +1,6 @@
-// Request header assembly: the default headers, the normaliser of header blocks and the
-// Base64 encoder of the proxy credentials.
+// Request header assembly: the default headers, the normaliser of header blocks, the cutting
+// of a block into header calls on the request object, and the Base64 encoder of the proxy
+// credentials.
 //
 // A header block is a text of lines "Name: value" separated by CR LF.
 // Ownership: every text result is a new block the caller owns (rt::Text).
@@ -9,6 +10,7 @@
 
 #include <cstdint>
 
+#include "runtime/com/com_bridge.h"
 #include "runtime/kernel.h"
 #include "runtime/values.h"
 
@@ -30,6 +32,10 @@ rt::Text CapitalizeFirst(kernel::TextRef text);
 // when the line has no colon.
 rt::Text HeaderName(kernel::TextRef line);
 rt::Text HeaderValue(kernel::TextRef line);
+
+// One SetRequestHeader call on `request` per non-empty line of the normalised block; a block
+// without CR LF is one call, also when empty. Refusals are ignored.
+void SendHeaderLines(rt::com::ComObject& request, kernel::TextRef headers);
 
 // Standard Base64 (RFC 4648) with "=" padding and no line breaks; empty for empty input.
 rt::Text Base64Encode(kernel::BytesRef bytes);

@@ -2,6 +2,9 @@
 
 #include <gtest/gtest.h>
 
+#include "platform/com/com_init.h"
+#include "tests/support/recording_request.h"
+
 namespace net {
 namespace {
 
@@ -70,6 +73,22 @@ TEST(HeadersTest, Base64) {
   EXPECT_EQ(enc("foobar"), "Zm9vYmFy");
   EXPECT_EQ(enc("user:"), "dXNlcjo=");
   EXPECT_EQ(enc(std::string("\xFF\x00\xFE", 3)), "/wD+");
+}
+
+TEST(HeadersTest, SendHeaderLinesMakesOneCallPerNonEmptyLine) {
+  platform::com::CoInitialize(nullptr);
+  testing_support::ScopedRecordingRequest recorder;
+  {
+    rt::com::ComObject request;
+    ASSERT_TRUE(rt::com::Create(request, "WinHttp.WinHttpRequest.5.1"));
+    SendHeaderLines(request, "A: 1\r\n\r\nB: x: y");
+    SendHeaderLines(request, "Single: line");
+    SendHeaderLines(request, "");
+  }
+  EXPECT_EQ(recorder.log().calls,
+            (std::vector<std::string>{"SetRequestHeader 'A'|'1'", "SetRequestHeader 'B'|'x: y'",
+                                      "SetRequestHeader 'Single'|'line'", "SetRequestHeader ''|''"}));
+  platform::com::CoUninitialize();
 }
 
 }  // namespace
