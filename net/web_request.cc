@@ -1,5 +1,8 @@
 #include "net/web_request.h"
 
+#include <algorithm>
+#include <climits>
+
 #include "net/cookies.h"
 #include "net/headers.h"
 #include "runtime/dll_commands.h"
@@ -68,8 +71,11 @@ rt::ByteSet WebRequest(kernel::TextRef url, std::optional<int32_t> method,
   }
   // 4. Time-outs for all four phases.
   if (timeout != -1) {
-    int32_t ms = timeout < 1 ? kDefaultTimeoutMs : timeout * 1000;
-    rt::com::Call(request, "SetTimeouts", {rt::IntArg(ms), rt::IntArg(ms), rt::IntArg(ms), rt::IntArg(ms)});
+    // Computed in 64 bits: a time-out too long for 32-bit milliseconds becomes the longest one.
+    int64_t ms = timeout < 1 ? kDefaultTimeoutMs : std::min<int64_t>(int64_t{timeout} * 1000, INT32_MAX);
+    rt::com::Call(request, "SetTimeouts",
+                  {rt::IntArg(static_cast<int32_t>(ms)), rt::IntArg(static_cast<int32_t>(ms)),
+                   rt::IntArg(static_cast<int32_t>(ms)), rt::IntArg(static_cast<int32_t>(ms))});
   }
   // 5. A named proxy, without a bypass list.
   const bool proxyGiven = proxyValue.p[0] != '\0';

@@ -75,6 +75,8 @@ TEST_F(WebRequestCallsTest, TimeOuts) {
   EXPECT_EQ(first(30), "SetTimeouts 30000|30000|30000|30000");
   EXPECT_EQ(first(-5), "SetTimeouts 15000|15000|15000|15000");
   EXPECT_EQ(first(-1), "Open 'GET'|'U'|false");  // no SetTimeouts at all
+  // Too long for 32-bit milliseconds: the longest time-out, not a wrapped one.
+  EXPECT_EQ(first(3000000), "SetTimeouts 2147483647|2147483647|2147483647|2147483647");
 }
 
 TEST_F(WebRequestCallsTest, ProxyAndCredentials) {
