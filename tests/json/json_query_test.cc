@@ -118,24 +118,6 @@ TEST_F(JsonQueryTest, DecodingByType) {
             "0");  // an element object holds "{ 0 }" while open
 }
 
-TEST_F(JsonQueryTest, UnescapingRules) {
-  auto decode = [](const char* stored) {
-    rt::Text t(stored);
-    类_JSON::反转义文本(&t);
-    return t.str();
-  };
-  EXPECT_EQ(decode(R"(a\r\n\t\b\f\/\\\"z)"), "a\r\n\t\b\f/\\\"z");
-  EXPECT_EQ(decode(R"(\q)"), "\\q");
-  EXPECT_EQ(decode(R"(\u00zz)"), "\\u00zz");
-  EXPECT_EQ(decode(R"(x\u12)"), "x\\u12");  // fewer than four digits before the end: kept
-  EXPECT_EQ(decode(R"(end\)"), "end");      // a backslash at the very end writes nothing
-  // One-byte characters write one byte: nothing after them is lost.
-  EXPECT_EQ(decode(R"(?a=1\u0026b=2)"), "?a=1&b=2");
-  EXPECT_EQ(decode(R"(\u6D4B\u8bd5!)"), "测试!");
-  EXPECT_EQ(decode(R"(\u0041\u0E01\u20AC)"), "A?\x80");  // Thai is not in the code page
-  EXPECT_EQ(decode(R"(a\u0000b)"), "a");                 // the result ends at the first zero byte
-}
-
 TEST_F(JsonQueryTest, CountsMembersAndExchange) {
   类_JSON doc;
   doc.解析文本(R"({"x":[10,20],"o":{"p":{"q":1},"r":2},"s":3})");
