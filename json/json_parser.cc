@@ -1,5 +1,6 @@
 // The byte-driven parser of 类_JSON: feeding, the seven state handlers, node creation, the
 // auto-close and the error messages.
+#include <charconv>
 #include <cstdio>
 #include <cstring>
 
@@ -26,9 +27,11 @@ char* CountValue(char open, char close, int32_t n) {
 }
 
 char* ElementName(int32_t i) {
-  char buf[24];
-  int len = std::snprintf(buf, sizeof buf, "[%d]", i);
-  return rt::NewText(buf, static_cast<size_t>(len));
+  char buf[16];
+  buf[0] = '[';
+  char* end = std::to_chars(buf + 1, buf + sizeof buf - 1, i).ptr;
+  *end++ = ']';
+  return rt::NewText(buf, static_cast<size_t>(end - buf));
 }
 
 void Assign(char** field, char* text) {

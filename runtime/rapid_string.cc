@@ -155,7 +155,7 @@ bool AppendValue(RapidStringObject* o, TypeCode type, const unsigned char* p) {
       return AppendRaw(o, s.data(), s.size());
     }
     case kTypeBool:
-      return AppendRaw(o, load(int32_t{}) != 0 ? "真" : "假", 2);
+      return AppendRaw(o, load(int32_t{}) != 0 ? "真" : "假", std::strlen("真"));
     case kTypeDateTime: {
       std::string s = DateTimeWords(load(double{}));
       return AppendRaw(o, s.data(), s.size());
