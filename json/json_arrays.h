@@ -23,13 +23,14 @@ inline void SetCount(void* block, int32_t n) {
   std::memcpy(static_cast<unsigned char*>(block) + 4, &n, sizeof n);
 }
 
+// The blocks kept here always have one dimension: the elements follow the two header words.
 template <typename T>
 T* Elements(void* block) {
-  return reinterpret_cast<T*>(rt::ArrayElements(block));
+  return reinterpret_cast<T*>(static_cast<unsigned char*>(block) + 8);
 }
 template <typename T>
 const T* Elements(const void* block) {
-  return reinterpret_cast<const T*>(rt::ArrayElements(block));
+  return reinterpret_cast<const T*>(static_cast<const unsigned char*>(block) + 8);
 }
 
 template <typename T>

@@ -21,9 +21,13 @@ constexpr const char* kCrLf = "\r\n";
 bool IsBlank(uint8_t b) { return b == ' ' || b == '\t' || b == '\r' || b == '\n'; }
 
 char* CountValue(char open, char close, int32_t n) {
-  char buf[32];
-  int len = std::snprintf(buf, sizeof buf, "%c %d %c", open, n, close);
-  return rt::NewText(buf, static_cast<size_t>(len));
+  char buf[24];
+  buf[0] = open;
+  buf[1] = ' ';
+  char* end = std::to_chars(buf + 2, buf + sizeof buf - 2, n).ptr;
+  *end++ = ' ';
+  *end++ = close;
+  return rt::NewText(buf, static_cast<size_t>(end - buf));
 }
 
 char* ElementName(int32_t i) {
@@ -53,12 +57,12 @@ rt::Text IndexBeyondNodesMessage() {
 
 // ---- Stacks and counters -------------------------------------------------------------------
 
-void 类_JSON::PushState(uint8_t state) { internal::Push<uint8_t>(&集_状态栈, &stateCapacity_, state); }
-void 类_JSON::PopState() {
+inline void 类_JSON::PushState(uint8_t state) { internal::Push<uint8_t>(&集_状态栈, &stateCapacity_, state); }
+inline void 类_JSON::PopState() {
   int32_t n = Count(集_状态栈);
   if (n > 0) internal::SetCount(集_状态栈, n - 1);
 }
-uint8_t 类_JSON::TopState() const {
+inline uint8_t 类_JSON::TopState() const {
   int32_t n = Count(集_状态栈);
   return n > 0 ? Elements<uint8_t>(集_状态栈)[n - 1] : 0;
 }
@@ -139,6 +143,23 @@ int32_t 类_JSON::Feed(const unsigned char* p, size_t n) {
         while (j < n && p[j] != '"' && p[j] != '\n' && p[j] != '\r' && p[j] != '\t' &&
                !(集_无引号名 && (p[j] == ',' || p[j] == '}' || p[j] == ']' || p[j] == ':')))
           ++j;
+      }
+      if (j == i && (top == 1 || top == 2 || top == 4 || top == 5)) {
+        // Blanks between tokens, which these states ignore: only the counters move.
+        while (j < n && IsBlank(p[j])) {
+          if (p[j] == '\n') {
+            ++集_行号;
+            集_列号 = 0;
+          } else if (p[j] != '\r') {
+            ++集_列号;
+          }
+          ++j;
+        }
+        if (j > i) {
+          集_已处理字节数 += static_cast<int32_t>(j - i);
+          i = j - 1;
+          continue;
+        }
       }
       if (j - i >= 2) {
         集_文本缓冲->AppendBytes(p + i, j - i);
@@ -467,13 +488,13 @@ void 类_JSON::对象值_准备获取(uint8_t b) {
   } else if (IsBlank(b)) {
   } else if (b == '"') {
     集_分隔状态 = 0;
-    集_文本缓冲->Clear();
+    if (集_文本缓冲->length() != 0) 集_文本缓冲->Clear();
     node->类型 = kTypeText;
     PopState();
     PushState(6);
   } else {
     集_分隔状态 = 0;
-    集_文本缓冲->Clear();
+    if (集_文本缓冲->length() != 0) 集_文本缓冲->Clear();
     集_文本缓冲->AppendBytes(&b, 1);
     PopState();
     PushState(7);
