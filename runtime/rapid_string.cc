@@ -8,6 +8,7 @@
 #include <cstring>
 #include <string>
 
+#include "runtime/kernel.h"
 #include "runtime/libraries.h"
 
 namespace rt {
@@ -76,41 +77,6 @@ std::string PlatformG(double v, int precision) {
   return s;
 }
 
-// Days since 30 December 1899 in the words ToText writes for a date-time.
-std::string DateTimeWords(double v) {
-  if (!(v >= -657434.0)) v = -657434.0;  // NaN clamps too
-  if (v > 2958465.0) v = 2958465.0;
-  double whole = std::trunc(v);
-  int64_t seconds = std::llround(std::fabs(v - whole) * 86400.0);
-  if (seconds >= 86400) seconds = 86399;
-  // Civil date from the day count (days from 1970-01-01 = day - 25569).
-  int64_t z = static_cast<int64_t>(whole) - 25569 + 719468;
-  int64_t era = (z >= 0 ? z : z - 146096) / 146097;
-  int64_t doe = z - era * 146097;
-  int64_t yoe = (doe - doe / 1460 + doe / 36524 - doe / 146096) / 365;
-  int64_t y = yoe + era * 400;
-  int64_t doy = doe - (365 * yoe + yoe / 4 - yoe / 100);
-  int64_t mp = (5 * doy + 2) / 153;
-  int64_t d = doy - (153 * mp + 2) / 5 + 1;
-  int64_t m = mp < 10 ? mp + 3 : mp - 9;
-  if (m <= 2) ++y;
-  char buf[96];
-  int n = std::snprintf(buf, sizeof buf, "%" PRId64 "年%" PRId64 "月%" PRId64 "日", y, m, d);
-  std::string s(buf, static_cast<size_t>(n));
-  int64_t h = seconds / 3600, mi = seconds / 60 % 60, se = seconds % 60;
-  if (seconds != 0) {
-    if (se != 0) {
-      n = std::snprintf(buf, sizeof buf, "%" PRId64 "时%" PRId64 "分%" PRId64 "秒", h, mi, se);
-    } else if (mi != 0) {
-      n = std::snprintf(buf, sizeof buf, "%" PRId64 "时%" PRId64 "分", h, mi);
-    } else {
-      n = std::snprintf(buf, sizeof buf, "%" PRId64 "时", h);
-    }
-    s.append(buf, static_cast<size_t>(n));
-  }
-  return s;
-}
-
 // Appends one value held at `p` (a record's value or an array element) of type `type`.
 bool AppendValue(RapidStringObject* o, TypeCode type, const unsigned char* p) {
   auto load = [p](auto v) {
@@ -157,8 +123,9 @@ bool AppendValue(RapidStringObject* o, TypeCode type, const unsigned char* p) {
     case kTypeBool:
       return AppendRaw(o, load(int32_t{}) != 0 ? "真" : "假", std::strlen("真"));
     case kTypeDateTime: {
-      std::string s = DateTimeWords(load(double{}));
-      return AppendRaw(o, s.data(), s.size());
+      // In the words ToText writes.
+      Text words = kernel::ToText(kernel::DateTime{load(double{})});
+      return AppendRaw(o, words.c_str(), words.size());
     }
     default:
       return false;

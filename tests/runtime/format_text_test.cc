@@ -3,12 +3,44 @@
 #include <gtest/gtest.h>
 
 #include <clocale>
+#include <cstdio>
+#include <cstdlib>
 #include <string>
 
 #include "runtime/libraries.h"
 
 namespace rt {
 namespace {
+
+// Switches the process to a German locale (decimal comma), building one in a private folder
+// when none is installed; false when neither works. Restores everything on destruction.
+class GermanLocale {
+ public:
+  GermanLocale() : saved_(std::setlocale(LC_ALL, nullptr)) {
+    if (std::setlocale(LC_ALL, "de_DE.UTF-8") != nullptr) {
+      active_ = true;
+      return;
+    }
+    char dir[] = "/tmp/wl-locale-XXXXXX";
+    if (mkdtemp(dir) == nullptr) return;
+    folder_ = dir;
+    std::string command = "localedef -i de_DE -f UTF-8 " + folder_ + "/de_DE.UTF-8 >/dev/null 2>&1";
+    if (std::system(command.c_str()) != 0) return;
+    setenv("LOCPATH", folder_.c_str(), 1);
+    active_ = std::setlocale(LC_ALL, "de_DE.UTF-8") != nullptr;
+  }
+  ~GermanLocale() {
+    std::setlocale(LC_ALL, saved_.c_str());
+    unsetenv("LOCPATH");
+    if (!folder_.empty()) std::system(("rm -rf " + folder_).c_str());
+  }
+  bool active() const { return active_; }
+
+ private:
+  std::string saved_;
+  std::string folder_;
+  bool active_ = false;
+};
 
 TEST(FormatTextTest, FillsDirectivesInOrder) {
   EXPECT_EQ(FormatTextOf("%s=%d", {TextArg("ab"), IntArg(3)}), "ab=3");
@@ -45,12 +77,16 @@ TEST(FormatTextTest, WideFieldsNeverOverrun) {
 }
 
 TEST(FormatTextTest, CLocaleWhateverTheProcessLocale) {
-  const char* old = std::setlocale(LC_NUMERIC, nullptr);
-  std::string saved = old ? old : "C";
-  if (std::setlocale(LC_NUMERIC, "de_DE.UTF-8") == nullptr) GTEST_SKIP() << "no German locale here";
-  Text t = FormatTextOf("%.1f", {DoubleArg(2.5)});
-  std::setlocale(LC_NUMERIC, saved.c_str());
-  EXPECT_EQ(t, "2.5");
+  Text t;
+  {
+    GermanLocale german;
+    if (!german.active()) GTEST_SKIP() << "no German locale available";
+    char probe[16];
+    std::snprintf(probe, sizeof probe, "%.1f", 2.5);
+    EXPECT_STREQ(probe, "2,5");  // the C library itself writes a comma now
+    t = FormatTextOf("%.1f|%g", {DoubleArg(2.5), FloatArg(0.25f)});
+  }
+  EXPECT_EQ(t, "2.5|0.25");
 }
 
 TEST(FormatTextTest, RegisteredInTheApplicationInterfaceLibrary) {

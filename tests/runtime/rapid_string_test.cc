@@ -3,12 +3,44 @@
 #include <gtest/gtest.h>
 
 #include <clocale>
+#include <cstdio>
+#include <cstdlib>
 #include <string>
 
 #include "runtime/libraries.h"
 
 namespace rt {
 namespace {
+
+// Switches the process to a German locale (decimal comma), building one in a private folder
+// when none is installed; false when neither works. Restores everything on destruction.
+class GermanLocale {
+ public:
+  GermanLocale() : saved_(std::setlocale(LC_ALL, nullptr)) {
+    if (std::setlocale(LC_ALL, "de_DE.UTF-8") != nullptr) {
+      active_ = true;
+      return;
+    }
+    char dir[] = "/tmp/wl-locale-XXXXXX";
+    if (mkdtemp(dir) == nullptr) return;
+    folder_ = dir;
+    std::string command = "localedef -i de_DE -f UTF-8 " + folder_ + "/de_DE.UTF-8 >/dev/null 2>&1";
+    if (std::system(command.c_str()) != 0) return;
+    setenv("LOCPATH", folder_.c_str(), 1);
+    active_ = std::setlocale(LC_ALL, "de_DE.UTF-8") != nullptr;
+  }
+  ~GermanLocale() {
+    std::setlocale(LC_ALL, saved_.c_str());
+    unsetenv("LOCPATH");
+    if (!folder_.empty()) std::system(("rm -rf " + folder_).c_str());
+  }
+  bool active() const { return active_; }
+
+ private:
+  std::string saved_;
+  std::string folder_;
+  bool active_ = false;
+};
 
 ArgRecord ArrayArg(void* block, TypeCode element) {
   ArgRecord r;
@@ -36,13 +68,13 @@ TEST(RapidStringTest, AppendsTheTextFormOfEachKind) {
 }
 
 TEST(RapidStringTest, NumbersIgnoreTheProcessLocale) {
-  const char* old = std::setlocale(LC_NUMERIC, nullptr);
-  std::string saved = old ? old : "C";
-  if (std::setlocale(LC_NUMERIC, "de_DE.UTF-8") == nullptr) GTEST_SKIP() << "no German locale here";
   RapidString s;
-  s.Append({DoubleArg(2.5)});
-  std::setlocale(LC_NUMERIC, saved.c_str());
-  EXPECT_EQ(s.GetText(), "2.5");
+  {
+    GermanLocale german;
+    if (!german.active()) GTEST_SKIP() << "no German locale available";
+    s.Append({DoubleArg(2.5), TextArg(" "), FloatArg(0.5f)});
+  }
+  EXPECT_EQ(s.GetText(), "2.5 0.5");
 }
 
 TEST(RapidStringTest, FailingPartsDoNotStopTheOthers) {
