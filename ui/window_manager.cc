@@ -165,28 +165,51 @@ void InstallWindowSystem() {
   rt::InstallWindowSystem(&system);
 }
 
-void LoadTemplates(const unsigned char* data, size_t length, const rt::AppRoutine* routines,
-                   int32_t routineCount) {
-  WindowData parsed;
-  if (!ParseWindowData(data, length, &parsed)) DataError();
-  std::map<std::pair<int32_t, int32_t>, std::vector<rt::AppRoutine>> resolved;
+namespace {
+
+using RoutineTable = std::map<std::pair<int32_t, int32_t>, std::vector<rt::AppRoutine>>;
+
+// Reads and checks the window data; false on any inconsistency.
+bool ReadWindowData(const unsigned char* data, size_t length, const rt::AppRoutine* routines,
+                    int32_t routineCount, WindowData* parsed, RoutineTable* resolved) {
+  if (!ParseWindowData(data, length, parsed)) return false;
+  bool ok = true;
   auto resolve = [&](int32_t offset) -> rt::AppRoutine {
     if (offset == kNoRoutine) return nullptr;
-    if (offset < 0 || offset >= routineCount || routines == nullptr) DataError();
-    return routines[offset];
+    if (offset < 0 || offset >= routineCount) {
+      ok = false;
+      return nullptr;
+    }
+    return routines ? routines[offset] : nullptr;
   };
-  for (const WindowTemplate& w : parsed.windows) {
+  for (const WindowTemplate& w : parsed->windows) {
     for (const UnitRecord& u : w.units) {
-      std::vector<rt::AppRoutine>& routineSlots = resolved[{w.id, u.id}];
+      std::vector<rt::AppRoutine>& routineSlots = (*resolved)[{w.id, u.id}];
       if (u.isMenuItem()) {
         routineSlots.push_back(resolve(u.menuRoutine));
       } else {
         for (const EventBinding& b : u.bindings) routineSlots.push_back(resolve(b.routineOffset));
       }
       const ControlType* type = FindControlType(u.type);
-      if (type && type->checkTypeData && !type->checkTypeData(u.typeData)) DataError();
+      if (type && type->checkTypeData && !type->checkTypeData(u.typeData)) ok = false;
     }
   }
+  return ok;
+}
+
+}  // namespace
+
+bool CheckWindowData(const unsigned char* data, size_t length, int32_t routineCount) {
+  WindowData parsed;
+  RoutineTable resolved;
+  return ReadWindowData(data, length, nullptr, routineCount, &parsed, &resolved);
+}
+
+void LoadTemplates(const unsigned char* data, size_t length, const rt::AppRoutine* routines,
+                   int32_t routineCount) {
+  WindowData parsed;
+  RoutineTable resolved;
+  if (!ReadWindowData(data, length, routines, routineCount, &parsed, &resolved)) DataError();
   S().data = std::move(parsed);
   S().routines = std::move(resolved);
 }

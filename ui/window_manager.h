@@ -34,6 +34,8 @@ void InstallWindowSystem();
 void LoadTemplates(const unsigned char* data, size_t length, const rt::AppRoutine* routines,
                    int32_t routineCount);
 void LoadWindow(int32_t windowId);
+// The same checks as LoadTemplates, without a report: true when the data would load.
+bool CheckWindowData(const unsigned char* data, size_t length, int32_t routineCount);
 int64_t GetUnitProperty(int32_t windowId, int32_t unitId, int32_t property, int32_t index);
 void SetUnitProperty(int32_t windowId, int32_t unitId, int32_t property, int32_t index, int64_t value);
 bool DescribeUnit(int32_t windowId, int32_t unitId, std::string* windowName, bool* unitFound,
