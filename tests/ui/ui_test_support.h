@@ -73,8 +73,8 @@ inline ui::WindowData TestWindowData() {
   w.reserved = {0, 0x19010003, 0, 7};
   w.units.push_back(Unit(ui::kWindowUnitId, rt::kTypeWindow, "测试窗口", 50, 60, 420, 320, ui::kStateVisible,
                          ui::WindowTypeData{"标题", 0}.Encode(), {{0, kOnCreated}, {1, kOnMayClose}}));
-  ui::UnitRecord label =
-      Unit(kLabel, rt::kTypeLabel, "标签1", 10, 10, 100, 16, ui::kStateVisible, Caption("单击复制"));
+  ui::UnitRecord label = Unit(kLabel, rt::kTypeLabel, "标签1", 10, 10, 100, 16, ui::kStateVisible,
+                              Caption("单击复制"), {{0, kOnOther}});
   label.tag = "标记";
   label.reserved1[3] = 0x5A;  // reserved bytes are kept
   w.units.push_back(label);
@@ -83,7 +83,7 @@ inline ui::WindowData TestWindowData() {
   w.units.push_back(Unit(kReadOnlyEdit, rt::kTypeEditBox, "编辑框1", 10, 30, 200, 60, 5, readOnly.Encode()));
   ui::UnitRecord button =
       Unit(kButton, rt::kTypeButton, "按钮1", 220, 30, 80, 30, 5, Caption("解析"), {{0, kOnClick}});
-  button.pointerBlock = std::string("\x89\x80\0\0", 4);  // standard pointer 32649: the hand
+  button.pointerBlock = std::string("\x89\x7F\0\0", 4);  // standard pointer 32649: the hand
   w.units.push_back(button);
   w.units.push_back(Unit(kButtonMinusOne, rt::kTypeButton, "按钮2", 220, 70, 80, 30, 5, Caption("无"),
                          {{0, ui::kNoRoutine}}));
