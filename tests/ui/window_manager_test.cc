@@ -40,10 +40,11 @@ TEST_F(WindowManagerTest, LoadsTheWindowAndItsControlsFromTheTemplate) {
   EXPECT_TRUE(frame->isVisible());
   EXPECT_EQ(frame->windowTitle(), QString::fromUtf16(u"标题"));
   EXPECT_EQ(frame->frameGeometry().size(), QSize(420, 320));  // the outer size, frame included
-  for (const UnitRecord& u : TestWindowData().windows[0].units) {
+  const WindowData data = TestWindowData();
+  for (const UnitRecord& u : data.windows[0].units) {
     if (u.id == kWindowUnitId) continue;
     QWidget* w = WidgetOf(u.id);
-    ASSERT_NE(w, nullptr) << u.name;
+    ASSERT_NE(w, nullptr) << u.id;
     EXPECT_EQ(w->parentWidget(), frame);
     EXPECT_EQ(w->geometry(), QRect(u.left, u.top, u.width, u.height)) << u.name;  // client coordinates
     EXPECT_EQ(w->isVisible(), (u.stateFlags & kStateVisible) != 0) << u.name;
@@ -56,7 +57,8 @@ TEST_F(WindowManagerTest, TemplateOrderIsTheFocusChainAndTheStackingOrder) {
   LoadWindow(kWindow);
   std::vector<int32_t> expected;
   std::map<QWidget*, int32_t> ours;
-  for (const UnitRecord& u : TestWindowData().windows[0].units) {
+  const WindowData data = TestWindowData();
+  for (const UnitRecord& u : data.windows[0].units) {
     if (u.id == kWindowUnitId) continue;
     expected.push_back(u.id);
     ours[WidgetOf(u.id)] = u.id;
