@@ -389,7 +389,8 @@ void LoadWindow(int32_t windowId) {
   // 5. Visible units are shown; the frame's outer size is set once the platform knows it.
   for (size_t i = 1; i < lw->controls.size(); ++i) {
     const UnitRecord* u = t->FindUnit(lw->controls[i].first);
-    if (u && (u->stateFlags & kStateVisible)) lw->controls[i].second->widget()->setVisible(true);
+    QWidget* w = lw->controls[i].second->widget();
+    if (u && w && (u->stateFlags & kStateVisible)) w->setVisible(true);
   }
   if (windowUnit.stateFlags & kStateVisible) {
     frame->show();
@@ -410,6 +411,8 @@ void LoadWindow(int32_t windowId) {
     if (lw == nullptr || i >= lw->controls.size()) return;
     lw->controls[i].second->OnLoadingComplete();
   }
+  lw = Live(windowId);
+  if (lw == nullptr) return;
   if (focusBefore) {
     focusBefore->setFocus();
   } else if (QWidget* first = FirstFocusable(lw)) {

@@ -106,6 +106,25 @@ TEST_F(EventDispatchTest, UnitZeroIsTheWindowsOwnUnit) {
   EXPECT_EQ(runs, 1);
 }
 
+TEST_F(EventDispatchTest, AMenuItemRunsItsOneRoutine) {
+  WindowData d = TestWindowData();
+  UnitRecord menu;
+  menu.id = 0x16000100;
+  menu.type = rt::kTypeMenuItem;
+  menu.name = "菜单1";
+  menu.menuRoutine = kOnOther;
+  d.windows[0].units.push_back(menu);
+  std::vector<unsigned char> bytes = SerializeWindowData(d);
+  DestroyWindow(kWindow);
+  LoadTemplates(bytes.data(), bytes.size(), kRoutines, kRoutineCount);
+  LoadWindow(kWindow);
+  int runs = 0;
+  g_hooks[kOnOther] = [&](int32_t, const int64_t*, int32_t*) { return ++runs, 0; };
+  RaiseEvent(kWindow, menu.id, 0);
+  RaiseEvent(kWindow, menu.id, 1);  // a menu item binds only its selection
+  EXPECT_EQ(runs, 1);
+}
+
 TEST_F(EventDispatchTest, ANestedDispatchRestoresTheOuterEventSource) {
   std::string log;
   g_hooks[kOnCycle] = [&](int32_t, const int64_t*, int32_t*) {

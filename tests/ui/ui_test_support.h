@@ -77,6 +77,8 @@ inline ui::WindowData TestWindowData() {
                               Caption("单击复制"), {{0, kOnOther}});
   label.tag = "标记";
   label.reserved1[3] = 0x5A;  // reserved bytes are kept
+  label.controlSlot = 77;      // stored slot values stay as they are, live or not
+  label.pointerSlot = 88;
   w.units.push_back(label);
   ui::EditBoxTypeData readOnly;
   readOnly.flags |= ui::EditBoxTypeData::kReadOnly;

@@ -51,6 +51,10 @@ TEST_F(WindowManagerTest, LoadsTheWindowAndItsControlsFromTheTemplate) {
   }
   EXPECT_EQ(static_cast<QPushButton*>(WidgetOf(kButton))->text(), QString::fromUtf16(u"解析"));
   EXPECT_FALSE(IsWindowLive(kOtherWindow));
+  // Live controls live in side tables; the template's slots keep their stored values.
+  EXPECT_EQ(FindTemplate(kWindow)->FindUnit(kLabel)->controlSlot, 77);
+  EXPECT_EQ(FindTemplate(kWindow)->FindUnit(kLabel)->pointerSlot, 88);
+  EXPECT_EQ(FindTemplate(kWindow)->FindUnit(kButton)->pointerSlot, 0);
 }
 
 TEST_F(WindowManagerTest, TemplateOrderIsTheFocusChainAndTheStackingOrder) {
