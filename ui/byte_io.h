@@ -41,12 +41,17 @@ class ByteReader {
   // n bytes as they stand.
   bool ReadBytes(size_t n, std::string* out) {
     if (remaining() < n) return false;
+    if (n == 0) {
+      out->clear();
+      return true;
+    }
     out->assign(reinterpret_cast<const char*>(data_ + pos_), n);
     pos_ += n;
     return true;
   }
   // A zero-terminated text; fails when no zero byte follows within the data.
   bool ReadText(std::string* out) {
+    if (remaining() == 0) return false;
     const void* zero = std::memchr(data_ + pos_, 0, remaining());
     if (zero == nullptr) return false;
     size_t n = static_cast<size_t>(static_cast<const unsigned char*>(zero) - (data_ + pos_));
