@@ -40,7 +40,7 @@ std::string EditBox(std::string content, bool readOnly) {
 
 }  // namespace
 
-std::string SampleAddress() { return std::string(kSiteBase) + kSamplePath; }
+std::string SampleAddress() { return kSampleAddress; }
 
 ui::WindowData MainWindowDescription() {
   ui::WindowTemplate w;
