@@ -245,6 +245,8 @@ Control* LiveControlOf(int32_t windowId, int32_t unitId) {
   return c;
 }
 
+Control* ControlOfArg(const rt::ArgRecord& record) { return LiveControlOf(record.i32(), record.i32Hi()); }
+
 const QCursor* UnitCursor(int32_t windowId, int32_t unitId) {
   LiveWindow* lw = Live(windowId);
   const WindowTemplate* t = FindTemplate(windowId);

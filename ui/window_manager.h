@@ -53,6 +53,9 @@ Control* FindLiveControl(int32_t windowId, int32_t unitId);
 // For library commands that receive a control: its live control, or the runtime error
 // "指定窗口或窗口组件不存在或尚未载入" with the window and unit as positions.
 Control* LiveControlOf(int32_t windowId, int32_t unitId);
+// A control handed to a library command: window id in bytes 0 to 3 of the record's value,
+// unit id in bytes 4 to 7. Reports as LiveControlOf.
+Control* ControlOfArg(const rt::ArgRecord& record);
 // The mouse pointer made from the unit's pointer block, or null.
 const QCursor* UnitCursor(int32_t windowId, int32_t unitId);
 // Rebuilds a live unit's mouse pointer from its template's pointer block.

@@ -10,6 +10,7 @@
 
 #include "runtime/libraries.h"
 #include "runtime/window_system.h"
+#include "tests/support/expect_runtime_error.h"
 #include "tests/ui/ui_test_support.h"
 #include "ui/qt_text.h"
 #include "ui/window_frame.h"
@@ -51,6 +52,10 @@ TEST_F(WindowManagerTest, LoadsTheWindowAndItsControlsFromTheTemplate) {
   }
   EXPECT_EQ(static_cast<QPushButton*>(WidgetOf(kButton))->text(), QString::fromUtf16(u"解析"));
   EXPECT_FALSE(IsWindowLive(kOtherWindow));
+  rt::ArgRecord grid;
+  grid.setPair(kWindow, kUnregistered, kUnregisteredType);  // as a library command receives a control
+  EXPECT_EQ(ControlOfArg(grid), FindLiveControl(kWindow, kUnregistered));
+  EXPECT_NE(ControlOfArg(grid), nullptr);
   // Live controls live in side tables; the template's slots keep their stored values.
   EXPECT_EQ(FindTemplate(kWindow)->FindUnit(kLabel)->controlSlot, 77);
   EXPECT_EQ(FindTemplate(kWindow)->FindUnit(kLabel)->pointerSlot, 88);
@@ -218,6 +223,12 @@ const rt::ProgramHeader& TestProgram() {
                                             {nullptr, nullptr},
                                             kWindow};
   return program;
+}
+
+TEST_F(WindowManagerTest, AWindowWithoutATemplateCannotBeLoaded) {
+  EXPECT_RUNTIME_ERROR(
+      LoadWindow(0x52020003),
+      "运行时出错!\r\n\r\n错误信息：载入启动窗口失败\r\n\r\n1375862787, 0\r\n未找到所指定的窗口\r\n");
 }
 
 TEST(WindowManagerDeathTest, ClosingTheLastWindowEndsTheMessageLoop) {
