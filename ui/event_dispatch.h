@@ -2,7 +2,8 @@
 // runtime's notification callback (code 2008 short form, 2031 long form); the dispatcher finds
 // the bound routine in the window's template and runs it with the record's arguments.
 //
-// Thread contract: GUI thread only. Dispatch may nest (a routine that processes pending
+// Ownership: a record belongs to the control that raises it; the dispatcher writes only its
+// result fields. Thread contract: GUI thread only. Dispatch may nest (a routine that processes pending
 // messages lets other events run inside it); the current event source is restored after
 // each nested routine.
 #ifndef UI_EVENT_DISPATCH_H_

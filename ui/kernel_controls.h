@@ -6,6 +6,7 @@
 // Events: window 0 created, 1 may close (a given false result keeps it open), 3 moved,
 // 4 resized; EditBox 0 content changed by the user; Label 0 clicked; Button 0 clicked.
 //
+// Ownership: the window manager owns the live controls (see control.h).
 // Thread contract: GUI thread only.
 #ifndef UI_KERNEL_CONTROLS_H_
 #define UI_KERNEL_CONTROLS_H_

@@ -1,7 +1,7 @@
 // Texts across the toolkit boundary: the program's code-page 936 bytes to and from the
 // toolkit's strings. A CR LF pair is a line break on the toolkit side and comes back as CR LF.
 //
-// Thread contract: none.
+// Ownership: plain values. Thread contract: none.
 #ifndef UI_QT_TEXT_H_
 #define UI_QT_TEXT_H_
 

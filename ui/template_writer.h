@@ -2,7 +2,7 @@
 // reads at start. The application describes its windows with the structures of
 // window_template.h (and each control type's type-data encoder) and builds its data here.
 //
-// Thread contract: none.
+// Ownership: the caller owns the bytes returned. Thread contract: none.
 #ifndef UI_TEMPLATE_WRITER_H_
 #define UI_TEMPLATE_WRITER_H_
 

@@ -62,9 +62,10 @@ int64_t GetUnitProperty(int32_t windowId, int32_t unitId, int32_t property, int3
     case kMousePointer:
       return Ptr(rt::NewByteSet(u->pointerBlock.data(), u->pointerBlock.size()));
     default:
-      if (!IsWindowLive(windowId) || control == nullptr) {
+      if (!IsWindowLive(windowId))
         rt::ReportRuntimeError("读取组件属性时发现指定窗口尚未载入", 0, windowId, unitId);
-      }
+      if (control == nullptr)
+        rt::ReportRuntimeError("指定窗口或窗口组件不存在或尚未载入", 0, windowId, unitId);
       return control->GetTypeProperty(property - kFirstTypeProperty, index);
   }
 }
@@ -126,9 +127,10 @@ void SetUnitProperty(int32_t windowId, int32_t unitId, int32_t property, int32_t
       return;
     }
     default:
-      if (!IsWindowLive(windowId) || control == nullptr) {
+      if (!IsWindowLive(windowId))
         rt::ReportRuntimeError("修改组件属性时发现指定窗口尚未载入", 0, windowId, unitId);
-      }
+      if (control == nullptr)
+        rt::ReportRuntimeError("指定窗口或窗口组件不存在或尚未载入", 0, windowId, unitId);
       control->SetTypeProperty(property - kFirstTypeProperty, index, value);
       return;
   }
