@@ -1,11 +1,12 @@
 // JPEG through libjpeg-turbo. libjpeg's default error handler ends the process; here every
 // error jumps back to the stage that started it, which cleans up and reports failure.
 // Stages that call setjmp hold only plain data, so the jump skips no destructor.
-#include <jpeglib.h>
-
 #include <csetjmp>
-#include <cstdio>
+#include <cstdio>  // jpeglib.h needs FILE and size_t declared before it
 #include <vector>
+// clang-format off
+#include <jpeglib.h>
+// clang-format on
 
 #include "platform/picture/decoders.h"
 

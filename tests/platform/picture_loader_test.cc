@@ -1,16 +1,19 @@
 #include "platform/picture/picture_loader.h"
 
 #include <gtest/gtest.h>
-#include <jpeglib.h>
 #include <png.h>
 #include <zlib.h>
 
 #include <QBuffer>
 #include <QImageWriter>
 #include <csetjmp>
+#include <cstdio>  // jpeglib.h needs FILE and size_t declared before it
 #include <cstring>
 #include <string>
 #include <vector>
+// clang-format off
+#include <jpeglib.h>
+// clang-format on
 
 namespace platform {
 namespace {
