@@ -11,6 +11,8 @@
 #include <cstring>
 #include <string>
 #include <vector>
+
+#include "tests/support/picture_samples.h"
 // clang-format off
 #include <jpeglib.h>
 // clang-format on
@@ -22,28 +24,11 @@ using Bytes = std::vector<unsigned char>;
 
 QImage Load(const Bytes& b, int64_t cap = kMaxPicturePixels) { return LoadPicture(b.data(), b.size(), cap); }
 
-// Four quadrants: red, green, blue, white.
-QImage Quadrants(int w, int h) {
-  QImage img(w, h, QImage::Format_RGB32);
-  for (int y = 0; y < h; ++y) {
-    for (int x = 0; x < w; ++x) {
-      QRgb c = y < h / 2 ? (x < w / 2 ? qRgb(255, 0, 0) : qRgb(0, 255, 0))
-                         : (x < w / 2 ? qRgb(0, 0, 255) : qRgb(255, 255, 255));
-      img.setPixel(x, y, c);
-    }
-  }
-  return img;
-}
+QImage Quadrants(int w, int h) { return testing_support::QuadrantPicture(w, h); }
 
 Bytes Encode(const QImage& img, const char* format, bool progressive = false) {
-  QByteArray out;
-  QBuffer buf(&out);
-  buf.open(QIODevice::WriteOnly);
-  QImageWriter writer(&buf, format);
-  writer.setQuality(95);
-  writer.setProgressiveScanWrite(progressive);
-  EXPECT_TRUE(writer.write(img)) << format << ": " << writer.errorString().toStdString();
-  return Bytes(out.begin(), out.end());
+  const std::string s = testing_support::EncodePicture(img, format, progressive);
+  return Bytes(s.begin(), s.end());
 }
 
 // True when the colour is within `tol` of the expected one in every channel.
@@ -102,36 +87,9 @@ Bytes GreyPng16(int w, int h, bool interlaced) {
   return out;
 }
 
-void AppendChunk(Bytes* out, const char* type, const Bytes& body) {
-  const uint32_t n = static_cast<uint32_t>(body.size());
-  const unsigned char len[4] = {static_cast<unsigned char>(n >> 24), static_cast<unsigned char>(n >> 16),
-                                static_cast<unsigned char>(n >> 8), static_cast<unsigned char>(n)};
-  out->insert(out->end(), len, len + 4);
-  Bytes typed(type, type + 4);
-  typed.insert(typed.end(), body.begin(), body.end());
-  out->insert(out->end(), typed.begin(), typed.end());
-  const uLong crc = crc32(0, typed.data(), static_cast<uInt>(typed.size()));
-  for (int s = 24; s >= 0; s -= 8) out->push_back(static_cast<unsigned char>(crc >> s));
-}
-
-// A well-formed PNG (correct checksums) whose header announces w by h RGBA pixels and whose
-// data holds a few compressed rows.
 Bytes AnnouncingPng(uint32_t w, uint32_t h) {
-  Bytes out = {0x89, 'P', 'N', 'G', '\r', '\n', 0x1A, '\n'};
-  Bytes ihdr;
-  for (uint32_t v : {w, h}) {
-    for (int s = 24; s >= 0; s -= 8) ihdr.push_back(static_cast<unsigned char>(v >> s));
-  }
-  ihdr.insert(ihdr.end(), {8, 6, 0, 0, 0});
-  AppendChunk(&out, "IHDR", ihdr);
-  Bytes raw(4096, 0);
-  Bytes packed(compressBound(raw.size()));
-  uLongf packedLen = packed.size();
-  compress(packed.data(), &packedLen, raw.data(), raw.size());
-  packed.resize(packedLen);
-  AppendChunk(&out, "IDAT", packed);
-  AppendChunk(&out, "IEND", {});
-  return out;
+  const std::string s = testing_support::AnnouncingPng(w, h);
+  return Bytes(s.begin(), s.end());
 }
 
 // ---- JPEG written with libjpeg, for CMYK ------------------------------------------------
