@@ -22,7 +22,7 @@ QString ToDisplay(std::string_view gbk) {
 }  // namespace
 
 GridWidget::GridWidget(QWidget* parent) : QAbstractScrollArea(parent) {
-  setFrameShape(QFrame::NoFrame);
+  setFrameShape(QFrame::StyledPanel);  // client coordinates are the viewport's, inside the frame
   setHorizontalScrollBarPolicy(Qt::ScrollBarAsNeeded);
   setVerticalScrollBarPolicy(Qt::ScrollBarAsNeeded);
   viewport()->setAutoFillBackground(true);
