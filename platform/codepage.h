@@ -31,8 +31,12 @@ int32_t lstrlenW(const char16_t* s);
 // Conveniences over the two conversions for the toolkit boundary.
 std::u16string ToUtf16(uint32_t codePage, std::string_view bytes);
 std::string FromUtf16(uint32_t codePage, std::u16string_view text);
-inline std::string GbkToUtf8(std::string_view gbk) { return FromUtf16(kCodePageUtf8, ToUtf16(kCodePageGbk, gbk)); }
-inline std::string Utf8ToGbk(std::string_view utf8) { return FromUtf16(kCodePageGbk, ToUtf16(kCodePageUtf8, utf8)); }
+inline std::string GbkToUtf8(std::string_view gbk) {
+  return FromUtf16(kCodePageUtf8, ToUtf16(kCodePageGbk, gbk));
+}
+inline std::string Utf8ToGbk(std::string_view utf8) {
+  return FromUtf16(kCodePageGbk, ToUtf16(kCodePageUtf8, utf8));
+}
 
 }  // namespace platform
 

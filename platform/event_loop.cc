@@ -104,8 +104,8 @@ void SendEndRequest(int exitCode) {
     owner->TakeEndRequest(exitCode);
     return;
   }
-  QMetaObject::invokeMethod(owner, [owner, exitCode] { owner->TakeEndRequest(exitCode); },
-                            Qt::BlockingQueuedConnection);
+  QMetaObject::invokeMethod(
+      owner, [owner, exitCode] { owner->TakeEndRequest(exitCode); }, Qt::BlockingQueuedConnection);
 }
 
 }  // namespace platform

@@ -229,7 +229,8 @@ int RunApplication(const ProgramHeader& program) {
   CallRoutine(program.initialise[1]);
   if (program.startWindowId != 0) {
     const WindowSystem* ws = State().windowSystem;
-    if (ws == nullptr || ws->loadWindow == nullptr) ReportRuntimeError("载入启动窗口失败", 0, program.startWindowId, 0);
+    if (ws == nullptr || ws->loadWindow == nullptr)
+      ReportRuntimeError("载入启动窗口失败", 0, program.startWindowId, 0);
     ws->loadWindow(program.startWindowId);
   }
   RunMessageLoop();

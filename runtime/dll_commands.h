@@ -29,8 +29,9 @@ using CoUninitializeFn = void();
 using MultiByteToWideCharFn = int32_t(uint32_t codePage, uint32_t flags, const char* src, int32_t srcLength,
                                       char16_t* dst, int32_t dstLength);
 using LstrlenWFn = int32_t(const char16_t*);
-using WideCharToMultiByteFn = int32_t(uint32_t codePage, uint32_t flags, const char16_t* src, int32_t srcLength,
-                                      char* dst, int32_t dstLength, const char* defaultChar, int32_t* usedDefault);
+using WideCharToMultiByteFn = int32_t(uint32_t codePage, uint32_t flags, const char16_t* src,
+                                      int32_t srcLength, char* dst, int32_t dstLength,
+                                      const char* defaultChar, int32_t* usedDefault);
 
 // Fills the tables from the program's declarations (addresses unresolved).
 void InitDllCommands(const DllCommand* commands, int32_t count);

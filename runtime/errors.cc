@@ -56,7 +56,8 @@ std::string ComposeErrorReport(const char* message, int32_t code, int32_t posA, 
     std::string windowName, unitName;
     bool unitFound = false;
     const WindowSystem* ws = InstalledWindowSystem();
-    bool windowFound = ws && ws->describeUnit && ws->describeUnit(posA, posB, &windowName, &unitFound, &unitName);
+    bool windowFound =
+        ws && ws->describeUnit && ws->describeUnit(posA, posB, &windowName, &unitFound, &unitName);
     if (!windowFound) {
       detail += "\r\n未找到所指定的窗口";
     } else {

@@ -62,9 +62,18 @@ void* MemReallocEntry(void* block, uint64_t size) { return MemRealloc(block, siz
 void MemFreeEntry(void* block) { MemFree(block); }
 
 const HelperInterface kHelpers = {
-    CallKernelCommandEntry, CallLibraryCommandEntry, RuntimeServiceEntry, ResolveDllCommand,
-    GetUnitPropertyEntry,   SetUnitPropertyEntry,    LoadWindowEntry,     RunMessageLoop,
-    MemAllocEntry,          MemReallocEntry,         MemFreeEntry,        RaiseRuntimeError,
+    CallKernelCommandEntry,
+    CallLibraryCommandEntry,
+    RuntimeServiceEntry,
+    ResolveDllCommand,
+    GetUnitPropertyEntry,
+    SetUnitPropertyEntry,
+    LoadWindowEntry,
+    RunMessageLoop,
+    MemAllocEntry,
+    MemReallocEntry,
+    MemFreeEntry,
+    RaiseRuntimeError,
     EndProgram,
 };
 

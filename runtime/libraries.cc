@@ -30,8 +30,8 @@ const SupportLibrary& KernelLibrary() {
 
 const SupportLibrary* const* AllSupportLibraries() {
   static const SupportLibrary* const all[kSupportLibraryCount] = {
-      &KernelLibrary(),         &SpecialFunctionsLibrary(), &GridLibrary(),
-      &ExtendedControlsLibrary(), &GeneralObjectsLibrary(),  &AppInterfaceLibrary(),
+      &KernelLibrary(),           &SpecialFunctionsLibrary(), &GridLibrary(),
+      &ExtendedControlsLibrary(), &GeneralObjectsLibrary(),   &AppInterfaceLibrary(),
   };
   return all;
 }

@@ -48,7 +48,9 @@ inline constexpr TypeCode kTypeRapidString = 0x00050001;
 constexpr TypeCode LibraryTypeCode(int libraryIndex, int number) {
   return (static_cast<TypeCode>(libraryIndex + 1) << 16) | static_cast<TypeCode>(number);
 }
-constexpr bool IsSystemType(TypeCode t) { return (t & ~kArrayBit) >= 0x80000000u && (t & ~kArrayBit) <= 0x9FFFFFFFu; }
+constexpr bool IsSystemType(TypeCode t) {
+  return (t & ~kArrayBit) >= 0x80000000u && (t & ~kArrayBit) <= 0x9FFFFFFFu;
+}
 constexpr TypeCode BaseType(TypeCode t) { return t & ~kArrayBit; }
 constexpr bool IsArrayType(TypeCode t) { return t != kTypeNone && (t & kArrayBit) != 0; }
 // Byte, short, integer, long, float, double: the system types whose lowest byte is 0x01.

@@ -11,13 +11,18 @@ TEST(CodePageTest, GbkAndUtf8RoundTrip) {
   std::u16string u = ToUtf16(kCodePageGbk, gbk);
   EXPECT_EQ(u, u"中文abc");
   EXPECT_EQ(FromUtf16(kCodePageGbk, u), gbk);
-  EXPECT_EQ(GbkToUtf8(gbk), "\xE4\xB8\xAD\xE6\x96\x87" "abc");
+  EXPECT_EQ(GbkToUtf8(gbk),
+            "\xE4\xB8\xAD\xE6\x96\x87"
+            "abc");
   EXPECT_EQ(Utf8ToGbk("\xE4\xB8\xAD\xE6\x96\x87"), "中文");
   EXPECT_EQ(ToUtf16(kCodePageGbk, "\x80"), u"\u20AC");  // 0x80 is the euro sign
 }
 
 TEST(CodePageTest, SubstitutesWhatCannotBeConverted) {
-  EXPECT_EQ(ToUtf16(kCodePageUtf8, "a\xFF" "b"), u"a\uFFFDb");
+  EXPECT_EQ(ToUtf16(kCodePageUtf8,
+                    "a\xFF"
+                    "b"),
+            u"a\uFFFDb");
   EXPECT_EQ(FromUtf16(kCodePageGbk, u"a\u0E01b"), "a?b");  // Thai is not in code page 936
   EXPECT_EQ(FromUtf16(kCodePageGbk, u"\U0001F600"), "?");  // one substitute for a pair
   int32_t used = 0;

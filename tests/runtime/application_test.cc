@@ -4,8 +4,11 @@
 
 #include <QTimer>
 #include <cstdio>
+#include <thread>
 
 #include "platform/event_loop.h"
+#include "platform/message_box.h"
+#include "runtime/errors.h"
 #include "runtime/helper_interface.h"
 #include "runtime/libraries.h"
 #include "runtime/window_system.h"
@@ -19,8 +22,19 @@ int64_t PrintExit(int32_t, const int64_t*, int32_t*) {
 }
 
 const ProgramHeader& EmptyProgram() {
-  static const ProgramHeader header = {nullptr, 0, nullptr, 0, nullptr, 0, AllSupportLibraries(), nullptr, 0,
-                                       nullptr, PrintExit, {nullptr, nullptr}, 0};
+  static const ProgramHeader header = {nullptr,
+                                       0,
+                                       nullptr,
+                                       0,
+                                       nullptr,
+                                       0,
+                                       AllSupportLibraries(),
+                                       nullptr,
+                                       0,
+                                       nullptr,
+                                       PrintExit,
+                                       {nullptr, nullptr},
+                                       0};
   return header;
 }
 
@@ -71,11 +85,14 @@ TEST(ApplicationDeathTest, IdleListRunsWhileTheQueueIsEmpty) {
       {
         StartRuntime(EmptyProgram());
         ProgramWindowCreated(5, [] { ProgramWindowDestroyed(5); });
-        AddIdleEntry(5, [](int32_t n, const int64_t* args, int32_t*) -> int64_t {
-          std::fprintf(stderr, "idle(%d,%lld);", n, static_cast<long long>(args[0]));
-          ProgramWindowDestroyed(5);  // the last window: the loop ends
-          return 0;
-        }, 42);
+        AddIdleEntry(
+            5,
+            [](int32_t n, const int64_t* args, int32_t*) -> int64_t {
+              std::fprintf(stderr, "idle(%d,%lld);", n, static_cast<long long>(args[0]));
+              ProgramWindowDestroyed(5);  // the last window: the loop ends
+              return 0;
+            },
+            42);
         RunMessageLoop();
         EndProgram(0);
       },
@@ -87,12 +104,52 @@ TEST(ApplicationTest, ProgramDirectoryIsSplitAtTheLastSeparator) {
   EXPECT_EXIT(
       {
         StartRuntime(EmptyProgram());
-        bool ok = !ProgramDirectory().empty() && ProgramDirectoryWithSeparator() == ProgramDirectory() + "/" &&
+        bool ok = !ProgramDirectory().empty() &&
+                  ProgramDirectoryWithSeparator() == ProgramDirectory() + "/" &&
                   ProgramFileName() == "runtime_tests";
         std::fprintf(stderr, ok ? "split-ok" : "split-bad");
         std::_Exit(0);
       },
       ::testing::ExitedWithCode(0), "split-ok");
+}
+
+}  // namespace
+}  // namespace rt
+
+namespace rt {
+namespace {
+
+TEST(ApplicationDeathTest, EndRequestFromAnotherThreadRunsOnTheGuiThread) {
+  EXPECT_EXIT(
+      {
+        StartRuntime(EmptyProgram());
+        RegisterExitRoutine(PrintExit);
+        ProgramWindowCreated(3, [] {
+          std::fprintf(stderr, "destroy;");
+          ProgramWindowDestroyed(3);
+        });
+        std::thread other([] { EndProgram(4); });
+        other.detach();
+        RunMessageLoop();  // the request arrives here and ends the process
+        std::fprintf(stderr, "loop-returned;");
+        std::_Exit(9);
+      },
+      ::testing::ExitedWithCode(4), "^destroy;exit-routine;$");
+}
+
+TEST(ApplicationDeathTest, ErrorWhileEndingEndsAtOnceWithMinusOne) {
+  EXPECT_EXIT(
+      {
+        StartRuntime(EmptyProgram());
+        platform::SetMessageBoxHook(
+            [](const std::string&, const std::string&) { std::fprintf(stderr, "box;"); });
+        RegisterExitRoutine([](int32_t, const int64_t*, int32_t*) -> int64_t {
+          std::fprintf(stderr, "exit-routine;");
+          RaiseRuntimeError(1, 0, 0);
+        });
+        EndProgram(0);
+      },
+      ::testing::ExitedWithCode(255), "^exit-routine;$");
 }
 
 }  // namespace

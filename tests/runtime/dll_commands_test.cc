@@ -9,11 +9,11 @@ namespace rt {
 namespace {
 
 const DllCommand kCommands[] = {
-    {"", "MultiByteToWideChar"},       {"kernel32", "lstrlenW"},     {"kernel32", "NoSuchFunction"},
-    {"", "NoSuchFunction"},            {"ole32.dll", "CoInitialize"}, {"KERNEL32.DLL", "#5"},
+    {"", "MultiByteToWideChar"},        {"kernel32", "lstrlenW"},
+    {"kernel32", "NoSuchFunction"},     {"", "NoSuchFunction"},
+    {"ole32.dll", "CoInitialize"},      {"KERNEL32.DLL", "#5"},
     {"no-such-library.so", "anything"},
 };
-
 
 TEST(DllCommandsTest, EmptyLibraryNameSearchesTheSystemLibrariesAndResolvesOnce) {
   InitDllCommands(kCommands, 7);
@@ -32,15 +32,20 @@ TEST(DllCommandsTest, EmptyLibraryNameSearchesTheSystemLibrariesAndResolvesOnce)
 
 TEST(DllCommandsDeathTest, MissingEntriesNameTheLibraryAsDeclared) {
   InitDllCommands(kCommands, 7);
-  EXPECT_RUNTIME_ERROR(ResolveDllCommand(2),
-                       "运行时出错!\r\n\r\n错误信息：无法找到指定DLL库文件“kernel32”中的输出命令“NoSuchFunction”\r\n\r\n0, 0\r\n");
-  EXPECT_RUNTIME_ERROR(ResolveDllCommand(3),
-                       "运行时出错!\r\n\r\n错误信息：无法找到指定DLL库文件中的输出命令“NoSuchFunction”\r\n\r\n0, 0\r\n");
+  EXPECT_RUNTIME_ERROR(
+      ResolveDllCommand(2),
+      "运行时出错!\r\n\r\n错误信息：无法找到指定DLL库文件“kernel32”中的输出命令“NoSuchFunction”\r\n\r\n0, "
+      "0\r\n");
+  EXPECT_RUNTIME_ERROR(
+      ResolveDllCommand(3),
+      "运行时出错!\r\n\r\n错误信息：无法找到指定DLL库文件中的输出命令“NoSuchFunction”\r\n\r\n0, 0\r\n");
   // Ordinals do not exist among the built-in modules.
-  EXPECT_RUNTIME_ERROR(ResolveDllCommand(5),
-                       "运行时出错!\r\n\r\n错误信息：无法找到指定DLL库文件“KERNEL32.DLL”中的输出命令“#5”\r\n\r\n0, 0\r\n");
+  EXPECT_RUNTIME_ERROR(
+      ResolveDllCommand(5),
+      "运行时出错!\r\n\r\n错误信息：无法找到指定DLL库文件“KERNEL32.DLL”中的输出命令“#5”\r\n\r\n0, 0\r\n");
   EXPECT_RUNTIME_ERROR(ResolveDllCommand(6),
-                       "运行时出错!\r\n\r\n错误信息：无法找到指定DLL库文件“no-such-library.so”中的输出命令“anything”\r\n\r\n0, 0\r\n");
+                       "运行时出错!\r\n\r\n错误信息：无法找到指定DLL库文件“no-such-library."
+                       "so”中的输出命令“anything”\r\n\r\n0, 0\r\n");
   ReleaseDllCommands();
 }
 

@@ -11,9 +11,11 @@ namespace {
 
 TEST(ErrorReportTest, ComposesHeadingCodeMessageAndPositions) {
   EXPECT_EQ(ComposeErrorReport(RuntimeErrorMessage(1), 1, 67174404, 649),
-            "运行时出错!\r\n\r\n错误代码：1\r\n\r\n错误信息：数组成员引用下标超出定义范围\r\n\r\n67174404, 649\r\n");
+            "运行时出错!\r\n\r\n错误代码：1\r\n\r\n错误信息：数组成员引用下标超出定义范围\r\n\r\n67174404, "
+            "649\r\n");
   EXPECT_EQ(ComposeErrorReport("", 0, 0, 0), "运行时出错!\r\n\r\n0, 0\r\n");
-  EXPECT_EQ(ComposeErrorReport("不能整除于零", 0, -3, 0), "运行时出错!\r\n\r\n错误信息：不能整除于零\r\n\r\n-3, 0\r\n");
+  EXPECT_EQ(ComposeErrorReport("不能整除于零", 0, -3, 0),
+            "运行时出错!\r\n\r\n错误信息：不能整除于零\r\n\r\n-3, 0\r\n");
   EXPECT_STREQ(RuntimeErrorMessage(0), "");
   EXPECT_STREQ(RuntimeErrorMessage(12), "");
   EXPECT_STREQ(RuntimeErrorMessage(11), "所提供参数的数据类型不符合要求");
@@ -30,14 +32,17 @@ bool DescribeOneWindow(int32_t windowId, int32_t unitId, std::string* windowName
 
 TEST(ErrorReportTest, NamesWindowsAndUnitsForWindowPositions) {
   // Without a window system, a window position names no window.
-  EXPECT_EQ(ComposeErrorReport("", 0, 0x52010001, 0), "运行时出错!\r\n\r\n1375797249, 0\r\n未找到所指定的窗口\r\n");
-  static const WindowSystem system = {nullptr, nullptr, nullptr, nullptr, nullptr, DescribeOneWindow, nullptr};
+  EXPECT_EQ(ComposeErrorReport("", 0, 0x52010001, 0),
+            "运行时出错!\r\n\r\n1375797249, 0\r\n未找到所指定的窗口\r\n");
+  static const WindowSystem system = {nullptr, nullptr,           nullptr, nullptr,
+                                      nullptr, DescribeOneWindow, nullptr};
   InstallWindowSystem(&system);
   EXPECT_EQ(ComposeErrorReport("", 0, 0x52010001, 0x16010002),
             "运行时出错!\r\n\r\n1375797249, 369164290\r\n\"_启动窗口\"\r\n\"按钮1\"\r\n");
   EXPECT_EQ(ComposeErrorReport("", 0, 0x52010001, 0x16010009),
             "运行时出错!\r\n\r\n1375797249, 369164297\r\n\"_启动窗口\"\r\n未找到所指定的窗口组件\r\n");
-  EXPECT_EQ(ComposeErrorReport("", 0, 0x52020001, 0), "运行时出错!\r\n\r\n1375862785, 0\r\n未找到所指定的窗口\r\n");
+  EXPECT_EQ(ComposeErrorReport("", 0, 0x52020001, 0),
+            "运行时出错!\r\n\r\n1375862785, 0\r\n未找到所指定的窗口\r\n");
   // Bits 24 to 27 other than 2: a routine position, not a window.
   EXPECT_EQ(ComposeErrorReport("", 0, 0x04010001, 5), "运行时出错!\r\n\r\n67174401, 5\r\n");
   InstallWindowSystem(nullptr);
@@ -50,7 +55,8 @@ TEST(ErrorReportDeathTest, ReportEndsWithMinusOneAndDropsExitRoutines) {
           std::fprintf(stderr, "EXIT-ROUTINE-RAN\n");
           return 0;
         });
-        testing_support::ExpectReport("运行时出错!\r\n\r\n错误代码：6\r\n\r\n错误信息：调用DLL命令后发现堆栈错误\r\n\r\n0, 0\r\n");
+        testing_support::ExpectReport(
+            "运行时出错!\r\n\r\n错误代码：6\r\n\r\n错误信息：调用DLL命令后发现堆栈错误\r\n\r\n0, 0\r\n");
         RaiseRuntimeError(6, 0, 0);
       },
       ::testing::ExitedWithCode(255), "^REPORT-MATCH\n$");

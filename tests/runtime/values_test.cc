@@ -93,11 +93,15 @@ TEST(ArrayTest, IndexChecksReportFourBeforeOne) {
   a.push_back("y");
   EXPECT_STREQ(a.at(2), "y");
   const std::string tail = "\r\n\r\n67174404, 649\r\n";
-  EXPECT_RUNTIME_ERROR(ElementAt(a.block(), 0, sizeof(char*), 67174404, 649),
-                       "运行时出错!\r\n\r\n错误代码：4\r\n\r\n错误信息：数组成员引用下标必须大于等于1" + tail);
+  EXPECT_RUNTIME_ERROR(
+      ElementAt(a.block(), 0, sizeof(char*), 67174404, 649),
+      "运行时出错!\r\n\r\n错误代码：4\r\n\r\n错误信息：数组成员引用下标必须大于等于1" + tail);
   EXPECT_RUNTIME_ERROR(ElementAt(a.block(), 3, sizeof(char*), 67174404, 649),
                        "运行时出错!\r\n\r\n错误代码：1\r\n\r\n错误信息：数组成员引用下标超出定义范围" + tail);
-  EXPECT_RUNTIME_ERROR(ElementAt(a.block(), INT32_MIN, sizeof(char*)), std::string("运行时出错!\r\n\r\n错误代码：4\r\n\r\n错误信息：数组成员引用下标必须大于等于1\r\n\r\n0, 0\r\n"));
+  EXPECT_RUNTIME_ERROR(
+      ElementAt(a.block(), INT32_MIN, sizeof(char*)),
+      std::string(
+          "运行时出错!\r\n\r\n错误代码：4\r\n\r\n错误信息：数组成员引用下标必须大于等于1\r\n\r\n0, 0\r\n"));
 }
 
 TEST(ArrayTest, RedefineKeepsOrReleasesContents) {
@@ -120,8 +124,9 @@ TEST(ArrayTest, RedefineKeepsOrReleasesContents) {
 
 TEST(ValuesTest, ResultTypeCheck) {
   CheckResultType(kTypeText, kTypeText);
-  EXPECT_RUNTIME_ERROR(CheckResultType(kTypeInt, kTypeText, 7, 8),
-                       "运行时出错!\r\n\r\n错误代码：5\r\n\r\n错误信息：数据或数组类型不匹配\r\n\r\n7, 8\r\n");
+  EXPECT_RUNTIME_ERROR(
+      CheckResultType(kTypeInt, kTypeText, 7, 8),
+      "运行时出错!\r\n\r\n错误代码：5\r\n\r\n错误信息：数据或数组类型不匹配\r\n\r\n7, 8\r\n");
 }
 
 }  // namespace

@@ -42,7 +42,8 @@ inline void ExpectReport(const std::string& expected) {
 // Prints "REPORT-CONTAINS" when the report holds `part`.
 inline void ExpectReportContaining(const std::string& part) {
   platform::SetMessageBoxHook([part](const std::string& text, const std::string&) {
-    std::fprintf(stderr, "%s %s\n", text.find(part) != std::string::npos ? "REPORT-CONTAINS" : "REPORT-MISSING",
+    std::fprintf(stderr, "%s %s\n",
+                 text.find(part) != std::string::npos ? "REPORT-CONTAINS" : "REPORT-MISSING",
                  Escaped(text).c_str());
   });
 }
@@ -50,20 +51,20 @@ inline void ExpectReportContaining(const std::string& part) {
 }  // namespace testing_support
 
 // The statement must end the process with exit code -1 (status 255) and report `expected`.
-#define EXPECT_RUNTIME_ERROR(statement, expected)                                                  \
-  EXPECT_EXIT(                                                                                     \
-      {                                                                                            \
-        testing_support::ExpectReport(expected);                                                   \
-        statement;                                                                                 \
-      },                                                                                           \
+#define EXPECT_RUNTIME_ERROR(statement, expected) \
+  EXPECT_EXIT(                                    \
+      {                                           \
+        testing_support::ExpectReport(expected);  \
+        statement;                                \
+      },                                          \
       ::testing::ExitedWithCode(255), "REPORT-MATCH")
 
-#define EXPECT_RUNTIME_ERROR_CONTAINING(statement, part)                                           \
-  EXPECT_EXIT(                                                                                     \
-      {                                                                                            \
-        testing_support::ExpectReportContaining(part);                                             \
-        statement;                                                                                 \
-      },                                                                                           \
+#define EXPECT_RUNTIME_ERROR_CONTAINING(statement, part) \
+  EXPECT_EXIT(                                           \
+      {                                                  \
+        testing_support::ExpectReportContaining(part);   \
+        statement;                                       \
+      },                                                 \
       ::testing::ExitedWithCode(255), "REPORT-CONTAINS")
 
 #endif  // TESTS_SUPPORT_EXPECT_RUNTIME_ERROR_H_

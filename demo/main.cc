@@ -1,0 +1,71 @@
+// videolens-demo: starts the demo site and its proxy on loopback and stays up until it is
+// stopped (SIGINT or SIGTERM). The proxy's port goes to standard output and, with
+// --port-file F, into F.
+//   videolens-demo [--port N] [--port-file F]
+#include <signal.h>
+
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <fstream>
+#include <string>
+
+#include "demo/demo_site.h"
+
+int main(int argc, char** argv) {
+  std::string port_file;
+  long port = 0;
+  for (int i = 1; i < argc; ++i) {
+    if (std::strcmp(argv[i], "--port-file") == 0 && i + 1 < argc) {
+      port_file = argv[++i];
+    } else if (std::strcmp(argv[i], "--port") == 0 && i + 1 < argc) {
+      port = std::strtol(argv[++i], nullptr, 10);
+      if (port < 0 || port > 65535) port = -1;
+    } else {
+      port = -1;
+    }
+    if (port < 0) {
+      std::fprintf(stderr, "usage: %s [--port N] [--port-file F]\n", argv[0]);
+      return 2;
+    }
+  }
+  // The signals are taken synchronously below, so every thread started from here on blocks them.
+  sigset_t stop_signals;
+  sigemptyset(&stop_signals);
+  sigaddset(&stop_signals, SIGINT);
+  sigaddset(&stop_signals, SIGTERM);
+  sigaddset(&stop_signals, SIGHUP);
+  pthread_sigmask(SIG_BLOCK, &stop_signals, nullptr);
+
+  demo::DemoEnvironment demo;
+  if (!demo.Start(static_cast<uint16_t>(port))) {
+    std::fprintf(stderr, "videolens-demo: cannot start the demo site or its proxy\n");
+    return 1;
+  }
+  std::printf("videolens-demo: proxy on 127.0.0.1:%u (site: https %u, http %u)\n", demo.proxy_port(),
+              demo.site().https_port(), demo.site().http_port());
+  std::printf("Try: https_proxy=%s http_proxy=%s videolens\n", demo.ProxyUrl().c_str(),
+              demo.ProxyUrl().c_str());
+  std::fflush(stdout);
+  if (!port_file.empty()) {
+    // Written under a temporary name and renamed, so a reader never sees half a port.
+    std::string temporary = port_file + ".tmp";
+    {
+      std::ofstream out(temporary, std::ios::trunc);
+      out << demo.proxy_port() << "\n";
+      if (!out) {
+        std::fprintf(stderr, "videolens-demo: cannot write %s\n", temporary.c_str());
+        return 1;
+      }
+    }
+    if (std::rename(temporary.c_str(), port_file.c_str()) != 0) {
+      std::fprintf(stderr, "videolens-demo: cannot write %s\n", port_file.c_str());
+      return 1;
+    }
+  }
+  int received = 0;
+  sigwait(&stop_signals, &received);
+  demo.Stop();
+  std::printf("videolens-demo: stopped (%s)\n", strsignal(received));
+  return 0;
+}
