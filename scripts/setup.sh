@@ -13,7 +13,7 @@ PACKAGES=(
   fonts-wqy-zenhei
   libgtest-dev libgmock-dev googletest libbenchmark-dev libcpp-httplib-dev
   nlohmann-json3-dev rapidjson-dev
-  valgrind xvfb xauth
+  valgrind xvfb xauth locales
 )
 missing=()
 for p in "${PACKAGES[@]}"; do
