@@ -1,11 +1,17 @@
 #include "ui/control_args.h"
 
 #include "runtime/errors.h"
+#include "ui/control.h"
+#include "ui/window_manager.h"
 
 namespace ui {
 namespace {
 
-QWidget* NoWindowSystem(int32_t, int32_t) { return nullptr; }
+// The window table's live control (unit 0 is the window's own).
+QWidget* LiveWidget(int32_t windowId, int32_t unitId) {
+  Control* c = FindLiveControl(windowId, unitId);
+  return c ? c->widget() : nullptr;
+}
 
 ControlWidgetLookup g_lookup = nullptr;
 
@@ -21,7 +27,7 @@ QWidget* ControlWidgetOf(const rt::ArgRecord* args, int32_t count, int32_t index
   if (index >= count || args[index].type() != type) rt::RaiseRuntimeError(rt::kErrArgumentType, 0, 0);
   const int32_t windowId = args[index].i32();
   const int32_t unitId = args[index].i32Hi();
-  QWidget* widget = (g_lookup ? g_lookup : NoWindowSystem)(windowId, unitId);
+  QWidget* widget = (g_lookup ? g_lookup : LiveWidget)(windowId, unitId);
   if (widget == nullptr) ReportMissingControl(windowId, unitId);
   return widget;
 }

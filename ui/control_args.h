@@ -1,6 +1,6 @@
 // Control arguments of library commands: a record that names a control by window id (low
 // word) and unit id (high word), typed with the control's type code. Commands reach the live
-// widget through ControlWidgetOf; the window system supplies the lookup.
+// widget through ControlWidgetOf, which finds it in the window table.
 //
 // Thread contract: GUI thread only.
 #ifndef UI_CONTROL_ARGS_H_
@@ -27,7 +27,8 @@ inline rt::ArgRecord ControlArg(ControlRef control, rt::TypeCode type) {
 
 // Finds the live widget of a unit, or null.
 using ControlWidgetLookup = QWidget* (*)(int32_t windowId, int32_t unitId);
-// Replaces the lookup (null restores the window system's).
+// Replaces the lookup, for tests of the commands on bare widgets (null restores the window
+// table's).
 void SetControlWidgetLookup(ControlWidgetLookup lookup);
 
 // Ends the program with "指定窗口或窗口组件不存在或尚未载入" and the window and unit as
