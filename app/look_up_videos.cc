@@ -6,6 +6,7 @@
 #include "net/web_request.h"
 #include "runtime/helper_interface.h"
 #include "runtime/kernel.h"
+#include "runtime/window_system.h"
 #include "text/charsets.h"
 #include "text/text_helpers.h"
 #include "ui/grid_commands.h"
@@ -15,6 +16,10 @@
 
 namespace app {
 namespace {
+
+using json::NodeArray;
+using json::类_JSON;
+using json::节点;
 
 constexpr ui::ControlRef kGrid{kMainWindowId, k高级表格1};
 constexpr ui::ControlRef kList{kMainWindowId, k超级列表框1};
@@ -33,7 +38,7 @@ constexpr int32_t kQualityLevel = 3;
 // the page's Referer with every later request.
 rt::ByteSet Fetch(const rt::Text& url) {
   rt::Text headers(kRequestHeaderLine);
-  return net::WebRequest(url, &headers);
+  return net::WebRequest(url, std::nullopt, std::nullopt, nullptr, nullptr, &headers);
 }
 
 // The body as text: UTF-8 to the code page, then through the kernel's conversion to text.
@@ -43,7 +48,9 @@ rt::Text BodyText(const rt::ByteSet& body) {
 }
 
 // The lookup stops once the user has closed the window.
-bool WindowClosing() { return ui::IsWindowClosePending(kMainWindowId) || !rt::IsProgramWindowLive(kMainWindowId); }
+bool WindowClosing() {
+  return ui::IsWindowClosePending(kMainWindowId) || !rt::IsProgramWindowLive(kMainWindowId);
+}
 
 // Keeps a second click from starting a lookup inside the running one.
 class RunGuard {
@@ -112,10 +119,10 @@ int64_t LookUpVideos(int32_t /*argCount*/, const int64_t* /*args*/, int32_t* /*r
   rt::TextArray videoIds;
 
   for (int32_t n = grid::RowCount(kGrid); n >= 2; --n) grid::DeleteRow(kGrid, n - 1);
-  list::DeleteAllItems(kList);
+  list_view::DeleteAllItems(kList);
 
-  rt::Text pageAddress =
-      rt::Text::Adopt(reinterpret_cast<char*>(rt::Helpers().GetUnitProperty(kMainWindowId, k编辑框2, kContentProperty, -1)));
+  rt::Text pageAddress = rt::Text::Adopt(
+      reinterpret_cast<char*>(rt::Helpers().GetUnitProperty(kMainWindowId, k编辑框2, kContentProperty, -1)));
   rt::Text page = BodyText(Fetch(pageAddress));
   if (WindowClosing()) return 0;
 
