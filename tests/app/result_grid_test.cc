@@ -130,30 +130,6 @@ TEST_F(ResultGridTest, InitResultGridGivesTheTitleRowAndAPictureColumn) {
   EXPECT_EQ(List()->columnWidth(2), 300);
 }
 
-TEST_F(ResultGridTest, JpegAndPngCoversFillTheirStretchCells) {
-  ASSERT_TRUE(grid::InsertRow(kResultGrid, "1", 1));
-  ASSERT_TRUE(grid::InsertRow(kResultGrid, "2", 2));
-  ASSERT_TRUE(grid::SetRowHeight(kResultGrid, 1, 100));
-  ASSERT_TRUE(grid::SetRowHeight(kResultGrid, 2, 100));
-  ASSERT_TRUE(grid::SetColumnWidth(kResultGrid, 1, 100));
-  const QImage cover = testing_support::QuadrantPicture(64, 36);
-  rt::ByteSet jpeg(testing_support::EncodePicture(cover, "jpg"));
-  rt::ByteSet png(testing_support::EncodePicture(cover, "png"));
-  ASSERT_TRUE(grid::SetCellPicture(kResultGrid, 1, 1, jpeg.get()));
-  ASSERT_TRUE(grid::SetCellPicture(kResultGrid, 2, 1, png.get()));
-  const QImage shot = Grid()->viewport()->grab().toImage();
-  using testing_support::ColourNear;
-  for (int row : {1, 2}) {
-    const QRect cell = Grid()->cellRect(row, 1);
-    EXPECT_TRUE(ColourNear(shot.pixel(cell.left() + 2, cell.top() + 2), qRgb(255, 0, 0))) << row;
-    EXPECT_TRUE(ColourNear(shot.pixel(cell.right() - 2, cell.top() + 2), qRgb(0, 255, 0))) << row;
-    EXPECT_TRUE(ColourNear(shot.pixel(cell.left() + 2, cell.bottom() - 2), qRgb(0, 0, 255))) << row;
-    EXPECT_TRUE(ColourNear(shot.pixel(cell.right() - 2, cell.bottom() - 2), qRgb(255, 255, 255))) << row;
-    EXPECT_TRUE(ColourNear(shot.pixel(cell.center().x() - 20, cell.center().y() - 20), qRgb(255, 0, 0)))
-        << row;
-  }
-}
-
 TEST_F(ResultGridTest, InsertRowPastTheEndAppends) {
   AddRow("A||");
   EXPECT_TRUE(grid::InsertRow(kResultGrid, "9", 40));
