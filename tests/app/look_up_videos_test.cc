@@ -2,7 +2,10 @@
 
 #include <gtest/gtest.h>
 
+#include <QClipboard>
+#include <QGuiApplication>
 #include <QTest>
+#include <QTimer>
 
 #include "app/constants.h"
 #include "demo/demo_content.h"
@@ -161,6 +164,43 @@ TEST_F(LookUpVideosTest, ChineseTitlesAndLargePagesComplete) {
 
   LookUp(demo::kHugePagePath);
   EXPECT_EQ(grid::RowCount(kGrid), static_cast<int>(Page(demo::kHugePagePath).ids.size()) + 1);
+}
+
+TEST_F(LookUpVideosTest, ClicksOnTheResultListAndCopyAnAddress) {
+  LookUp(demo::kTwoVideoPagePath);
+  const demo::DemoVideo& v = Video(Page(demo::kTwoVideoPagePath).ids[0]);
+  QTest::mouseClick(Grid()->viewport(), Qt::LeftButton, {}, Grid()->cellRect(1, 2).center());
+  ASSERT_EQ(List()->itemCount(), static_cast<int>(v.qualities.size()));
+  // The last quality of the description comes first.
+  EXPECT_EQ(List()->itemText(0, 2), v.qualities.back().play_url);
+  std::string expected;
+  for (auto q = v.qualities.rbegin(); q != v.qualities.rend(); ++q) expected += q->play_url + "\r\n";
+  EXPECT_EQ(Content(k编辑框1), expected);
+  QTest::mouseClick(List()->viewport(), Qt::LeftButton, {},
+                    List()->visualItemRect(List()->topLevelItem(0)).center());
+  EXPECT_EQ(platform::Utf8ToGbk(QGuiApplication::clipboard()->text().toStdString()),
+            v.qualities.back().play_url);
+}
+
+TEST_F(LookUpVideosTest, ASecondClickDuringTheIdExtractionIsIgnored) {
+  // The id extraction lets waiting messages run: a click queued before the lookup arrives
+  // inside it and must not start a second lookup in the same grid.
+  QTimer::singleShot(0, [this] { QTest::mouseClick(WidgetOf(k按钮1), Qt::LeftButton); });
+  LookUp(demo::kTwoVideoPagePath);
+  EXPECT_EQ(grid::RowCount(kGrid), 3);
+  EXPECT_EQ(CellText(1, 0), "1");
+  EXPECT_EQ(CellText(2, 0), "2");
+  EXPECT_EQ(env_->site().Requests().size(), 5u);
+}
+
+TEST_F(LookUpVideosTest, ClosingTheWindowDuringALookupStopsIt) {
+  QTimer::singleShot(0, [] { ui::FrameOf(kMainWindowId)->close(); });
+  LookUp(demo::kBigListPagePath);
+  // Only the page was fetched: the lookup stopped after the id extraction, where the close
+  // arrived, instead of fetching 1000 more addresses.
+  EXPECT_EQ(env_->site().Requests().size(), 1u);
+  QApplication::processEvents();
+  EXPECT_FALSE(ui::IsWindowLive(kMainWindowId));
 }
 
 }  // namespace
