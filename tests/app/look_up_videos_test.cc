@@ -6,6 +6,7 @@
 #include <QGuiApplication>
 #include <QTest>
 #include <QTimer>
+#include <cstdlib>
 
 #include "app/constants.h"
 #include "demo/demo_content.h"
@@ -98,6 +99,11 @@ TEST_F(LookUpVideosTest, SamplePageFillsOneRowPerOccurrence) {
       EXPECT_TRUE(cover.isNull());
     }
     EXPECT_EQ(Grid()->rowHeight(row), 100);
+  }
+  // The README's picture of the main window after a demo lookup is taken here on request.
+  if (const char* dir = std::getenv("WL_SCREENSHOT_DIR")) {
+    ui::FrameOf(kMainWindowId)->show();
+    ui::FrameOf(kMainWindowId)->grab().save(QString::fromUtf8(dir) + "/main_window_lookup.png");
   }
   // Six videos: columns 1 to 4 became 100 wide, column 0 kept its width.
   for (int c = 1; c <= 4; ++c) EXPECT_EQ(Grid()->columnWidth(c), 100);
