@@ -158,8 +158,12 @@ TEST_F(LookUpVideosTest, FailingPagesAndDescriptionsGiveTheDefinedRows) {
       EXPECT_EQ(CellText(row, 3), "");
       EXPECT_TRUE(Grid()->cellPicture(row, 1).isNull());
     }
-    if (v.kind == demo::DescriptionKind::kNoPlaylist) EXPECT_EQ(CellText(row, 2), "");
-    if (!v.cover_served) EXPECT_TRUE(Grid()->cellPicture(row, 1).isNull());
+    if (v.kind == demo::DescriptionKind::kNoPlaylist) {
+      EXPECT_EQ(CellText(row, 2), "");
+    }
+    if (!v.cover_served) {
+      EXPECT_TRUE(Grid()->cellPicture(row, 1).isNull());
+    }
   }
 }
 
