@@ -159,6 +159,11 @@ HRESULT CopyElement(VARTYPE vt, void* dest, const void* src) {
   }
 }
 
+// Elements that own nothing (numbers, booleans, dates) are copied and dropped as plain bytes:
+// response bodies arrive as arrays of bytes, and walking them one element at a time costs
+// more than the transfer itself.
+bool PlainElements(VARTYPE vt) { return vt != VT_BSTR && vt != VT_UNKNOWN && vt != VT_DISPATCH && vt != VT_VARIANT; }
+
 HRESULT Offset(SAFEARRAY* sa, const int32_t* indices, uint32_t* offset) {
   if (sa == nullptr || indices == nullptr) return E_INVALIDARG;
   int64_t i = static_cast<int64_t>(indices[0]) - sa->rgsabound[0].lLbound;
@@ -171,7 +176,9 @@ HRESULT Offset(SAFEARRAY* sa, const int32_t* indices, uint32_t* offset) {
 
 HRESULT SafeArrayDestroy(SAFEARRAY* sa) {
   if (sa == nullptr) return S_OK;
-  for (uint32_t i = 0; i < sa->rgsabound[0].cElements; ++i) ReleaseElement(sa->vt, ElementAddress(sa, i));
+  if (!PlainElements(sa->vt)) {
+    for (uint32_t i = 0; i < sa->rgsabound[0].cElements; ++i) ReleaseElement(sa->vt, ElementAddress(sa, i));
+  }
   std::free(sa->pvData);
   std::free(sa);
   return S_OK;
@@ -233,8 +240,14 @@ HRESULT SafeArrayCopy(SAFEARRAY* sa, SAFEARRAY** out) {
   if (sa == nullptr) return S_OK;
   SAFEARRAY* copy = SafeArrayCreate(sa->vt, 1, sa->rgsabound);
   if (copy == nullptr) return E_OUTOFMEMORY;
-  for (uint32_t i = 0; i < sa->rgsabound[0].cElements; ++i) {
-    CopyElement(sa->vt, ElementAddress(copy, i), ElementAddress(sa, i));
+  if (PlainElements(sa->vt)) {
+    if (sa->rgsabound[0].cElements > 0) {
+      std::memcpy(copy->pvData, sa->pvData, static_cast<size_t>(sa->rgsabound[0].cElements) * sa->cbElements);
+    }
+  } else {
+    for (uint32_t i = 0; i < sa->rgsabound[0].cElements; ++i) {
+      CopyElement(sa->vt, ElementAddress(copy, i), ElementAddress(sa, i));
+    }
   }
   *out = copy;
   return S_OK;
