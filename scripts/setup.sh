@@ -14,6 +14,7 @@ PACKAGES=(
   libgtest-dev libgmock-dev googletest libbenchmark-dev libcpp-httplib-dev
   nlohmann-json3-dev rapidjson-dev
   valgrind xvfb xauth locales
+  nodejs
 )
 missing=()
 for p in "${PACKAGES[@]}"; do
