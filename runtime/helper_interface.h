@@ -14,6 +14,13 @@
 
 namespace rt {
 
+// gcc takes [[noreturn]] on the two entries; clang accepts it only on functions (fuzz builds).
+#if defined(__clang__)
+#define WL_NORETURN_ENTRY
+#else
+#define WL_NORETURN_ENTRY [[noreturn]]
+#endif
+
 struct HelperInterface {
   // Library 0. The result record starts zeroed.
   void (*CallKernelCommand)(CommandFn command, ArgRecord* result, int32_t count, ArgRecord* args);
@@ -32,8 +39,8 @@ struct HelperInterface {
   void* (*MemAlloc)(uint64_t size);
   void* (*MemRealloc)(void* block, uint64_t size);
   void (*MemFree)(void* block);
-  [[noreturn]] void (*RaiseRuntimeError)(int32_t code, int32_t posA, int32_t posB);
-  [[noreturn]] void (*EndProgram)(int32_t exitCode);
+  WL_NORETURN_ENTRY void (*RaiseRuntimeError)(int32_t code, int32_t posA, int32_t posB);
+  WL_NORETURN_ENTRY void (*EndProgram)(int32_t exitCode);
 };
 
 const HelperInterface& Helpers();
