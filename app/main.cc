@@ -1,11 +1,13 @@
-// Process start: the toolkit's application object, then the application entry routine,
+// Process start: the toolkit's application object and the window system, then the application entry routine,
 // then the end processing.
 #include "app/program.h"
 #include "platform/event_loop.h"
 #include "runtime/application.h"
+#include "ui/window_manager.h"
 
 int main(int argc, char** argv) {
   platform::GuiApplication gui(argc, argv);
+  ui::InstallWindowSystem();
   int result = rt::RunApplication(app::ProgramDescription());
   rt::RunEndProcessing(result);
   return result;

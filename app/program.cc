@@ -1,5 +1,6 @@
 #include "app/program.h"
 
+#include "app/main_window.h"
 #include "runtime/dll_commands.h"
 #include "runtime/libraries.h"
 
@@ -21,23 +22,32 @@ static_assert(sizeof kDllCommands / sizeof kDllCommands[0] == rt::kDllMultiByteT
 // The application's constant data block.
 alignas(8) const unsigned char kConstantData[] = {1, 0, 0, 0, 0, 0, 0, 0};
 
+// The code base: the routines the window's bindings name, by slot. A slot whose routine has
+// not been written yet stays null, and its event is ignored.
+const rt::AppRoutine kRoutines[kRoutineSlotCount] = {
+    /*kInitResultGridSlot=*/nullptr,
+    /*kLookUpVideosSlot=*/nullptr,
+    /*kShowRowAddressesSlot=*/nullptr,
+    /*kCopySelectedAddressSlot=*/nullptr,
+};
+
 }  // namespace
 
 const rt::ProgramHeader& ProgramDescription() {
   static const rt::ProgramHeader header = {
-      /*routines=*/nullptr,
-      /*routineCount=*/0,
+      kRoutines,
+      kRoutineSlotCount,
       kConstantData,
       sizeof kConstantData,
-      /*windowData=*/nullptr,
-      /*windowLength=*/0,
+      MainWindowData().data(),
+      MainWindowData().size(),
       rt::AllSupportLibraries(),
       kDllCommands,
       static_cast<int32_t>(sizeof kDllCommands / sizeof kDllCommands[0]),
       /*prepare=*/nullptr,
       /*exitRoutine=*/nullptr,
       /*initialise=*/{nullptr, nullptr},
-      /*startWindowId=*/0,
+      kMainWindowId,
   };
   return header;
 }

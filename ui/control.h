@@ -1,0 +1,100 @@
+// Live controls and the registry of control types: for each type code, the library that
+// defines it, whether its units raise events, how its type data is checked and how a live
+// control is built from it. Type properties (numbers 8 and up) reach the live control's
+// library as number - 8 through Control::GetTypeProperty / SetTypeProperty.
+//
+// Adding a control type (for example the grid library's WGrid, 0x00030001):
+//   1. Derive a class from ui::Control that builds its widget as a child of `context.parent`
+//      from `context.typeData`, and answers its type properties (number - 8).
+//   2. Write a type-data encoder for the application's templates and a checker that accepts
+//      exactly what the encoder can produce (use ui::ByteReader: it never reads past the end).
+//   3. Add a registration function that calls ui::RegisterControlType with the type code, the
+//      library index, raisesEvents, the checker and a factory, and call it from
+//      RegisterStandardControlTypes() in ui/control_registry.cc.
+//   4. Raise events with ui::RaiseEvent (event_dispatch.h); reach a control handed to a library
+//      command with ui::LiveControlOf (window_manager.h).
+// A unit whose type is not registered still loads: it becomes a blank generic unit without
+// type properties or events.
+//
+// Ownership: the window manager owns every live Control; a Control's widget is a child of its
+// parent unit's widget and is deleted with the Control.
+// Thread contract: GUI thread only.
+#ifndef UI_CONTROL_H_
+#define UI_CONTROL_H_
+
+#include <QPointer>
+#include <QWidget>
+#include <cstdint>
+#include <memory>
+#include <string_view>
+
+#include "runtime/values.h"
+#include "ui/window_template.h"
+
+namespace ui {
+
+// What a factory receives to build a live control.
+struct ControlContext {
+  int32_t windowId;
+  const UnitRecord* unit;  // the template's record; lives for the whole run
+  QWidget* parent;         // the parent unit's widget; null for the window itself
+};
+
+class Control {
+ public:
+  Control(int32_t windowId, int32_t unitId) : windowId_(windowId), unitId_(unitId) {}
+  virtual ~Control();
+  Control(const Control&) = delete;
+  Control& operator=(const Control&) = delete;
+
+  int32_t windowId() const { return windowId_; }
+  int32_t unitId() const { return unitId_; }
+  // Null once the widget is gone.
+  QWidget* widget() const { return widget_; }
+  // Forgets the widget without deleting it (its owner deletes it).
+  void releaseWidget();
+
+  // Type property `number` (property - 8). Texts and byte sets are returned as new blocks
+  // the caller owns; a written text is copied, never adopted. Unknown numbers read 0 and
+  // ignore writes.
+  virtual int64_t GetTypeProperty(int32_t number, int32_t index);
+  virtual void SetTypeProperty(int32_t number, int32_t index, int64_t value);
+
+  // Loading hooks, in the order the window's loading calls them: every unit, last to first,
+  // when its window's controls exist; the window when every unit has had it; every unit,
+  // last to first, when loading is complete.
+  virtual void OnUnitsLoaded() {}
+  virtual void OnWindowLoaded() {}
+  virtual void OnLoadingComplete() {}
+
+ protected:
+  void setWidget(QWidget* w) { widget_ = w; }
+
+ private:
+  int32_t windowId_;
+  int32_t unitId_;
+  QPointer<QWidget> widget_;
+};
+
+struct ControlType {
+  rt::TypeCode type;
+  int32_t library;  // the library whose getter and setter answer the type properties
+  bool raisesEvents;
+  // True when `typeData` is well formed for the type.
+  bool (*checkTypeData)(std::string_view typeData);
+  std::unique_ptr<Control> (*create)(const ControlContext& context);
+};
+
+// Registers or replaces the type's entry.
+void RegisterControlType(const ControlType& type);
+// Null for a type that is not registered.
+const ControlType* FindControlType(rt::TypeCode type);
+// Registers every control type the program's libraries define (idempotent).
+void RegisterStandardControlTypes();
+
+// A blank unit for a type without registration.
+std::unique_ptr<Control> CreateGenericUnit(const ControlContext& context);
+
+}  // namespace ui
+
+#endif  // UI_CONTROL_H_
