@@ -1,6 +1,7 @@
 #include "app/main_window.h"
 
 #include "app/constants.h"
+#include "ui/grid_control.h"
 #include "ui/kernel_controls.h"
 #include "ui/template_writer.h"
 
@@ -38,6 +39,26 @@ std::string EditBox(std::string content, bool readOnly) {
   return d.Encode();
 }
 
+// Report view with the columns "id", "清晰度", "下载地址".
+std::string AddressListData() {
+  ui::ListViewTypeData d;
+  d.columns = {{"id", 50}, {"清晰度", 50}, {"下载地址", 300}};
+  return d.Encode();
+}
+
+// One row and five columns, the title row and the number column fixed; rows 24 and columns 60
+// pixels.
+std::string ResultGridData() {
+  ui::GridTypeData d;
+  d.rows = 1;
+  d.columns = 5;
+  d.fixedRows = 1;
+  d.fixedColumns = 1;
+  d.rowHeight = 24;
+  d.columnWidth = 60;
+  return d.Encode();
+}
+
 }  // namespace
 
 std::string SampleAddress() { return kSampleAddress; }
@@ -52,13 +73,12 @@ ui::WindowData MainWindowDescription() {
            ui::WindowTypeData{"", 0}.Encode(), {{kWindowCreatedEvent, kInitResultGridSlot}}),
       Unit(k标签1, rt::kTypeLabel, "标签1", 792, 80, 152, 16, ui::kStateVisible,
            ui::CaptionTypeData{"单击复制", 0}.Encode()),
-      // The list's and the grid's type data belong to their libraries.
-      Unit(k超级列表框1, rt::kTypeListView, "超级列表框1", 784, 104, 416, 240, kControlFlags, "",
-           {{kListClickedEvent, kCopySelectedAddressSlot}}),
+      Unit(k超级列表框1, rt::kTypeListView, "超级列表框1", 784, 104, 416, 240, kControlFlags,
+           AddressListData(), {{kListClickedEvent, kCopySelectedAddressSlot}}),
       Unit(k编辑框2, rt::kTypeEditBox, "编辑框2", 784, 8, 416, 40, kControlFlags,
            EditBox(SampleAddress(), false)),
       Unit(k编辑框1, rt::kTypeEditBox, "编辑框1", 8, 576, 1192, 72, kControlFlags, EditBox("", true)),
-      Unit(k高级表格1, rt::kTypeGrid, "高级表格1", 8, 8, 776, 560, kControlFlags, "",
+      Unit(k高级表格1, rt::kTypeGrid, "高级表格1", 8, 8, 776, 560, kControlFlags, ResultGridData(),
            {{kGridLeftButtonUpEvent, kShowRowAddressesSlot}}),
       Unit(k按钮1, rt::kTypeButton, "按钮1", 1096, 48, 104, 48, kControlFlags,
            ui::CaptionTypeData{"解析", 1}.Encode(), {{kButtonClickedEvent, kLookUpVideosSlot}}),

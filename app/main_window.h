@@ -10,6 +10,7 @@
 #include <string>
 #include <vector>
 
+#include "ui/control_args.h"
 #include "ui/window_template.h"
 
 namespace app {
@@ -21,6 +22,10 @@ inline constexpr int32_t k编辑框2 = 0x160126E0;
 inline constexpr int32_t k编辑框1 = 0x160126DF;
 inline constexpr int32_t k高级表格1 = 0x160125DB;
 inline constexpr int32_t k按钮1 = 0x16010002;
+
+// The grid and the list as the grid and list operations name them.
+inline constexpr ui::ControlRef kResultGrid{kMainWindowId, k高级表格1};
+inline constexpr ui::ControlRef kAddressList{kMainWindowId, k超级列表框1};
 
 // The routine slots the window's bindings name (indexes into the program's routine table).
 enum RoutineSlot : int32_t {

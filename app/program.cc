@@ -1,6 +1,7 @@
 #include "app/program.h"
 
 #include "app/main_window.h"
+#include "app/result_grid.h"
 #include "runtime/dll_commands.h"
 #include "runtime/libraries.h"
 
@@ -25,10 +26,10 @@ alignas(8) const unsigned char kConstantData[] = {1, 0, 0, 0, 0, 0, 0, 0};
 // The code base: the routines the window's bindings name, by slot. A slot whose routine has
 // not been written yet stays null, and its event is ignored.
 const rt::AppRoutine kRoutines[kRoutineSlotCount] = {
-    /*kInitResultGridSlot=*/nullptr,
+    /*kInitResultGridSlot=*/InitResultGrid,
     /*kLookUpVideosSlot=*/nullptr,
-    /*kShowRowAddressesSlot=*/nullptr,
-    /*kCopySelectedAddressSlot=*/nullptr,
+    /*kShowRowAddressesSlot=*/ShowRowAddresses,
+    /*kCopySelectedAddressSlot=*/CopySelectedAddress,
 };
 
 }  // namespace

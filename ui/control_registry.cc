@@ -1,6 +1,7 @@
 #include <map>
 
 #include "ui/control.h"
+#include "ui/grid_control.h"
 #include "ui/kernel_controls.h"
 
 namespace ui {
@@ -43,6 +44,7 @@ const ControlType* FindControlType(rt::TypeCode type) {
 
 void RegisterStandardControlTypes() {
   RegisterKernelControls();
+  RegisterGridAndListControls();
   // Further libraries register their control types here.
 }
 

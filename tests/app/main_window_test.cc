@@ -11,6 +11,7 @@
 #include "runtime/application.h"
 #include "runtime/helper_interface.h"
 #include "runtime/window_system.h"
+#include "ui/grid_control.h"
 #include "ui/window_frame.h"
 #include "ui/window_manager.h"
 
@@ -49,6 +50,26 @@ TEST(MainWindowTest, TheTemplateHoldsTheWindowsUnitsAndBindings) {
   const std::string sample = SampleAddress();
   EXPECT_EQ(sample.rfind("https://", 0), 0u);
   EXPECT_EQ(sample.substr(sample.size() - 36), "/question/302671861/answer/635261079");
+}
+
+TEST(MainWindowTest, TheGridAndTheListCarryTheirSettings) {
+  const ui::WindowData data = MainWindowDescription();
+  const ui::WindowTemplate& w = data.windows[0];
+  ui::GridTypeData grid;
+  ASSERT_TRUE(ui::GridTypeData::Decode(w.FindUnit(k高级表格1)->typeData, &grid));
+  EXPECT_EQ(std::make_tuple(grid.rows, grid.columns, grid.fixedRows, grid.fixedColumns, grid.rowHeight,
+                            grid.columnWidth),
+            std::make_tuple(1, 5, 1, 1, 24, 60));
+  ui::ListViewTypeData list;
+  ASSERT_TRUE(ui::ListViewTypeData::Decode(w.FindUnit(k超级列表框1)->typeData, &list));
+  EXPECT_EQ(list.view, ui::ListViewTypeData::kReportView);
+  ASSERT_EQ(list.columns.size(), 3u);
+  EXPECT_EQ(std::make_pair(list.columns[0].title, list.columns[0].width),
+            std::make_pair(std::string("id"), 50));
+  EXPECT_EQ(std::make_pair(list.columns[1].title, list.columns[1].width),
+            std::make_pair(std::string("清晰度"), 50));
+  EXPECT_EQ(std::make_pair(list.columns[2].title, list.columns[2].width),
+            std::make_pair(std::string("下载地址"), 300));
 }
 
 TEST(MainWindowTest, OpensWithTheSampleAddressAndEmptyFields) {

@@ -1,0 +1,58 @@
+#include "app/result_grid.h"
+
+#include "app/constants.h"
+#include "app/main_window.h"
+#include "runtime/kernel.h"
+#include "text/text_helpers.h"
+#include "ui/grid_commands.h"
+#include "ui/list_view_commands.h"
+
+namespace app {
+namespace {
+
+constexpr int32_t kAddressColumn = 2;
+constexpr int32_t kContentProperty = 8;
+
+void SetContent(int32_t unitId, const rt::Text& text) {
+  rt::Helpers().SetUnitProperty(kMainWindowId, unitId, kContentProperty, -1,
+                                static_cast<int64_t>(reinterpret_cast<intptr_t>(text.c_str())));
+}
+
+}  // namespace
+
+int64_t InitResultGrid(int32_t, const int64_t*, int32_t*) {
+  grid::SetCellText(kResultGrid, 0, 0, "序号");
+  grid::SetCellText(kResultGrid, 0, 1, "图片");
+  grid::SetCellText(kResultGrid, 0, 2, "下载地址");
+  grid::SetCellText(kResultGrid, 0, 3, "备注");
+  grid::SetColumnKind(kResultGrid, 1, grid::kKindPicture);
+  grid::SetPictureMode(kResultGrid, 1, grid::kModeStretch);
+  return 0;
+}
+
+int64_t ShowRowAddresses(int32_t, const int64_t*, int32_t*) {
+  list_view::DeleteAllItems(kAddressList);
+  grid::CellValue cell = grid::GetCell(kResultGrid, grid::CurrentRow(kResultGrid), kAddressColumn);
+  // Without a current cell the value is no text; it reads as the empty text.
+  const rt::Text addresses = cell.isText() ? std::move(cell.text) : rt::Text();
+  const rt::TextArray pieces = kernel::SplitText(addresses, kAddressSeparator);
+  for (int64_t i = 1; i <= pieces.size(); ++i) {
+    const int32_t k = list_view::InsertItem(kAddressList);
+    list_view::SetItemText(kAddressList, k, 0, kernel::ToText(k + 1).c_str());
+    const rt::Text quality = text::TextBetween(pieces.at(i), kCdnBase, "/");
+    list_view::SetItemText(kAddressList, k, 1, quality.c_str());
+    list_view::SetItemText(kAddressList, k, 2, pieces.at(i));
+  }
+  SetContent(k编辑框1, kernel::ReplaceText(addresses, kAddressSeparator, "\r\n", std::nullopt, std::nullopt,
+                                           /*caseSensitive=*/true));
+  return 0;
+}
+
+int64_t CopySelectedAddress(int32_t, const int64_t*, int32_t*) {
+  const rt::Text address =
+      list_view::GetItemText(kAddressList, list_view::SelectedItem(kAddressList), kAddressColumn);
+  kernel::SetClipboardText(address);
+  return 0;
+}
+
+}  // namespace app

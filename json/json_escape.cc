@@ -1,0 +1,171 @@
+// Escaping and unescaping of text values: 反转义文本 decodes the backslash escapes of a
+// stored text; 转义文本 writes a text with them. Code-page conversions go through the
+// program's declared DLL commands.
+#include <cstring>
+#include <string>
+
+#include "json/json_document.h"
+#include "platform/codepage.h"
+#include "runtime/dll_commands.h"
+
+namespace json {
+namespace {
+
+int HexDigit(unsigned char c) {
+  static const char kDigits[] = "0123456789ABCDEF";
+  if (c >= 'a' && c <= 'f') c = static_cast<unsigned char>(c - 32);
+  const char* p = c ? std::strchr(kDigits, c) : nullptr;
+  return p ? static_cast<int>(p - kDigits) : -1;
+}
+
+}  // namespace
+
+void 类_JSON::反转义文本(rt::Text* text) {
+  std::string_view in = text->view();
+  size_t n = in.size();
+  // Never longer than the input: every escape is at most as long as what it replaces.
+  std::string out;
+  out.reserve(n + 1);
+  size_t i = 0;
+  while (i < n) {
+    char c = in[i];
+    if (c != '\\') {
+      out.push_back(c);
+      ++i;
+      continue;
+    }
+    if (i + 1 >= n) break;  // a backslash at the very end writes nothing
+    char x = in[i + 1];
+    i += 2;
+    switch (x) {
+      case 'r':
+        out.push_back('\r');
+        break;
+      case 'n':
+        out.push_back('\n');
+        break;
+      case 't':
+        out.push_back('\t');
+        break;
+      case 'b':
+        out.push_back('\b');
+        break;
+      case 'f':
+        out.push_back('\f');
+        break;
+      case '/':
+      case '\\':
+      case '"':
+        out.push_back(x);
+        break;
+      case 'u': {
+        int unit = 0, k = 0;
+        while (k < 4 && i + k < n) {
+          int d = HexDigit(static_cast<unsigned char>(in[i + k]));
+          if (d < 0) break;
+          unit = unit * 16 + d;
+          ++k;
+        }
+        if (k < 4) {
+          // Fewer than four digits (a non-digit, or the end of the text): kept as written.
+          out.append("\\u");
+          break;
+        }
+        i += 4;
+        char16_t wide = static_cast<char16_t>(unit);
+        char bytes[2] = {0, 0};
+        int32_t written = rt::CallDll<rt::WideCharToMultiByteFn>(
+            rt::kDllWideCharToMultiByte, platform::kCodePageAnsi, 0u, &wide, 1, bytes, 2, nullptr, nullptr);
+        // The bytes the conversion produced, one or two; a character the code page lacks
+        // comes out as "?".
+        if (written <= 0) {
+          out.push_back('?');
+        } else {
+          out.append(bytes, static_cast<size_t>(written));
+        }
+        break;
+      }
+      default:
+        out.push_back('\\');
+        out.push_back(x);
+        break;
+    }
+  }
+  // The result ends at the first zero byte.
+  *text = rt::Text(std::string_view(out.c_str()));
+}
+
+void 类_JSON::转义文本(const char* input, rt::Text* out, bool unicodeEscapes, bool slashEscapes) {
+  const char* in = rt::OrEmpty(input);
+  size_t n = std::strlen(in);
+  auto* buffer = static_cast<char*>(rt::MemTryAlloc(3 * static_cast<uint64_t>(n) + 1));
+  if (buffer == nullptr) {
+    *out = rt::Text();
+    return;
+  }
+  std::memset(buffer, 0, 3 * n + 1);
+  static const char kHex[] = "0123456789ABCDEF";
+  char* w = buffer;
+  for (size_t i = 0; i < n; ++i) {
+    auto c = static_cast<unsigned char>(in[i]);
+    if (unicodeEscapes && c >= 0x80) {
+      // A lead byte and the byte after it, whatever its value (trail bytes start at 0x40);
+      // a lead byte at the end is dropped.
+      if (i + 1 >= n) break;
+      char16_t wide = 0;
+      int32_t units = rt::CallDll<rt::MultiByteToWideCharFn>(
+          rt::kDllMultiByteToWideChar, platform::kCodePageAnsi, 0u, in + i, 2, &wide, 1);
+      if (units != 1) wide = 0xFFFD;
+      ++i;
+      *w++ = '\\';
+      *w++ = 'u';
+      *w++ = kHex[(wide >> 12) & 15];
+      *w++ = kHex[(wide >> 8) & 15];
+      *w++ = kHex[(wide >> 4) & 15];
+      *w++ = kHex[wide & 15];
+      continue;
+    }
+    const char* escape = nullptr;
+    switch (c) {
+      case '\b':
+        escape = "\\b";
+        break;
+      case '/':
+        if (slashEscapes) escape = "\\/";
+        break;
+      case '\\':
+        escape = "\\\\";
+        break;
+      case '\r':
+        escape = "\\r";
+        break;
+      case '\n':
+        escape = "\\n";
+        break;
+      case '\f':
+        escape = "\\f";
+        break;
+      case '\t':
+        escape = "\\t";
+        break;
+      case '"':
+        escape = "\\\"";
+        break;
+      default:
+        break;
+    }
+    if (escape) {
+      *w++ = escape[0];
+      *w++ = escape[1];
+    } else {
+      *w++ = static_cast<char>(c);
+    }
+  }
+  if (buffer[0] == '\0') {  // an empty result is null
+    rt::MemFree(buffer);
+    buffer = nullptr;
+  }
+  *out = rt::Text::Adopt(buffer);
+}
+
+}  // namespace json

@@ -1,0 +1,61 @@
+#include <gtest/gtest.h>
+
+#include <string>
+
+#include "json/json_document.h"
+#include "tests/json/json_test_util.h"
+
+namespace json {
+namespace {
+
+class JsonEscapeTest : public ::testing::Test {
+ protected:
+  void SetUp() override { testing_util::UseProgramDllCommands(); }
+};
+
+std::string Escape(const char* in, bool unicode = false, bool slash = false) {
+  rt::Text out("stale");
+  类_JSON::转义文本(in, &out, unicode, slash);
+  return out.str();
+}
+
+TEST_F(JsonEscapeTest, UnescapingRules) {
+  auto decode = [](const char* stored) {
+    rt::Text t(stored);
+    类_JSON::反转义文本(&t);
+    return t.str();
+  };
+  EXPECT_EQ(decode(R"(a\r\n\t\b\f\/\\\"z)"), "a\r\n\t\b\f/\\\"z");
+  EXPECT_EQ(decode(R"(\q)"), "\\q");
+  EXPECT_EQ(decode(R"(\u00zz)"), "\\u00zz");
+  EXPECT_EQ(decode(R"(x\u12)"), "x\\u12");  // fewer than four digits before the end: kept
+  EXPECT_EQ(decode(R"(end\)"), "end");      // a backslash at the very end writes nothing
+  // One-byte characters write one byte: nothing after them is lost.
+  EXPECT_EQ(decode(R"(?a=1\u0026b=2)"), "?a=1&b=2");
+  EXPECT_EQ(decode(R"(\u6D4B\u8bd5!)"), "测试!");
+  EXPECT_EQ(decode(R"(\u0041\u0E01\u20AC)"), "A?\x80");  // Thai is not in the code page
+  EXPECT_EQ(decode(R"(a\u0000b)"), "a");                 // the result ends at the first zero byte
+}
+
+TEST_F(JsonEscapeTest, EscapingRules) {
+  EXPECT_EQ(Escape("a\"b\\c\td"), "a\\\"b\\\\c\\td");
+  EXPECT_EQ(Escape("\r\n\b\f\x01"), "\\r\\n\\b\\f\x01");  // other control characters are copied
+  EXPECT_EQ(Escape("a/b"), "a/b");
+  EXPECT_EQ(Escape("a/b", false, true), "a\\/b");
+  EXPECT_EQ(Escape("测试"), "测试");  // without Unicode escapes the bytes are copied
+  EXPECT_EQ(Escape("测a试", true), "\\u6D4Ba\\u8BD5");
+  // A lead byte pairs with the next byte whatever its value: code-page trail bytes start at 0x40.
+  EXPECT_EQ(Escape("\x81\x40x", true), "\\u4E02x");
+  EXPECT_EQ(Escape("ab\x81", true), "ab");  // a lead byte at the end is dropped
+  rt::Text out("stale");
+  类_JSON::转义文本("", &out, true, true);
+  EXPECT_EQ(out.get(), nullptr);  // an empty result is null
+  // What 转义文本 writes, 反转义文本 reads back.
+  rt::Text back;
+  类_JSON::转义文本("x\"y\\z/测\t", &back, true, true);
+  类_JSON::反转义文本(&back);
+  EXPECT_EQ(back, "x\"y\\z/测\t");
+}
+
+}  // namespace
+}  // namespace json

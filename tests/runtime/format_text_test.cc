@@ -1,0 +1,99 @@
+#include "runtime/format_text.h"
+
+#include <gtest/gtest.h>
+
+#include <clocale>
+#include <cstdio>
+#include <cstdlib>
+#include <string>
+
+#include "runtime/libraries.h"
+
+namespace rt {
+namespace {
+
+// Switches the process to a German locale (decimal comma), building one in a private folder
+// when none is installed; false when neither works. Restores everything on destruction.
+class GermanLocale {
+ public:
+  GermanLocale() : saved_(std::setlocale(LC_ALL, nullptr)) {
+    if (std::setlocale(LC_ALL, "de_DE.UTF-8") != nullptr) {
+      active_ = true;
+      return;
+    }
+    char dir[] = "/tmp/wl-locale-XXXXXX";
+    if (mkdtemp(dir) == nullptr) return;
+    folder_ = dir;
+    std::string command = "localedef -i de_DE -f UTF-8 " + folder_ + "/de_DE.UTF-8 >/dev/null 2>&1";
+    if (std::system(command.c_str()) != 0) return;
+    setenv("LOCPATH", folder_.c_str(), 1);
+    active_ = std::setlocale(LC_ALL, "de_DE.UTF-8") != nullptr;
+  }
+  ~GermanLocale() {
+    std::setlocale(LC_ALL, saved_.c_str());
+    unsetenv("LOCPATH");
+    if (!folder_.empty()) std::system(("rm -rf " + folder_).c_str());
+  }
+  bool active() const { return active_; }
+
+ private:
+  std::string saved_;
+  std::string folder_;
+  bool active_ = false;
+};
+
+TEST(FormatTextTest, FillsDirectivesInOrder) {
+  EXPECT_EQ(FormatTextOf("%s=%d", {TextArg("ab"), IntArg(3)}), "ab=3");
+  EXPECT_EQ(FormatTextOf("“%s”%s", {TextArg("x"), TextArg("\r\n")}), "“x”\r\n");
+  EXPECT_EQ(FormatTextOf("%5.1f|%-4d|%x|%c|%%", {DoubleArg(2.25), ByteArg(7), IntArg(255), IntArg('z')}),
+            "  2.2|7   |ff|z|%");
+  EXPECT_EQ(FormatTextOf("%e %g", {DoubleArg(1e20), FloatArg(1e-5f)}), "1.000000e+020 1e-005");
+  EXPECT_EQ(FormatTextOf("%ld/%hd", {IntArg(-4), IntArg(5)}), "-4/5");
+}
+
+TEST(FormatTextTest, MismatchesAndUnsafeDirectivesGiveEmpty) {
+  EXPECT_TRUE(FormatTextOf("%s=%d", {TextArg("ab"), LongArg(3)}).empty());  // long integer
+  EXPECT_TRUE(FormatTextOf("%s", {IntArg(3)}).empty());                     // s needs a text
+  EXPECT_TRUE(FormatTextOf("%d", {TextArg("3")}).empty());                  // d needs an integer
+  EXPECT_TRUE(FormatTextOf("%f", {IntArg(3)}).empty());
+  EXPECT_TRUE(FormatTextOf("%d %d", {IntArg(3)}).empty());  // a missing value
+  EXPECT_TRUE(FormatTextOf("%n", {IntArg(3)}).empty());
+  EXPECT_TRUE(FormatTextOf("%*d", {IntArg(3), IntArg(4)}).empty());
+  EXPECT_TRUE(FormatTextOf("%lld", {IntArg(3)}).empty());
+  EXPECT_TRUE(FormatTextOf("%p", {IntArg(3)}).empty());
+  ArgRecord date;
+  date.setF64(1.0, kTypeDateTime);
+  EXPECT_TRUE(FormatTextOf("x", {date}).empty());
+  EXPECT_TRUE(FormatTextOf("x", {BytesArg(nullptr)}).empty());
+  EXPECT_EQ(FormatTextOf("", {}).get(), nullptr);
+}
+
+TEST(FormatTextTest, WideFieldsNeverOverrun) {
+  // Far beyond the size estimate (256 + 20 + format length); every directive is sized alone.
+  Text t = FormatTextOf("%5000s|%3000.2f|%.400d", {TextArg("a"), DoubleArg(1.5), IntArg(1)});
+  ASSERT_EQ(t.size(), 5000u + 1 + 3000 + 1 + 400);
+  EXPECT_EQ(t.view().substr(4999, 2), "a|");
+  EXPECT_EQ(t.view().substr(5001 + 2996, 5), "1.50|");
+}
+
+TEST(FormatTextTest, CLocaleWhateverTheProcessLocale) {
+  Text t;
+  {
+    GermanLocale german;
+    if (!german.active()) GTEST_SKIP() << "no German locale available";
+    char probe[16];
+    std::snprintf(probe, sizeof probe, "%.1f", 2.5);
+    EXPECT_STREQ(probe, "2,5");  // the C library itself writes a comma now
+    t = FormatTextOf("%.1f|%g", {DoubleArg(2.5), FloatArg(0.25f)});
+  }
+  EXPECT_EQ(t, "2.5|0.25");
+}
+
+TEST(FormatTextTest, RegisteredInTheApplicationInterfaceLibrary) {
+  const SupportLibrary& lib = AppInterfaceLibrary();
+  ASSERT_EQ(lib.commandCount, 1);
+  EXPECT_EQ(lib.commands[kFormatTextCommand], &FormatText);
+}
+
+}  // namespace
+}  // namespace rt

@@ -1,0 +1,65 @@
+#include <gtest/gtest.h>
+
+#include "runtime/libraries.h"
+#include "tests/support/expect_runtime_error.h"
+#include "ui/list_view_commands.h"
+#include "ui/list_view_widget.h"
+
+namespace ui {
+namespace {
+
+constexpr ControlRef kList{0x52010001, 0x160126FA};
+ListViewWidget* g_list = nullptr;
+
+QWidget* FindTestControl(int32_t windowId, int32_t unitId) {
+  return windowId == kList.windowId && unitId == kList.unitId ? g_list : nullptr;
+}
+
+class ExtendedLibraryTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    for (const char* title : {"id", "清晰度", "下载地址"}) widget_.addColumn(title, 50);
+    g_list = &widget_;
+    SetControlWidgetLookup(FindTestControl);
+  }
+  void TearDown() override {
+    g_list = nullptr;
+    SetControlWidgetLookup(nullptr);
+  }
+  ListViewWidget widget_;
+};
+
+TEST_F(ExtendedLibraryTest, TableHoldsTheFourListCommandsInOrder) {
+  const rt::SupportLibrary& lib = rt::ExtendedControlsLibrary();
+  ASSERT_EQ(lib.commandCount, 4);
+  EXPECT_EQ(lib.commands[0], &list_view_commands::DeleteAllItems);
+  EXPECT_EQ(lib.commands[3], &list_view_commands::GetItemText);
+}
+
+TEST_F(ExtendedLibraryTest, InsertItemTakesEveryArgumentAsOptional) {
+  EXPECT_EQ(list_view::InsertItem(kList), 0);  // every argument omitted: appended, empty
+  EXPECT_EQ(list_view::InsertItem(kList, {.position = -3, .text = "b"}), 1);
+  EXPECT_EQ(list_view::InsertItem(kList, {.position = 0, .text = "a", .image = -9, .indent = -2}), 0);
+  EXPECT_EQ(list_view::InsertItem(kList, {.position = 77}), 3);
+  EXPECT_EQ(widget_.itemCount(), 4);
+  EXPECT_EQ(list_view::GetItemText(kList, 0, 0), "a");
+  EXPECT_EQ(list_view::GetItemText(kList, 1, 0).get(), nullptr);  // empty text: null block
+  EXPECT_EQ(list_view::GetItemText(kList, 2, 0), "b");
+
+  list_view::SetItemText(kList, 2, 2, "https://例/hd/x");
+  EXPECT_EQ(list_view::GetItemText(kList, 2, 2), "https://例/hd/x");
+  EXPECT_TRUE(list_view::GetItemText(kList, 4, 2).empty());  // no such item
+  EXPECT_TRUE(list_view::GetItemText(kList, -1, 0).empty());
+
+  list_view::DeleteAllItems(kList);
+  EXPECT_EQ(widget_.itemCount(), 0);
+  EXPECT_EQ(list_view::InsertItem(kList), 0);
+}
+
+TEST_F(ExtendedLibraryTest, ACommandOnAListThatIsNotLiveEndsTheProgram) {
+  EXPECT_RUNTIME_ERROR_CONTAINING(list_view::DeleteAllItems(ControlRef{kList.windowId, 0x16000002}),
+                                  "指定窗口或窗口组件不存在或尚未载入");
+}
+
+}  // namespace
+}  // namespace ui

@@ -1,0 +1,386 @@
+#include "ui/grid_widget.h"
+
+#include <QMouseEvent>
+#include <QPainter>
+#include <QScrollBar>
+#include <algorithm>
+
+#include "platform/codepage.h"
+#include "platform/picture/picture_loader.h"
+
+namespace ui {
+namespace {
+
+const QColor kGridLine(0xC0, 0xC0, 0xC0);
+const QColor kFixedBackground(0xF0, 0xF0, 0xF0);
+const QColor kCurrentFrame(0x33, 0x66, 0xCC);
+
+QString ToDisplay(std::string_view gbk) {
+  return QString::fromStdU16String(platform::ToUtf16(platform::kCodePageGbk, gbk));
+}
+
+}  // namespace
+
+GridWidget::GridWidget(QWidget* parent) : QAbstractScrollArea(parent) {
+  setFrameShape(QFrame::StyledPanel);  // client coordinates are the viewport's, inside the frame
+  setHorizontalScrollBarPolicy(Qt::ScrollBarAsNeeded);
+  setVerticalScrollBarPolicy(Qt::ScrollBarAsNeeded);
+  viewport()->setAutoFillBackground(true);
+  QPalette p = viewport()->palette();
+  p.setColor(QPalette::Base, Qt::white);
+  p.setColor(QPalette::Window, Qt::white);
+  viewport()->setPalette(p);
+  viewport()->setBackgroundRole(QPalette::Base);
+}
+
+GridWidget::~GridWidget() = default;
+
+void GridWidget::Reset(int rows, int columns, int fixedRows, int fixedColumns, int rowHeight,
+                       int columnWidth) {
+  rows = std::max(rows, 0);
+  columns = std::max(columns, 0);
+  columns_.assign(static_cast<size_t>(columns), Column{std::max(columnWidth, 0), kKindText, kModeStretch});
+  rows_.assign(static_cast<size_t>(rows), Row{std::max(rowHeight, 0), std::vector<Cell>(columns_.size())});
+  fixedRows_ = std::clamp(fixedRows, 0, rows);
+  fixedColumns_ = std::clamp(fixedColumns, 0, columns);
+  currentRow_ = currentColumn_ = -1;
+  updateScrollBars();
+  viewport()->update();
+}
+
+bool GridWidget::cellExists(int row, int column) const {
+  return row >= 0 && row < rowCount() && column >= 0 && column < columnCount();
+}
+
+bool GridWidget::setCurrentCell(int row, int column) {
+  if (!cellExists(row, column) || isFixed(row, column)) return false;
+  currentRow_ = row;
+  currentColumn_ = column;
+  viewport()->update();
+  return true;
+}
+
+bool GridWidget::deleteRow(int row) {
+  if (row < 0 || row >= rowCount()) return false;
+  const bool wasLast = currentRow_ == rowCount() - 1;
+  rows_.erase(rows_.begin() + row);
+  if (row < fixedRows_) --fixedRows_;
+  if (wasLast && currentRow_ >= 0) --currentRow_;
+  if (currentRow_ >= 0 && currentRow_ < fixedRows_) currentRow_ = currentColumn_ = -1;
+  updateScrollBars();
+  viewport()->update();
+  return true;
+}
+
+bool GridWidget::insertRow(std::string_view text, std::optional<int> position) {
+  if (rows_.empty() && fixedRows_ == 0 && fixedColumns_ == 0) {
+    if (columns_.empty()) columns_.push_back(Column{});
+    fixedRows_ = 1;  // the first row to come is the title row
+    fixedColumns_ = 1;
+  }
+  const int height = rows_.empty() ? kDefaultRowHeight : rows_[0].height;
+  int at = rowCount();
+  if (position && *position >= fixedRows_ && *position < rowCount()) at = *position;
+  Row r{height, std::vector<Cell>(columns_.size())};
+  if (!r.cells.empty()) r.cells[0].text.assign(text);
+  rows_.insert(rows_.begin() + at, std::move(r));
+  // The current cell keeps its numbers; it never becomes a fixed cell.
+  if (currentRow_ >= 0 && isFixed(currentRow_, currentColumn_)) currentRow_ = currentColumn_ = -1;
+  updateScrollBars();
+  viewport()->update();
+  return true;
+}
+
+bool GridWidget::setCellText(int row, int column, std::string_view text) {
+  if (!cellExists(row, column)) return false;
+  const int kind = columns_[column].kind;
+  if (!isFixed(row, column) && (kind == kKindPicture || kind == kKindCheck)) return false;
+  rows_[row].cells[column].text.assign(text);
+  viewport()->update(cellRect(row, column));
+  return true;
+}
+
+bool GridWidget::setCellCheck(int row, int column, bool checked) {
+  if (!cellExists(row, column) || columns_[column].kind != kKindCheck) return false;
+  rows_[row].cells[column].check = checked;
+  viewport()->update(cellRect(row, column));
+  return true;
+}
+
+bool GridWidget::setCellPicture(int row, int column, std::string_view bytes) {
+  if (!cellExists(row, column) || columns_[column].kind != kKindPicture) return false;
+  Cell& cell = rows_[row].cells[column];
+  cell.pictureBytes.assign(bytes);
+  cell.picture = platform::LoadPicture(reinterpret_cast<const unsigned char*>(bytes.data()), bytes.size());
+  viewport()->update(cellRect(row, column));
+  return true;
+}
+
+GridWidget::CellValue GridWidget::cellValue(int row, int column) const {
+  CellValue v;
+  if (!cellExists(row, column)) {
+    v.type = CellValue::Type::kMissing;
+    v.missingIsBytes = column >= 0 && column < columnCount() && columns_[column].kind == kKindPicture;
+    return v;
+  }
+  const Cell& cell = rows_[row].cells[column];
+  const int kind = columns_[column].kind;
+  if (!isFixed(row, column) && kind == kKindCheck) {
+    v.type = CellValue::Type::kCheck;
+    v.check = cell.check;
+  } else if (!isFixed(row, column) && kind == kKindPicture) {
+    v.type = CellValue::Type::kPicture;
+    v.bytes = cell.pictureBytes;
+  } else {
+    v.type = CellValue::Type::kText;
+    v.text = cell.text;
+  }
+  return v;
+}
+
+QImage GridWidget::cellPicture(int row, int column) const {
+  return cellExists(row, column) ? rows_[row].cells[column].picture : QImage();
+}
+
+bool GridWidget::setRowHeight(int row, int height) {
+  if (row < 0 || row >= rowCount() || height < 0) return false;
+  rows_[row].height = height;
+  updateScrollBars();
+  viewport()->update();
+  return true;
+}
+
+bool GridWidget::setColumnWidth(int column, int width) {
+  if (column < 0 || column >= columnCount() || width < 0) return false;
+  columns_[column].width = width;
+  updateScrollBars();
+  viewport()->update();
+  return true;
+}
+
+int GridWidget::rowHeight(int row) const { return row >= 0 && row < rowCount() ? rows_[row].height : -1; }
+int GridWidget::columnWidth(int column) const {
+  return column >= 0 && column < columnCount() ? columns_[column].width : -1;
+}
+
+bool GridWidget::setColumnKind(int column, int kind) {
+  if (column < 0 || column >= columnCount() || kind < 1 || kind > 8) return false;
+  columns_[column].kind = kind;
+  viewport()->update();
+  return true;
+}
+
+int GridWidget::columnKind(int column) const {
+  return column >= 0 && column < columnCount() ? columns_[column].kind : 0;
+}
+
+bool GridWidget::setPictureMode(int column, int mode) {
+  if (column < 0 || column >= columnCount() || columns_[column].kind != kKindPicture) return false;
+  if (mode < kModeTile || mode > kModeFit) return false;
+  columns_[column].mode = mode;
+  viewport()->update();
+  return true;
+}
+
+int GridWidget::pictureMode(int column) const {
+  return column >= 0 && column < columnCount() && columns_[column].kind == kKindPicture
+             ? columns_[column].mode
+             : 0;
+}
+
+// ---- Geometry ----------------------------------------------------------------------------
+// Fixed rows and columns stand still; the others move with the scroll bars.
+
+int GridWidget::columnLeft(int column) const {
+  int x = 0;
+  for (int c = 0; c < column; ++c) x += columns_[c].width;
+  if (column >= fixedColumns_) x -= horizontalScrollBar()->value();
+  return x;
+}
+
+int GridWidget::rowTop(int row) const {
+  int y = 0;
+  for (int r = 0; r < row; ++r) y += rows_[r].height;
+  if (row >= fixedRows_) y -= verticalScrollBar()->value();
+  return y;
+}
+
+QRect GridWidget::cellRect(int row, int column) const {
+  if (!cellExists(row, column)) return QRect();
+  // The cell's right and bottom pixel lines are its grid lines.
+  return QRect(columnLeft(column), rowTop(row), std::max(columns_[column].width - 1, 0),
+               std::max(rows_[row].height - 1, 0));
+}
+
+std::pair<int, int> GridWidget::cellAt(QPoint point) const {
+  int fixedWidth = 0;
+  for (int c = 0; c < fixedColumns_; ++c) fixedWidth += columns_[c].width;
+  int fixedHeight = 0;
+  for (int r = 0; r < fixedRows_; ++r) fixedHeight += rows_[r].height;
+  int row = -1;
+  int column = -1;
+  for (int c = 0; c < columnCount(); ++c) {
+    const int left = columnLeft(c);
+    if (c >= fixedColumns_ && point.x() < fixedWidth) break;  // covered by the fixed columns
+    if (point.x() >= left && point.x() < left + columns_[c].width) {
+      column = c;
+      break;
+    }
+  }
+  for (int r = 0; r < rowCount(); ++r) {
+    const int top = rowTop(r);
+    if (r >= fixedRows_ && point.y() < fixedHeight) break;
+    if (point.y() >= top && point.y() < top + rows_[r].height) {
+      row = r;
+      break;
+    }
+  }
+  if (row < 0 || column < 0) return {-1, -1};
+  return {row, column};
+}
+
+void GridWidget::updateScrollBars() {
+  int width = 0;
+  int fixedWidth = 0;
+  for (int c = 0; c < columnCount(); ++c) {
+    width += columns_[c].width;
+    if (c < fixedColumns_) fixedWidth += columns_[c].width;
+  }
+  int height = 0;
+  int fixedHeight = 0;
+  for (int r = 0; r < rowCount(); ++r) {
+    height += rows_[r].height;
+    if (r < fixedRows_) fixedHeight += rows_[r].height;
+  }
+  const QSize view = viewport()->size();
+  horizontalScrollBar()->setRange(0, std::max(0, width - view.width()));
+  horizontalScrollBar()->setPageStep(std::max(1, view.width() - fixedWidth));
+  horizontalScrollBar()->setSingleStep(20);
+  verticalScrollBar()->setRange(0, std::max(0, height - view.height()));
+  verticalScrollBar()->setPageStep(std::max(1, view.height() - fixedHeight));
+  verticalScrollBar()->setSingleStep(20);
+}
+
+// ---- Drawing ----------------------------------------------------------------------------
+
+void GridWidget::drawPicture(QPainter& painter, const QImage& picture, int mode, const QRect& rect) {
+  if (picture.isNull() || rect.isEmpty()) return;
+  painter.save();
+  painter.setClipRect(rect, Qt::IntersectClip);
+  switch (mode) {
+    case kModeTile:
+      painter.drawTiledPixmap(rect, QPixmap::fromImage(picture), QPoint(0, 0));
+      break;
+    case kModeStretch:
+      painter.setRenderHint(QPainter::SmoothPixmapTransform);
+      painter.drawImage(rect, picture);
+      break;
+    case kModeCentre:
+      painter.drawImage(QPoint(rect.left() + (rect.width() - picture.width()) / 2,
+                               rect.top() + (rect.height() - picture.height()) / 2),
+                        picture);
+      break;
+    case kModeTopLeft:
+      painter.drawImage(rect.topLeft(), picture);
+      break;
+    case kModeFit: {
+      painter.setRenderHint(QPainter::SmoothPixmapTransform);
+      const QSize size = picture.size().scaled(rect.size(), Qt::KeepAspectRatio);
+      const QRect target(rect.left() + (rect.width() - size.width()) / 2,
+                         rect.top() + (rect.height() - size.height()) / 2, size.width(), size.height());
+      painter.drawImage(target, picture);
+      break;
+    }
+    default:
+      break;
+  }
+  painter.restore();
+}
+
+void GridWidget::drawCell(QPainter& painter, int row, int column, const QRect& rect) const {
+  const Cell& cell = rows_[row].cells[column];
+  const Column& col = columns_[column];
+  const bool fixed = isFixed(row, column);
+  painter.fillRect(rect, fixed ? kFixedBackground : QColor(Qt::white));
+  if (!cell.picture.isNull() && col.kind == kKindPicture) drawPicture(painter, cell.picture, col.mode, rect);
+  if (!fixed && col.kind == kKindCheck) {
+    const int side = std::min({13, rect.width() - 2, rect.height() - 2});
+    if (side > 2) {
+      const QRect box(rect.left() + (rect.width() - side) / 2, rect.top() + (rect.height() - side) / 2, side,
+                      side);
+      painter.setPen(Qt::black);
+      painter.drawRect(box.adjusted(0, 0, -1, -1));
+      if (cell.check) {
+        painter.drawLine(box.left() + 2, box.center().y(), box.center().x(), box.bottom() - 2);
+        painter.drawLine(box.center().x(), box.bottom() - 2, box.right() - 2, box.top() + 2);
+      }
+    }
+  }
+  const bool showsText = fixed || (col.kind != kKindPicture && col.kind != kKindCheck);
+  if (showsText && !cell.text.empty()) {
+    painter.setPen(palette().color(QPalette::Text));
+    const int flags = fixed ? (Qt::AlignCenter | Qt::TextSingleLine)
+                            : (Qt::AlignLeft | Qt::AlignVCenter | Qt::TextWrapAnywhere);
+    painter.drawText(rect.adjusted(3, 1, -3, -1), flags, ToDisplay(cell.text));
+  }
+  if (row == currentRow_ && column == currentColumn_) {
+    painter.setPen(QPen(kCurrentFrame, 2));
+    painter.drawRect(rect.adjusted(1, 1, -1, -1));
+  }
+}
+
+void GridWidget::paintEvent(QPaintEvent*) {
+  QPainter painter(viewport());
+  int fixedWidth = 0;
+  for (int c = 0; c < fixedColumns_; ++c) fixedWidth += columns_[c].width;
+  int fixedHeight = 0;
+  for (int r = 0; r < fixedRows_; ++r) fixedHeight += rows_[r].height;
+  const QRect view = viewport()->rect();
+  // Scrolled cells first, clipped so that they never cover the fixed ones; then the fixed.
+  for (int pass = 0; pass < 4; ++pass) {
+    const bool fixedRowPass = pass >= 2;
+    const bool fixedColumnPass = pass % 2 == 1;
+    QRect clip = view;
+    if (!fixedRowPass) clip.setTop(fixedHeight);
+    if (!fixedColumnPass) clip.setLeft(fixedWidth);
+    painter.setClipRect(clip);
+    for (int r = fixedRowPass ? 0 : fixedRows_; r < (fixedRowPass ? fixedRows_ : rowCount()); ++r) {
+      const int top = rowTop(r);
+      if (top > view.bottom() || top + rows_[r].height < 0) continue;
+      for (int c = fixedColumnPass ? 0 : fixedColumns_; c < (fixedColumnPass ? fixedColumns_ : columnCount());
+           ++c) {
+        const QRect rect = cellRect(r, c);
+        if (rect.left() > view.right() || rect.right() + 1 < 0) continue;
+        drawCell(painter, r, c, rect);
+        painter.setPen(kGridLine);
+        painter.drawLine(rect.right() + 1, rect.top(), rect.right() + 1, rect.bottom() + 1);
+        painter.drawLine(rect.left(), rect.bottom() + 1, rect.right() + 1, rect.bottom() + 1);
+      }
+    }
+  }
+}
+
+void GridWidget::resizeEvent(QResizeEvent* event) {
+  QAbstractScrollArea::resizeEvent(event);
+  updateScrollBars();
+}
+
+void GridWidget::scrollContentsBy(int, int) { viewport()->update(); }
+
+void GridWidget::mousePressEvent(QMouseEvent* event) {
+  if (event->button() == Qt::LeftButton) {
+    const auto [row, column] = cellAt(event->position().toPoint());
+    setCurrentCell(row, column);  // fixed cells and empty areas leave the current cell
+  }
+  event->accept();
+}
+
+void GridWidget::mouseReleaseEvent(QMouseEvent* event) {
+  event->accept();
+  if (event->button() != Qt::LeftButton) return;
+  const QPoint p = event->position().toPoint();
+  if (!viewport()->rect().contains(p)) return;  // released away from the grid
+  if (onRelease_) onRelease_(p.x(), p.y());
+}
+
+}  // namespace ui

@@ -1,0 +1,151 @@
+// The grid control's widget: rows and columns from 0, the first rows and columns fixed (they
+// stay in view and never become the current cell), cells holding a text, a check mark or a
+// picture, a kind per column (1 to 8; 5 check marks, 6 pictures) and a picture mode per
+// picture column, a current cell or none. The operations answer exactly as the grid
+// library's commands report them.
+//
+// Texts are code page 936 bytes; picture cells keep the bytes they were given and the
+// decoded picture.
+// Ownership: a toolkit widget, owned by its parent. Thread contract: GUI thread only.
+#ifndef UI_GRID_WIDGET_H_
+#define UI_GRID_WIDGET_H_
+
+#include <QAbstractScrollArea>
+#include <QImage>
+#include <cstdint>
+#include <functional>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace ui {
+
+class GridWidget : public QAbstractScrollArea {
+ public:
+  // Cell kinds as SetCell names them.
+  static constexpr int kKindText = 1;
+  static constexpr int kKindCheck = 5;
+  static constexpr int kKindPicture = 6;
+  // Picture modes.
+  static constexpr int kModeTile = 1;
+  static constexpr int kModeStretch = 2;
+  static constexpr int kModeCentre = 3;
+  static constexpr int kModeTopLeft = 4;
+  static constexpr int kModeFit = 5;
+  static constexpr int kDefaultRowHeight = 24;
+  static constexpr int kDefaultColumnWidth = 60;
+
+  // What a cell reads as.
+  struct CellValue {
+    enum class Type { kText, kCheck, kPicture, kMissing } type = Type::kMissing;
+    std::string text;             // kText
+    bool check = false;           // kCheck
+    std::string bytes;            // kPicture: the bytes the cell was given
+    bool missingIsBytes = false;  // kMissing: in a picture column (a byte set), else a boolean
+  };
+
+  explicit GridWidget(QWidget* parent = nullptr);
+  ~GridWidget() override;
+
+  // Replaces the whole grid: rows and columns of the default sizes, every cell empty, every
+  // column of kind 1, no current cell. Counts below zero count as 0; fixed counts are
+  // limited to the counts.
+  void Reset(int rows, int columns, int fixedRows, int fixedColumns, int rowHeight, int columnWidth);
+
+  int rowCount() const { return static_cast<int>(rows_.size()); }
+  int columnCount() const { return static_cast<int>(columns_.size()); }
+  int fixedRowCount() const { return fixedRows_; }
+  int fixedColumnCount() const { return fixedColumns_; }
+  int currentRow() const { return currentRow_; }
+  int currentColumn() const { return currentColumn_; }
+  bool cellExists(int row, int column) const;
+  bool isFixed(int row, int column) const { return row < fixedRows_ || column < fixedColumns_; }
+
+  // Makes a non-fixed cell current; false (nothing changes) for a fixed or missing cell.
+  bool setCurrentCell(int row, int column);
+  // False when the row does not exist. When the current cell was in the last row it moves up
+  // one row; when it then lies in the fixed rows the grid has no current cell.
+  bool deleteRow(int row);
+  // A grid without rows and without fixed rows and columns first gets one fixed row and one
+  // fixed column. An omitted position, one in the fixed rows or at or past the end appends.
+  // The row takes row 0's height (the default when there is none); its cell 0 the text. The
+  // current cell keeps its row and column numbers.
+  bool insertRow(std::string_view text, std::optional<int> position);
+  // Refused (false): a missing cell; text into a non-fixed cell of a picture or check column;
+  // a check mark outside a check column; a picture outside a picture column. Empty picture
+  // bytes leave the cell without picture; bytes that are no picture are kept but show none.
+  bool setCellText(int row, int column, std::string_view text);
+  bool setCellCheck(int row, int column, bool checked);
+  bool setCellPicture(int row, int column, std::string_view bytes);
+  CellValue cellValue(int row, int column) const;
+  // The decoded picture of a cell (null when none).
+  QImage cellPicture(int row, int column) const;
+
+  // False for a missing row or column or a negative size.
+  bool setRowHeight(int row, int height);
+  bool setColumnWidth(int column, int width);
+  int rowHeight(int row) const;
+  int columnWidth(int column) const;
+  // Kinds 1 to 8; false for another kind or a missing column.
+  bool setColumnKind(int column, int kind);
+  int columnKind(int column) const;
+  // Modes 1 to 5, picture columns only.
+  bool setPictureMode(int column, int mode);
+  int pictureMode(int column) const;
+
+  // The cell's rectangle in the viewport's (client) coordinates, grid lines excluded; empty
+  // for a missing cell. Scrolled cells may lie outside the viewport.
+  QRect cellRect(int row, int column) const;
+  // The cell under a client point, or {-1, -1}.
+  std::pair<int, int> cellAt(QPoint point) const;
+
+  // Called when the left button is released over the grid, after the press has made the
+  // clicked cell current; receives the client coordinates.
+  void setLeftButtonReleasedHandler(std::function<void(int x, int y)> handler) {
+    onRelease_ = std::move(handler);
+  }
+
+ protected:
+  void paintEvent(QPaintEvent* event) override;
+  void resizeEvent(QResizeEvent* event) override;
+  void scrollContentsBy(int dx, int dy) override;
+  void mousePressEvent(QMouseEvent* event) override;
+  void mouseReleaseEvent(QMouseEvent* event) override;
+
+ private:
+  struct Cell {
+    std::string text;
+    bool check = false;
+    std::string pictureBytes;
+    QImage picture;
+  };
+  struct Column {
+    int width = kDefaultColumnWidth;
+    int kind = kKindText;
+    int mode = kModeStretch;
+  };
+  struct Row {
+    int height = kDefaultRowHeight;
+    std::vector<Cell> cells;
+  };
+
+  // Left edge of the column / top edge of the row in client coordinates.
+  int columnLeft(int column) const;
+  int rowTop(int row) const;
+  void updateScrollBars();
+  void drawCell(QPainter& painter, int row, int column, const QRect& rect) const;
+  static void drawPicture(QPainter& painter, const QImage& picture, int mode, const QRect& rect);
+
+  std::vector<Row> rows_;
+  std::vector<Column> columns_;
+  int fixedRows_ = 0;
+  int fixedColumns_ = 0;
+  int currentRow_ = -1;
+  int currentColumn_ = -1;
+  std::function<void(int, int)> onRelease_;
+};
+
+}  // namespace ui
+
+#endif  // UI_GRID_WIDGET_H_

@@ -1,0 +1,51 @@
+// The list view control's widget in report view: titled columns, items numbered from 0 with
+// one text per column, selection, and a handler for clicks anywhere on the list (also where
+// no item is, which leaves nothing selected).
+//
+// Texts are code page 936 bytes. Ownership: a toolkit widget, owned by its parent.
+// Thread contract: GUI thread only.
+#ifndef UI_LIST_VIEW_WIDGET_H_
+#define UI_LIST_VIEW_WIDGET_H_
+
+#include <QTreeWidget>
+#include <cstdint>
+#include <functional>
+#include <string>
+#include <string_view>
+
+namespace ui {
+
+class ListViewWidget : public QTreeWidget {
+ public:
+  explicit ListViewWidget(QWidget* parent = nullptr);
+
+  // Appends a column with its title and width in pixels.
+  void addColumn(std::string_view title, int width);
+  std::string columnTitle(int column) const;
+
+  void deleteAllItems();
+  // An omitted (or negative, or past the end) position appends. Returns the new index.
+  int insertItem(int position, std::string_view text, int image, int stateImage, int indent, int64_t data);
+  // Nothing happens for a missing item or column.
+  void setItemText(int item, int column, std::string_view text);
+  // Empty for a missing item or column.
+  std::string itemText(int item, int column) const;
+  int itemCount() const { return topLevelItemCount(); }
+  // The first selected item in item order, -1 when none.
+  int selectedItem() const;
+
+  // Called after a left click on the list has updated the selection.
+  void setClickedHandler(std::function<void()> handler) { onClick_ = std::move(handler); }
+
+ protected:
+  void mousePressEvent(QMouseEvent* event) override;
+  void mouseReleaseEvent(QMouseEvent* event) override;
+
+ private:
+  std::function<void()> onClick_;
+  bool pressed_ = false;
+};
+
+}  // namespace ui
+
+#endif  // UI_LIST_VIEW_WIDGET_H_
