@@ -1,5 +1,6 @@
 #include "app/program.h"
 
+#include "app/look_up_videos.h"
 #include "app/main_window.h"
 #include "app/result_grid.h"
 #include "runtime/dll_commands.h"
@@ -23,11 +24,10 @@ static_assert(sizeof kDllCommands / sizeof kDllCommands[0] == rt::kDllMultiByteT
 // The application's constant data block.
 alignas(8) const unsigned char kConstantData[] = {1, 0, 0, 0, 0, 0, 0, 0};
 
-// The code base: the routines the window's bindings name, by slot. A slot whose routine has
-// not been written yet stays null, and its event is ignored.
+// The code base: the routines the window's bindings name, by slot.
 const rt::AppRoutine kRoutines[kRoutineSlotCount] = {
     /*kInitResultGridSlot=*/InitResultGrid,
-    /*kLookUpVideosSlot=*/nullptr,
+    /*kLookUpVideosSlot=*/LookUpVideos,
     /*kShowRowAddressesSlot=*/ShowRowAddresses,
     /*kCopySelectedAddressSlot=*/CopySelectedAddress,
 };

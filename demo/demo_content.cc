@@ -251,6 +251,8 @@ DemoContent::DemoContent() {
   }
   pages_.push_back({kChinesePagePath, Utf8(u8"没有真实站点时，怎样试用视频解析工具？"), {v7, v1}});
   pages_.push_back({kBigListPagePath, "A demo question with 500 videos", generated});
+  pages_.push_back({kFiftyPagePath, "A demo question with 50 videos",
+                    std::vector<std::string>(generated.begin(), generated.begin() + 50)});
   {
     DemoPage huge{kHugePagePath, "A demo question page of five megabytes", {v1, v6, v5}};
     huge.min_size = 5 * 1024 * 1024;

@@ -67,6 +67,7 @@ inline constexpr char kEmptyPagePath[] = "/question/100000001";
 inline constexpr char kFailingPagePath[] = "/question/100000503";
 inline constexpr char kChinesePagePath[] = "/question/100000936";
 inline constexpr char kBigListPagePath[] = "/question/100000500";
+inline constexpr char kFiftyPagePath[] = "/question/100000050";
 inline constexpr char kHugePagePath[] = "/question/100005000";
 // Prefix of the video service's path; the id follows.
 inline constexpr char kVideoServicePath[] = "/api/v4/videos/";

@@ -7,6 +7,7 @@
 #include <mutex>
 
 #include "platform/codepage.h"
+#include "platform/http/winhttp_request.h"
 
 namespace platform::com {
 
@@ -431,6 +432,7 @@ void RegisterBuiltinClasses() {
   std::call_once(once, [] {
     RegisterScriptControlClass();
     RegisterAdodbStreamClass();
+    platform::http::RegisterWinHttpRequestClass();
   });
   Registry& r = TheRegistry();
   std::vector<ClassEntry> builtins;

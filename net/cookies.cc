@@ -1,0 +1,87 @@
+#include "net/cookies.h"
+
+#include <initializer_list>
+#include <vector>
+
+#include "text/text_helpers.h"
+
+namespace net {
+namespace {
+
+rt::Text Concat(std::initializer_list<kernel::TextRef> pieces) {
+  std::vector<const char*> texts;
+  for (const kernel::TextRef& p : pieces) texts.push_back(p.p);
+  return rt::Text::Adopt(rt::ConcatTexts(static_cast<int>(texts.size()), texts.data()));
+}
+
+rt::Text DropLastTwo(const rt::Text& text) { return kernel::LeftText(text, kernel::TextLength(text) - 2); }
+
+}  // namespace
+
+rt::Text ExtractSetCookies(kernel::TextRef headerBlock) {
+  rt::Text result;
+  rt::TextArray lines = kernel::SplitText(headerBlock, "\r\n");
+  for (int64_t i = 1; i <= lines.size(); ++i) {
+    const char* line = lines.at(i);
+    if (text::TextBefore(line, ": ") != "Set-Cookie") continue;
+    rt::Text entry;
+    if (kernel::FindText(line, ";") != -1) {
+      entry = kernel::TrimSpaces(text::TextBetween(line, "Set-Cookie:", ";"));
+    } else {
+      entry = kernel::TrimSpaces(
+          kernel::ReplaceText(line, "Set-Cookie:", std::nullopt, std::nullopt, std::nullopt, false));
+    }
+    result = Concat({result, entry, "; "});
+  }
+  return DropLastTwo(result);
+}
+
+rt::Text CookieName(kernel::TextRef entry) {
+  int32_t eq = kernel::FindText(entry, "=");
+  if (eq == -1) return kernel::TrimSpaces(entry);
+  return kernel::TrimSpaces(kernel::LeftText(entry, eq - 1));
+}
+
+bool HasCookieName(const rt::TextArray& entries, kernel::TextRef name) {
+  for (int64_t i = 1; i <= entries.size(); ++i) {
+    if (CookieName(entries.at(i)) == std::string_view(name.p)) return true;
+  }
+  return false;
+}
+
+rt::Text RemoveDuplicateEntries(kernel::TextRef text, kernel::TextRef separator) {
+  rt::TextArray entries = kernel::SplitText(text, separator);
+  rt::TextArray kept;
+  rt::Text result;
+  for (int64_t i = 1; i <= entries.size(); ++i) {
+    std::string_view entry = entries.at(i);
+    bool seen = false;
+    for (int64_t k = 1; k <= kept.size() && !seen; ++k) seen = entry == kept.at(k);
+    if (seen) continue;
+    kept.push_back(entry);
+    result = kept.size() == 1 ? rt::Text(entry) : Concat({result, separator, entries.at(i)});
+  }
+  return result;
+}
+
+rt::Text MergeCookies(rt::Text& oldCookies, rt::Text& newCookies) {
+  oldCookies = kernel::RemoveSpaces(oldCookies);
+  newCookies = kernel::RemoveSpaces(newCookies);
+  rt::TextArray oldList = kernel::SplitText(oldCookies, ";");
+  rt::TextArray newList = kernel::SplitText(newCookies, ";");
+  for (int64_t i = 1; i <= oldList.size(); ++i) {
+    const char* entry = oldList.at(i);
+    if (!HasCookieName(newList, CookieName(entry))) newList.push_back(entry);
+  }
+  rt::Text merged;
+  for (int64_t i = 1; i <= newList.size(); ++i) {
+    const char* entry = newList.at(i);
+    if (kernel::RightText(entry, 8) == "=deleted") continue;
+    merged = Concat({merged, entry, "; "});
+  }
+  merged = RemoveDuplicateEntries(DropLastTwo(merged), "; ");
+  oldCookies = merged;
+  return merged;
+}
+
+}  // namespace net

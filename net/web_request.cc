@@ -1,0 +1,132 @@
+#include "net/web_request.h"
+
+#include <algorithm>
+#include <climits>
+
+#include "net/cookies.h"
+#include "net/headers.h"
+#include "runtime/dll_commands.h"
+
+namespace net {
+namespace {
+
+constexpr const char* kMethods[] = {"GET", "POST", "HEAD", "PUT", "OPTIONS", "DELETE", "TRACE", "CONNECT"};
+constexpr int32_t kDefaultTimeoutMs = 15000;
+constexpr int32_t kOptionEnableRedirects = 6;
+constexpr int32_t kOptionSslErrorIgnoreFlags = 4;
+constexpr int32_t kIgnoreCertificateErrors = 0x3300;
+constexpr int32_t kProxySettingProxy = 2;
+
+void CoInitialize() { rt::CallDll<rt::CoInitializeFn>(rt::kDllCoInitialize, nullptr); }
+void CoUninitialize() { rt::CallDll<rt::CoUninitializeFn>(rt::kDllCoUninitialize); }
+
+rt::Text Concat(std::initializer_list<kernel::TextRef> pieces) {
+  std::vector<const char*> texts;
+  for (const kernel::TextRef& p : pieces) texts.push_back(p.p);
+  return rt::Text::Adopt(rt::ConcatTexts(static_cast<int>(texts.size()), texts.data()));
+}
+
+}  // namespace
+
+rt::ByteSet WebRequest(kernel::TextRef url, std::optional<int32_t> method,
+                       std::optional<kernel::TextRef> postText, rt::Text* cookies, rt::Text* returnedCookies,
+                       rt::Text* headers, rt::Text* returnedHeaders, int32_t* status,
+                       std::optional<bool> noRedirect, std::optional<kernel::BytesRef> postBytes,
+                       std::optional<kernel::TextRef> proxy, std::optional<int32_t> timeoutSeconds,
+                       std::optional<kernel::TextRef> proxyUser, std::optional<kernel::TextRef> proxyPassword,
+                       std::optional<int32_t> proxyAuthMode, rt::com::ComObject* requestObject,
+                       std::optional<bool> mergeCookies, std::optional<bool> addDefaultHeaders) {
+  // Omitted parameters read as their empty values; omitted outputs go to locals.
+  const bool cookiesGiven = cookies != nullptr;
+  rt::Text localCookies, localReturnedCookies, localHeaders, localReturnedHeaders;
+  int32_t localStatus = 0;
+  if (!cookies) cookies = &localCookies;
+  if (!returnedCookies) returnedCookies = &localReturnedCookies;
+  if (!headers) headers = &localHeaders;
+  if (!returnedHeaders) returnedHeaders = &localReturnedHeaders;
+  if (!status) status = &localStatus;
+  const kernel::TextRef postTextValue = postText.value_or(kernel::TextRef(""));
+  const kernel::BytesRef postBytesValue = postBytes.value_or(kernel::BytesRef(nullptr));
+  const kernel::TextRef proxyValue = proxy.value_or(kernel::TextRef(""));
+  const kernel::TextRef proxyUserValue = proxyUser.value_or(kernel::TextRef(""));
+  const kernel::TextRef proxyPasswordValue = proxyPassword.value_or(kernel::TextRef(""));
+  const int32_t timeout = timeoutSeconds.value_or(0);
+  const int32_t authMode = proxyAuthMode.value_or(1);
+  const bool merge = mergeCookies.value_or(true);
+  const bool addDefaults = addDefaultHeaders.value_or(true);
+
+  // 1. COM on this thread.
+  CoInitialize();
+  // 2. The method text.
+  int32_t m = method.value_or(0);
+  if (m < 0 || m > 7) m = 0;
+  const char* methodText = kMethods[m];
+  // 3. The request object: a second holder of the caller's, or a new one.
+  rt::com::ComObject request;
+  if (requestObject != nullptr) {
+    rt::com::Copy(request, *requestObject);
+  } else if (!rt::com::Create(request, kRequestProgId)) {
+    CoUninitialize();
+    return rt::ByteSet();
+  }
+  // 4. Time-outs for all four phases.
+  if (timeout != -1) {
+    // Computed in 64 bits: a time-out too long for 32-bit milliseconds becomes the longest one.
+    int64_t ms = timeout < 1 ? kDefaultTimeoutMs : std::min<int64_t>(int64_t{timeout} * 1000, INT32_MAX);
+    rt::com::Call(request, "SetTimeouts",
+                  {rt::IntArg(static_cast<int32_t>(ms)), rt::IntArg(static_cast<int32_t>(ms)),
+                   rt::IntArg(static_cast<int32_t>(ms)), rt::IntArg(static_cast<int32_t>(ms))});
+  }
+  // 5. A named proxy, without a bypass list.
+  const bool proxyGiven = proxyValue.p[0] != '\0';
+  if (proxyGiven) rt::com::Call(request, "SetProxy", {rt::IntArg(kProxySettingProxy), proxyValue.arg()});
+  // 6. Open, synchronous.
+  rt::com::Call(request, "Open", {rt::TextArg(methodText), url.arg(), rt::BoolArg(false)});
+  // 7, 8. Redirects off on request; certificate errors of the site ignored.
+  if (noRedirect.value_or(false)) {
+    rt::com::SetProperty(request, "Option", {rt::IntArg(kOptionEnableRedirects), rt::IntArg(0)});
+  }
+  rt::com::SetProperty(request, "Option",
+                       {rt::IntArg(kOptionSslErrorIgnoreFlags), rt::IntArg(kIgnoreCertificateErrors)});
+  // 9. The header block, completed and normalised, back into the caller's variable.
+  if (addDefaults) AddDefaultHeaders(*headers, url, m);
+  *headers = NormalizeHeaders(*headers);
+  // 10. Proxy credentials.
+  if (proxyGiven && proxyUserValue.p[0] != '\0' && authMode == 1) {
+    rt::Text credentials = Concat({proxyUserValue, ":", proxyPasswordValue});
+    rt::Text value = Concat({"Basic ", Base64Encode(kernel::ToByteSet(credentials))});
+    rt::com::Call(request, "SetRequestHeader", {rt::TextArg("Proxy-Authorization"), rt::TextArg(value)});
+  }
+  // 11. The caller's cookies, also when empty.
+  if (cookiesGiven)
+    rt::com::Call(request, "SetRequestHeader", {rt::TextArg("Cookie"), rt::TextArg(*cookies)});
+  // 12. The header lines.
+  SendHeaderLines(request, *headers);
+  // 13. Send the bytes in a Variant, or the text.
+  if (rt::ByteSetLength(postBytesValue.p) > 0) {
+    rt::com::Variant body;
+    rt::com::Assign(body, postBytesValue.arg());
+    rt::com::Call(request, "Send", {body.Arg()});
+  } else {
+    rt::com::Call(request, "Send", {postTextValue.arg()});
+  }
+  // 14. The body.
+  rt::ByteSet result;
+  {
+    rt::com::Variant body = rt::com::GetVariant(request, "ResponseBody");
+    result = rt::com::ToBytes(body);
+    rt::com::Clear(body);
+  }
+  // 15, 16. Headers and status.
+  *returnedHeaders = rt::com::GetText(request, "GetAllResponseHeaders");
+  *status = static_cast<int32_t>(rt::TruncToInteger(rt::com::GetNumber(request, "Status")));
+  // 17. Cookies the response set, merged into the caller's when asked.
+  *returnedCookies = ExtractSetCookies(*returnedHeaders);
+  if (merge && cookiesGiven) *returnedCookies = MergeCookies(*cookies, *returnedCookies);
+  // 18. Release the routine's reference, leave COM, return a copy of the body.
+  rt::com::Clear(request);
+  CoUninitialize();
+  return result;
+}
+
+}  // namespace net

@@ -1,0 +1,133 @@
+// HTTP/1.1 request engine behind the request automation object: one request at a time per
+// engine (time-outs, proxy, certificate-error mask, redirects, request headers, a text or byte
+// body), and the final response's status, status text, header block and body.
+//
+// Ownership: an engine owns its transfer handle and its cookie state (an ended engine's handle
+// is kept for a later engine, its cookies erased). Connections, DNS
+// results and TLS sessions live in one process-wide cache shared by all engines, so that
+// consecutive requests to one host reuse a connection.
+// Thread contract: one engine is used by one thread at a time; different engines may run on
+// different threads (the shared cache locks itself).
+// REQUIRES: Open succeeded before SetRequestHeader and Send have an effect.
+#ifndef PLATFORM_HTTP_HTTP_ENGINE_H_
+#define PLATFORM_HTTP_HTTP_ENGINE_H_
+
+#include <cstdint>
+#include <memory>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <utility>
+#include <vector>
+
+namespace platform::http {
+
+// Certificate-error mask flags (the request object's option 4).
+inline constexpr uint32_t kIgnoreUnknownCa = 0x0100;
+inline constexpr uint32_t kIgnoreWrongUsage = 0x0200;
+inline constexpr uint32_t kIgnoreCertNameInvalid = 0x1000;
+inline constexpr uint32_t kIgnoreCertDateInvalid = 0x2000;
+inline constexpr uint32_t kIgnoreAllCertErrors = 0x3300;
+
+// Default time-outs in milliseconds: resolve (0: no limit), connect, send, receive.
+inline constexpr int32_t kDefaultResolveTimeoutMs = 0;
+inline constexpr int32_t kDefaultConnectTimeoutMs = 60000;
+inline constexpr int32_t kDefaultSendTimeoutMs = 30000;
+inline constexpr int32_t kDefaultReceiveTimeoutMs = 30000;
+
+enum class ProxyMode {
+  kEnvironment,  // the standard proxy variables (http_proxy, https_proxy, no_proxy ...)
+  kDirect,       // no proxy, whatever the environment says
+  kNamed,        // the server given to SetNamedProxy; no_proxy does not bypass it
+};
+
+class HttpEngine {
+ public:
+  HttpEngine();
+  ~HttpEngine();
+  HttpEngine(const HttpEngine&) = delete;
+  HttpEngine& operator=(const HttpEngine&) = delete;
+
+  // Milliseconds; 0 or a negative value means no limit for that phase. Resolve and connect
+  // together bound the time to an established connection (TLS handshake included). Send and
+  // receive bound the time without progress while the body goes out or the response comes
+  // in; a transfer that keeps moving is never cut off.
+  void SetTimeouts(int32_t resolveMs, int32_t connectMs, int32_t sendMs, int32_t receiveMs);
+
+  void SetProxyFromEnvironment();
+  void SetDirect();
+  // `server`: "host:port", "scheme://host:port", or a list "http=host:port;https=host:port"
+  // chosen by the request's scheme. `bypass`: hosts separated by ";" or ",", or empty.
+  // False (and the setting unchanged) for an empty or malformed server.
+  bool SetNamedProxy(std::string_view server, std::string_view bypass = {});
+  ProxyMode proxyMode() const { return proxyMode_; }
+
+  // Starts a new request: forgets the previous request's headers and response. `url` is
+  // UTF-8; bytes from 0x80 up and blanks are sent percent-encoded. False for a method that is
+  // not an HTTP token, an address holding a control byte (below 0x20, or 0x7F), or one that
+  // is not a well-formed http or https address; Send then does nothing.
+  bool Open(std::string_view method, std::string_view url);
+  bool opened() const { return opened_; }
+
+  void SetCertificateErrorMask(uint32_t mask) { certMask_ = mask; }
+  uint32_t certificateErrorMask() const { return certMask_; }
+  void SetFollowRedirects(bool follow) { followRedirects_ = follow; }
+  bool followRedirects() const { return followRedirects_; }
+
+  // Adds a header, replacing an earlier one of the same name (names compared without regard
+  // to case). An empty value is sent as an empty header. False for an empty name, a name that
+  // is not an HTTP token, or a value holding CR, LF or NUL; also before Open.
+  bool SetRequestHeader(std::string_view name, std::string_view value);
+
+  // Sends the request with `body` (may be empty) and waits for the response. True when a
+  // response arrived; on failure every response value is empty and status() is 0.
+  bool Send(std::string_view body);
+
+  int32_t status() const { return status_; }
+  const std::string& statusText() const { return statusText_; }
+  // The final response's header lines (status line excluded), each followed by CR LF, and a
+  // closing CR LF; empty when there is no response.
+  std::string AllResponseHeaders() const;
+  // The value of the first response header with that name (case ignored), trimmed.
+  std::optional<std::string> ResponseHeader(std::string_view name) const;
+  const std::string& body() const { return body_; }
+  bool hasResponse() const { return hasResponse_; }
+  // The transfer library's message for the last failure, for diagnostics.
+  const std::string& lastError() const { return lastError_; }
+
+  // Percent-encodes bytes from 0x80 up and blanks; exposed for tests.
+  static std::string EncodeAddress(std::string_view url);
+
+ private:
+  struct Transfer;
+  void ClearResponse();
+  std::string ProxyForScheme(std::string_view scheme) const;
+
+  void* handle_ = nullptr;  // the transfer library's handle, kept across requests
+  int32_t resolveMs_ = kDefaultResolveTimeoutMs;
+  int32_t connectMs_ = kDefaultConnectTimeoutMs;
+  int32_t sendMs_ = kDefaultSendTimeoutMs;
+  int32_t receiveMs_ = kDefaultReceiveTimeoutMs;
+  ProxyMode proxyMode_ = ProxyMode::kEnvironment;
+  std::string proxyServer_;
+  std::string proxyBypass_;
+  uint32_t certMask_ = 0;
+  bool followRedirects_ = true;
+
+  bool opened_ = false;
+  std::string method_;
+  std::string url_;
+  std::string scheme_;
+  std::vector<std::pair<std::string, std::string>> requestHeaders_;
+
+  bool hasResponse_ = false;
+  int32_t status_ = 0;
+  std::string statusText_;
+  std::vector<std::string> responseHeaders_;
+  std::string body_;
+  std::string lastError_;
+};
+
+}  // namespace platform::http
+
+#endif  // PLATFORM_HTTP_HTTP_ENGINE_H_

@@ -1,0 +1,56 @@
+#include "app/program.h"
+
+#include <gtest/gtest.h>
+
+#include <QTest>
+#include <QTimer>
+#include <cstdio>
+
+#include "app/constants.h"
+#include "app/main_window.h"
+#include "demo/demo_content.h"
+#include "demo/demo_site.h"
+#include "platform/codepage.h"
+#include "runtime/application.h"
+#include "runtime/helper_interface.h"
+#include "ui/control.h"
+#include "ui/grid_commands.h"
+#include "ui/window_frame.h"
+#include "ui/window_manager.h"
+#include "ui/window_template.h"
+
+namespace app {
+namespace {
+
+// The whole program, as main runs it: the entry routine, the start window and the message
+// loop, with 按钮1 pressed through the toolkit against the demo site and the window closed by
+// the user afterwards. Runs in a child process, since the runtime starts once per process.
+TEST(ProgramDeathTest, LookupThroughTheWholeProgramThenCloseEndsIt) {
+  EXPECT_EXIT(
+      {
+        demo::DemoEnvironment env;
+        if (!env.Start()) std::_Exit(3);
+        demo::ProxyVariables proxy(env.ProxyUrl());
+        ui::InstallWindowSystem();
+        QTimer::singleShot(0, [] {
+          ui::Control* button = ui::FindLiveControl(kMainWindowId, k按钮1);
+          if (button == nullptr) std::_Exit(4);
+          QTest::mouseClick(button->widget(), Qt::LeftButton);  // runs the lookup to its end
+          rt::Text caption = rt::Text::Adopt(reinterpret_cast<char*>(
+              static_cast<intptr_t>(rt::Helpers().GetUnitProperty(kMainWindowId, ui::kWindowUnitId, 8, -1))));
+          std::fprintf(stderr, "rows=%d;caption=%s;", grid::RowCount({kMainWindowId, k高级表格1}),
+                       platform::GbkToUtf8(caption.view()).c_str());
+          ui::FrameOf(kMainWindowId)->close();  // the user closes the window
+        });
+        int result = rt::RunApplication(ProgramDescription());
+        std::fprintf(stderr, "loop-ended=%d;", result);
+        rt::RunEndProcessing(result);
+        env.Stop();
+        std::_Exit(0);
+      },
+      ::testing::ExitedWithCode(0),
+      "^rows=7;caption=Which demo videos show every case of the tool\\?;loop-ended=0;$");
+}
+
+}  // namespace
+}  // namespace app

@@ -1,0 +1,54 @@
+#include "net/cookies.h"
+
+#include <gtest/gtest.h>
+
+namespace net {
+namespace {
+
+std::string Merged(const char* oldText, const char* newText, std::string* oldAfter = nullptr) {
+  rt::Text o(oldText), n(newText);
+  rt::Text result = MergeCookies(o, n);
+  EXPECT_EQ(o.str(), result.str());  // the caller's text holds the merge too
+  if (oldAfter) *oldAfter = o.str();
+  return result.str();
+}
+
+TEST(CookiesTest, ExtractSetCookies) {
+  EXPECT_EQ(ExtractSetCookies("Content-Type: x\r\nSet-Cookie: a=1; Path=/\r\nSet-Cookie: b=2\r\n\r\n").str(),
+            "a=1; b=2");
+  EXPECT_EQ(ExtractSetCookies("Content-Type: x\r\n\r\n").str(), "");
+  EXPECT_EQ(ExtractSetCookies("set-cookie: a=1\r\n").str(), "");         // other case: not recognised
+  EXPECT_EQ(ExtractSetCookies("Set-Cookie:   c=3  \r\n").str(), "c=3");  // no ";": the line minus its name
+  EXPECT_EQ(ExtractSetCookies("Set-Cookie: \xA1\xA1s=v\xA1\xA1; HttpOnly").str(), "s=v");
+  EXPECT_EQ(ExtractSetCookies("").str(), "");
+}
+
+TEST(CookiesTest, MergeExamples) {
+  EXPECT_EQ(Merged("a=0; c=3", "a=1; b=2"), "a=1; b=2; c=3");
+  EXPECT_EQ(Merged("a=0", "a=deleted"), "");
+  EXPECT_EQ(Merged("sid=x y", ""), "sid=xy");
+  EXPECT_EQ(Merged("a=1; a=2", ""), "a=1");
+  EXPECT_EQ(Merged("", "a=1; a=2"), "a=1; a=2");
+  EXPECT_EQ(Merged("c=3; a=0; c=4", "b=2; a=1; b=2; b=5"), "b=2; a=1; b=5; c=3");
+  EXPECT_EQ(Merged("", ""), "");
+  // The new text loses its blanks in the caller's variable too.
+  rt::Text o("x=1"), n("y = 2");
+  MergeCookies(o, n);
+  EXPECT_EQ(n.str(), "y=2");
+}
+
+TEST(CookiesTest, NamesAndDuplicates) {
+  EXPECT_EQ(CookieName(" a =1=2").str(), "a");
+  EXPECT_EQ(CookieName(" flag ").str(), "flag");
+  rt::TextArray list;
+  list.push_back("A=1");
+  list.push_back("b");
+  EXPECT_TRUE(HasCookieName(list, "b"));
+  EXPECT_FALSE(HasCookieName(list, "a"));  // names compare exactly
+  EXPECT_EQ(RemoveDuplicateEntries("a; b; a; c; b", "; ").str(), "a; b; c");
+  EXPECT_EQ(RemoveDuplicateEntries("; x; ", "; ").str(), "; x");
+  EXPECT_EQ(RemoveDuplicateEntries("", "; ").str(), "");
+}
+
+}  // namespace
+}  // namespace net

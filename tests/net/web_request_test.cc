@@ -1,0 +1,326 @@
+#include "net/web_request.h"
+
+#include <gtest/gtest.h>
+
+#include <chrono>
+#include <thread>
+
+#include "app/program.h"
+#include "platform/com/automation.h"
+#include "platform/http/winhttp_request.h"
+#include "runtime/dll_commands.h"
+#include "tests/support/local_servers.h"
+#include "tests/support/recording_request.h"
+
+namespace net {
+namespace {
+
+using Calls = std::vector<std::string>;
+using testing_support::ScopedRecordingRequest;
+
+class WebRequestEnvironment : public ::testing::Test {
+ protected:
+  static void SetUpTestSuite() {
+    const rt::ProgramHeader& program = app::ProgramDescription();
+    rt::InitDllCommands(program.dllCommands, program.dllCommandCount);
+    platform::com::RegisterBuiltinClasses();
+  }
+};
+
+class WebRequestCallsTest : public WebRequestEnvironment {
+ protected:
+  ScopedRecordingRequest recorder_;
+  const Calls& calls() { return recorder_.log().calls; }
+  static Calls Reads() { return {"ResponseBody", "GetAllResponseHeaders", "Status"}; }
+};
+
+TEST_F(WebRequestCallsTest, OnlyUrlAndHeadersGiven) {
+  rt::Text headers("user-agent: X");
+  rt::ByteSet body = WebRequest("U", std::nullopt, std::nullopt, nullptr, nullptr, &headers);
+  Calls expected = {"SetTimeouts 15000|15000|15000|15000",
+                    "Open 'GET'|'U'|false",
+                    "Option 4|13056",
+                    "SetRequestHeader 'User-Agent'|'X'",
+                    "SetRequestHeader 'Accept'|'*/*'",
+                    "SetRequestHeader 'Referer'|'U'",
+                    "SetRequestHeader 'Accept-Language'|'zh-cn'",
+                    "Send ''"};
+  for (const std::string& r : Reads()) expected.push_back(r);
+  EXPECT_EQ(calls(), expected);
+  EXPECT_EQ(body.view(), "hi");
+  EXPECT_EQ(headers.str(), "User-Agent: X\r\nAccept: */*\r\nReferer: U\r\nAccept-Language: zh-cn");
+  EXPECT_EQ(recorder_.log().created, 1);
+}
+
+TEST_F(WebRequestCallsTest, MethodNumbers) {
+  for (auto [number, text] : {std::pair{9, "GET"}, {-1, "GET"}, {3, "PUT"}, {7, "CONNECT"}}) {
+    recorder_.log().calls.clear();
+    WebRequest("U", number, std::nullopt, nullptr, nullptr, nullptr, nullptr, nullptr, std::nullopt,
+               std::nullopt, std::nullopt, std::nullopt, std::nullopt, std::nullopt, std::nullopt, nullptr,
+               std::nullopt, false);
+    ASSERT_GE(calls().size(), 2u);
+    EXPECT_EQ(calls()[1], "Open '" + std::string(text) + "'|'U'|false");
+  }
+}
+
+TEST_F(WebRequestCallsTest, TimeOuts) {
+  auto first = [this](std::optional<int32_t> seconds) {
+    recorder_.log().calls.clear();
+    WebRequest("U", std::nullopt, std::nullopt, nullptr, nullptr, nullptr, nullptr, nullptr, std::nullopt,
+               std::nullopt, std::nullopt, seconds);
+    return calls().at(0);
+  };
+  EXPECT_EQ(first(std::nullopt), "SetTimeouts 15000|15000|15000|15000");
+  EXPECT_EQ(first(0), "SetTimeouts 15000|15000|15000|15000");
+  EXPECT_EQ(first(30), "SetTimeouts 30000|30000|30000|30000");
+  EXPECT_EQ(first(-5), "SetTimeouts 15000|15000|15000|15000");
+  EXPECT_EQ(first(-1), "Open 'GET'|'U'|false");  // no SetTimeouts at all
+  // Too long for 32-bit milliseconds: the longest time-out, not a wrapped one.
+  EXPECT_EQ(first(3000000), "SetTimeouts 2147483647|2147483647|2147483647|2147483647");
+}
+
+TEST_F(WebRequestCallsTest, ProxyAndCredentials) {
+  auto run = [this](std::optional<kernel::TextRef> proxy, std::optional<int32_t> mode) {
+    recorder_.log().calls.clear();
+    WebRequest("U", std::nullopt, std::nullopt, nullptr, nullptr, nullptr, nullptr, nullptr, true,
+               std::nullopt, proxy, -1, "user", "pw", mode, nullptr, std::nullopt, false);
+    return calls();
+  };
+  Calls none = run(std::nullopt, std::nullopt);
+  for (const std::string& c : none) {
+    EXPECT_EQ(c.find("SetProxy"), std::string::npos);
+    EXPECT_EQ(c.find("Proxy-Authorization"), std::string::npos);
+  }
+  Calls withProxy = run("127.0.0.1:8080", std::nullopt);
+  EXPECT_EQ(withProxy.at(0), "SetProxy 2|'127.0.0.1:8080'");
+  EXPECT_EQ(withProxy.at(1), "Open 'GET'|'U'|false");
+  EXPECT_EQ(withProxy.at(2), "Option 6|0");  // noRedirect
+  EXPECT_EQ(withProxy.at(3), "Option 4|13056");
+  EXPECT_EQ(withProxy.at(4), "SetRequestHeader 'Proxy-Authorization'|'Basic dXNlcjpwdw=='");
+  for (int32_t mode : {0, 2}) {
+    for (const std::string& c : run("127.0.0.1:8080", mode))
+      EXPECT_EQ(c.find("Proxy-Authorization"), std::string::npos);
+  }
+}
+
+TEST_F(WebRequestCallsTest, CookiesAndBodies) {
+  rt::Text cookies;  // given, empty
+  rt::Text returned;
+  recorder_.log().responseHeaders = "Set-Cookie: n=1; Path=/\r\n\r\n";
+  WebRequest("U", 1, "text", &cookies, &returned, nullptr, nullptr, nullptr, std::nullopt, rt::ByteSet("raw"),
+             std::nullopt, std::nullopt, std::nullopt, std::nullopt, std::nullopt, nullptr, std::nullopt,
+             false);
+  EXPECT_EQ(calls().at(3), "SetRequestHeader 'Cookie'|''");
+  EXPECT_NE(std::find(calls().begin(), calls().end(), "Send <bytes:raw>"), calls().end());  // only the bytes
+  EXPECT_EQ(cookies.str(), "n=1");
+  EXPECT_EQ(returned.str(), "n=1");
+
+  recorder_.log().calls.clear();
+  rt::Text noMerge("a=0");
+  WebRequest("U", std::nullopt, "text", &noMerge, &returned, nullptr, nullptr, nullptr, std::nullopt,
+             std::nullopt, std::nullopt, std::nullopt, std::nullopt, std::nullopt, std::nullopt, nullptr,
+             false, false);
+  EXPECT_EQ(noMerge.str(), "a=0");
+  EXPECT_EQ(returned.str(), "n=1");
+  EXPECT_NE(std::find(calls().begin(), calls().end(), "Send 'text'"), calls().end());
+
+  recorder_.log().calls.clear();
+  WebRequest("U", std::nullopt, std::nullopt, nullptr, &returned);  // cookies omitted: no header, no merge
+  for (const std::string& c : calls()) EXPECT_EQ(c.find("'Cookie'"), std::string::npos);
+  EXPECT_EQ(returned.str(), "n=1");
+}
+
+TEST_F(WebRequestCallsTest, CallersObjectIsUsedAndStaysAlive) {
+  platform::com::CoInitialize(nullptr);
+  {
+    rt::com::ComObject mine;
+    ASSERT_TRUE(rt::com::Create(mine, "WinHttp.WinHttpRequest.5.1"));
+    int32_t status = 0;
+    WebRequest("U", std::nullopt, std::nullopt, nullptr, nullptr, nullptr, nullptr, &status, std::nullopt,
+               std::nullopt, std::nullopt, std::nullopt, std::nullopt, std::nullopt, std::nullopt, &mine);
+    EXPECT_EQ(status, 200);
+    EXPECT_EQ(recorder_.log().created, 1);  // no second object
+    EXPECT_FALSE(mine.empty());
+    recorder_.log().calls.clear();
+    EXPECT_EQ(rt::com::GetNumber(mine, "Status"), 200);  // still usable
+    EXPECT_EQ(calls(), Calls{"Status"});
+  }
+  platform::com::CoUninitialize();
+}
+
+TEST_F(WebRequestEnvironment, NoObjectMeansNoCallsAndOutputsUntouched) {
+  platform::com::UnregisterClass(platform::http::kWinHttpRequestClsid);
+  rt::Text headers("h: 1"), returnedHeaders("keep"), returned("keep");
+  int32_t status = 7;
+  rt::ByteSet body =
+      WebRequest("U", std::nullopt, std::nullopt, nullptr, &returned, &headers, &returnedHeaders, &status);
+  EXPECT_TRUE(body.empty());
+  EXPECT_EQ(headers.str(), "h: 1");
+  EXPECT_EQ(returnedHeaders.str(), "keep");
+  EXPECT_EQ(returned.str(), "keep");
+  EXPECT_EQ(status, 7);
+  platform::com::RegisterClass(platform::http::kWinHttpRequestProgId, platform::http::kWinHttpRequestClsid,
+                               &platform::http::NewWinHttpRequest);
+}
+
+// ---- Against loopback servers ---------------------------------------------------------------
+
+class WebRequestServerTest : public WebRequestEnvironment {
+ protected:
+  void SetUp() override {
+    server_->Get("/page", [this](const httplib::Request& req, httplib::Response& res) {
+      Record(req);
+      res.set_content("page", "text/html");
+    });
+    server_->Post("/form", [this](const httplib::Request& req, httplib::Response& res) {
+      Record(req);
+      res.set_content("got:" + req.body, "text/plain");
+    });
+    server_->Get("/hop", [this](const httplib::Request& req, httplib::Response& res) {
+      Record(req);
+      res.set_header("Set-Cookie", "r=1");
+      res.set_redirect("/landing", 302);
+    });
+    server_->Get("/landing", [this](const httplib::Request& req, httplib::Response& res) {
+      Record(req);
+      res.set_header("Set-Cookie", "f=2; Path=/");
+      res.set_content("landed", "text/plain");
+    });
+    server_->Get("/stall", [](const httplib::Request&, httplib::Response& res) {
+      std::this_thread::sleep_for(std::chrono::milliseconds(2500));
+      res.set_content("late", "text/plain");
+    });
+    server_.Start();
+  }
+  void Record(const httplib::Request& req) {
+    std::lock_guard<std::mutex> lock(mu_);
+    last_ = req.headers;
+    lastBody_ = req.body;
+    ++count_;
+  }
+  std::string Seen(const std::string& name) {
+    std::lock_guard<std::mutex> lock(mu_);
+    auto it = last_.find(name);
+    return it == last_.end() ? "<none>" : it->second;
+  }
+  testing_support::LocalServer server_;
+  std::mutex mu_;
+  httplib::Headers last_;
+  std::string lastBody_;
+  int count_ = 0;
+};
+
+TEST_F(WebRequestServerTest, ServerReceivesTheNormalisedHeadersAndBodies) {
+  std::string url = server_.url("/page");
+  rt::Text headers("x-custom-thing: v");
+  rt::Text returnedHeaders;
+  int32_t status = 0;
+  rt::ByteSet body =
+      WebRequest(url, std::nullopt, std::nullopt, nullptr, nullptr, &headers, &returnedHeaders, &status);
+  EXPECT_EQ(body.view(), "page");
+  EXPECT_EQ(status, 200);
+  EXPECT_EQ(Seen("X-Custom-Thing"), "v");
+  EXPECT_EQ(Seen("Referer"), url);
+  EXPECT_EQ(Seen("Accept"), "*/*");
+  EXPECT_EQ(Seen("Accept-Language"), "zh-cn");
+  EXPECT_EQ(Seen("User-Agent"), "Mozilla/4.0 (compatible; MSIE 9.0; Windows NT 6.1)");
+  EXPECT_NE(returnedHeaders.view().find("Content-Type: text/html\r\n"), std::string_view::npos);
+
+  body = WebRequest(server_.url("/form"), 1, "a=1&b=2");
+  EXPECT_EQ(body.view(), "got:a=1&b=2");
+  EXPECT_EQ(Seen("Content-Type"), "application/x-www-form-urlencoded");
+  const std::string bytes("\x01\x00\xFF", 3);
+  body = WebRequest(server_.url("/form"), 1, std::nullopt, nullptr, nullptr, nullptr, nullptr, nullptr,
+                    std::nullopt, rt::ByteSet(bytes));
+  EXPECT_EQ(lastBody_, bytes);
+}
+
+TEST_F(WebRequestServerTest, RedirectsAndCookies) {
+  rt::Text cookies("old=0");
+  rt::Text returned;
+  int32_t status = 0;
+  rt::ByteSet body = WebRequest(server_.url("/hop"), std::nullopt, std::nullopt, nullptr, &returned, nullptr,
+                                nullptr, &status);
+  EXPECT_EQ(status, 200);
+  EXPECT_EQ(body.view(), "landed");
+  EXPECT_EQ(returned.str(), "f=2");  // the final response's cookies only
+
+  body = WebRequest(server_.url("/hop"), std::nullopt, std::nullopt, &cookies, &returned, nullptr, nullptr,
+                    &status, true);
+  EXPECT_EQ(status, 302);
+  EXPECT_EQ(cookies.str(), "r=1; old=0");
+  EXPECT_EQ(returned.str(), "r=1; old=0");
+  // The merged text goes back out with the next request.
+  WebRequest(server_.url("/page"), std::nullopt, std::nullopt, &cookies);
+  EXPECT_EQ(Seen("Cookie"), "r=1; old=0");
+}
+
+TEST_F(WebRequestServerTest, AddressWithLineBreakSendsNothing) {
+  rt::Text headers;
+  int32_t status = 5;
+  int before = count_;
+  rt::ByteSet body = WebRequest(server_.url("/page") + "\r\nX-Injected: 1", std::nullopt, std::nullopt,
+                                nullptr, nullptr, &headers, nullptr, &status);
+  EXPECT_TRUE(body.empty());
+  EXPECT_EQ(status, 0);
+  EXPECT_EQ(count_, before);  // the server saw no request at all
+}
+
+TEST_F(WebRequestServerTest, StalledServerAndClosedPortGiveEmptyResults) {
+  rt::Text returnedHeaders("x"), returned("y");
+  int32_t status = 9;
+  auto start = std::chrono::steady_clock::now();
+  rt::ByteSet body =
+      WebRequest(server_.url("/stall"), std::nullopt, std::nullopt, nullptr, &returned, nullptr,
+                 &returnedHeaders, &status, std::nullopt, std::nullopt, std::nullopt, 1);
+  EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::milliseconds(2400));
+  EXPECT_TRUE(body.empty());
+  EXPECT_EQ(status, 0);
+  EXPECT_EQ(returnedHeaders.str(), "");
+  EXPECT_EQ(returned.str(), "");
+
+  std::string closed = "http://127.0.0.1:" + std::to_string(testing_support::ClosedPort()) + "/";
+  rt::Text cookies("k=v");
+  body =
+      WebRequest(closed, std::nullopt, std::nullopt, &cookies, &returned, nullptr, &returnedHeaders, &status);
+  EXPECT_TRUE(body.empty());
+  EXPECT_EQ(status, 0);
+  EXPECT_EQ(returnedHeaders.str(), "");
+  EXPECT_EQ(returned.str(), "k=v");  // the caller's cookies merged with nothing
+}
+
+TEST_F(WebRequestServerTest, ProxyRequiringBasicCredentials) {
+  testing_support::LocalProxy proxy("Basic dXNlcjpwYXNz");  // user:pass
+  int32_t status = 0;
+  rt::ByteSet body =
+      WebRequest(server_.url("/page"), std::nullopt, std::nullopt, nullptr, nullptr, nullptr, nullptr,
+                 &status, std::nullopt, std::nullopt, proxy.address(), std::nullopt, "user", "pass");
+  EXPECT_EQ(status, 200);
+  EXPECT_EQ(body.view(), "page");
+  ASSERT_EQ(proxy.authorizations().size(), 1u);
+  EXPECT_EQ(proxy.authorizations()[0], "Basic dXNlcjpwYXNz");
+  EXPECT_EQ(Seen("Proxy-Authorization"), "<none>");
+
+  WebRequest(server_.url("/page"), std::nullopt, std::nullopt, nullptr, nullptr, nullptr, nullptr, &status,
+             std::nullopt, std::nullopt, proxy.address(), std::nullopt, "user", "pass", 0);
+  EXPECT_EQ(status, 407);
+}
+
+TEST(WebRequestTlsTest, SelfSignedSiteAcceptedThroughTheMask) {
+  ASSERT_TRUE(testing_support::TestCertificate::Get().ok());
+  const rt::ProgramHeader& program = app::ProgramDescription();
+  rt::InitDllCommands(program.dllCommands, program.dllCommandCount);
+  platform::com::RegisterBuiltinClasses();
+  testing_support::LocalServer server(true);
+  server->Get("/",
+              [](const httplib::Request&, httplib::Response& res) { res.set_content("tls", "text/plain"); });
+  server.Start();
+  int32_t status = 0;
+  rt::ByteSet body =
+      WebRequest(server.url("/"), std::nullopt, std::nullopt, nullptr, nullptr, nullptr, nullptr, &status);
+  EXPECT_EQ(status, 200);
+  EXPECT_EQ(body.view(), "tls");
+}
+
+}  // namespace
+}  // namespace net
