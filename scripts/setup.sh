@@ -10,7 +10,7 @@ PACKAGES=(
   libcurl4-openssl-dev libssl-dev openssl
   duktape-dev
   libjpeg62-turbo-dev libpng-dev zlib1g-dev
-  fonts-wqy-zenhei
+  fonts-wqy-zenhei desktop-file-utils
   libgtest-dev libgmock-dev googletest libbenchmark-dev libcpp-httplib-dev
   nlohmann-json3-dev rapidjson-dev
   valgrind xvfb xauth locales
