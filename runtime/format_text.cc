@@ -55,11 +55,11 @@ void WidenExponent(std::string* s) {
 }
 
 template <typename T>
-bool FormatOne(std::string* out, const std::string& spec, T value) {
-  int n = std::snprintf(nullptr, 0, spec.c_str(), value);
+bool FormatOne(std::string* out, const std::string& directive, T value) {
+  int n = std::snprintf(nullptr, 0, directive.c_str(), value);
   if (n < 0 || out->size() + static_cast<size_t>(n) > kLargestResult) return false;
   std::string piece(static_cast<size_t>(n) + 1, '\0');
-  std::snprintf(piece.data(), piece.size(), spec.c_str(), value);
+  std::snprintf(piece.data(), piece.size(), directive.c_str(), value);
   piece.resize(static_cast<size_t>(n));
   out->append(piece);
   return true;
@@ -89,7 +89,7 @@ bool Format(const char* format, int32_t count, const ArgRecord* values, std::str
     }
     // Width and precision are taken as written; "h", "hh" and "l" are the 32-bit kinds of the
     // platform and are dropped, since every integer value here is 32 bits wide.
-    std::string spec(start, static_cast<size_t>(p - start));
+    std::string directive(start, static_cast<size_t>(p - start));
     bool longModifier = false;
     while (*p == 'h' || *p == 'l') {
       if (*p == 'l') {
@@ -104,15 +104,15 @@ bool Format(const char* format, int32_t count, const ArgRecord* values, std::str
     if (next >= count) return false;
     const ArgRecord& v = values[next++];
     TypeCode type = v.type();
-    spec.push_back(conversion);
+    directive.push_back(conversion);
     if (std::strchr("diouxXc", conversion)) {
       if (!Is32BitKind(type)) return false;
       if (conversion == 'c') {
         if (longModifier) return false;
-        if (!FormatOne(out, spec, As32(v))) return false;
+        if (!FormatOne(out, directive, As32(v))) return false;
       } else if (std::strchr("di", conversion)) {
-        if (!FormatOne(out, spec, As32(v))) return false;
-      } else if (!FormatOne(out, spec, static_cast<unsigned>(As32(v)))) {
+        if (!FormatOne(out, directive, As32(v))) return false;
+      } else if (!FormatOne(out, directive, static_cast<unsigned>(As32(v)))) {
         return false;
       }
     } else if (std::strchr("eEfFgGaA", conversion)) {
@@ -125,14 +125,14 @@ bool Format(const char* format, int32_t count, const ArgRecord* values, std::str
         return false;
       }
       std::string piece;
-      if (!FormatOne(&piece, spec, d)) return false;
+      if (!FormatOne(&piece, directive, d)) return false;
       if (conversion != 'a' && conversion != 'A' && conversion != 'f' && conversion != 'F')
         WidenExponent(&piece);
       if (out->size() + piece.size() > kLargestResult) return false;
       out->append(piece);
     } else if (conversion == 's') {
       if (type != kTypeText || longModifier) return false;
-      if (!FormatOne(out, spec, OrEmpty(v.text()))) return false;
+      if (!FormatOne(out, directive, OrEmpty(v.text()))) return false;
     } else {
       return false;  // %n, %p and anything else
     }

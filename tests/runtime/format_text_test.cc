@@ -8,39 +8,12 @@
 #include <string>
 
 #include "runtime/libraries.h"
+#include "tests/support/german_locale.h"
 
 namespace rt {
 namespace {
 
-// Switches the process to a German locale (decimal comma), building one in a private folder
-// when none is installed; false when neither works. Restores everything on destruction.
-class GermanLocale {
- public:
-  GermanLocale() : saved_(std::setlocale(LC_ALL, nullptr)) {
-    if (std::setlocale(LC_ALL, "de_DE.UTF-8") != nullptr) {
-      active_ = true;
-      return;
-    }
-    char dir[] = "/tmp/wl-locale-XXXXXX";
-    if (mkdtemp(dir) == nullptr) return;
-    folder_ = dir;
-    std::string command = "localedef -i de_DE -f UTF-8 " + folder_ + "/de_DE.UTF-8 >/dev/null 2>&1";
-    if (std::system(command.c_str()) != 0) return;
-    setenv("LOCPATH", folder_.c_str(), 1);
-    active_ = std::setlocale(LC_ALL, "de_DE.UTF-8") != nullptr;
-  }
-  ~GermanLocale() {
-    std::setlocale(LC_ALL, saved_.c_str());
-    unsetenv("LOCPATH");
-    if (!folder_.empty()) std::system(("rm -rf " + folder_).c_str());
-  }
-  bool active() const { return active_; }
-
- private:
-  std::string saved_;
-  std::string folder_;
-  bool active_ = false;
-};
+using testing_support::GermanLocale;
 
 TEST(FormatTextTest, FillsDirectivesInOrder) {
   EXPECT_EQ(FormatTextOf("%s=%d", {TextArg("ab"), IntArg(3)}), "ab=3");

@@ -10,6 +10,7 @@
 #include <string>
 
 #include "runtime/kernel.h"
+#include "tests/support/german_locale.h"
 
 namespace rt {
 // Readable failure messages for text results.
@@ -53,23 +54,9 @@ TEST(ToTextTest, FloatsRoundToSixDigitsFirst) {
   EXPECT_EQ(ToText(0.0009765625f), "0.000976563");
 }
 
-// Switches the process to a German locale (decimal comma); builds one in a private folder
-// when none is installed. False when neither works.
-bool UseGermanLocale(std::string* folder) {
-  if (std::setlocale(LC_ALL, "de_DE.UTF-8") != nullptr) return true;
-  char dir[] = "/tmp/wl-locale-XXXXXX";
-  if (mkdtemp(dir) == nullptr) return false;
-  *folder = dir;
-  std::string command = "localedef -i de_DE -f UTF-8 " + *folder + "/de_DE.UTF-8 >/dev/null 2>&1";
-  if (std::system(command.c_str()) != 0) return false;
-  setenv("LOCPATH", folder->c_str(), 1);
-  return std::setlocale(LC_ALL, "de_DE.UTF-8") != nullptr;
-}
-
 TEST(ToTextTest, IndependentOfTheProcessLocale) {
-  std::string saved = std::setlocale(LC_ALL, nullptr);
-  std::string folder;
-  bool german = UseGermanLocale(&folder);
+  testing_support::GermanLocale locale;
+  const bool german = locale.active();
   if (german) {
     char probe[16];
     std::snprintf(probe, sizeof probe, "%.1f", 2.5);
@@ -78,9 +65,6 @@ TEST(ToTextTest, IndependentOfTheProcessLocale) {
     EXPECT_EQ(ToText(2.5f), "2.5");
     EXPECT_EQ(ToText(1.5e-7), "1.5e-007");
   }
-  std::setlocale(LC_ALL, saved.c_str());
-  unsetenv("LOCPATH");
-  if (!folder.empty()) std::system(("rm -rf " + folder).c_str());
   if (!german) GTEST_SKIP() << "no German locale available";
 }
 
