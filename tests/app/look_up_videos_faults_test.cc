@@ -1,0 +1,187 @@
+// The lookup after a faulty page: the page address points at a misbehaving loopback server, the
+// lookup ends with the rows the fault allows, and the very next lookup of the demo site gives
+// the full, correct grid. Each case prints one line ("FAULT | lookup: case | ... | elapsed").
+// Only faults that end quickly are used here: the lookup runs with the default 15 s time-out.
+#include <gtest/gtest.h>
+
+#include <QTest>
+#include <chrono>
+#include <cstdio>
+#include <cstdlib>
+#include <functional>
+
+#include "app/constants.h"
+#include "app/look_up_videos.h"
+#include "demo/demo_content.h"
+#include "demo/demo_site.h"
+#include "platform/codepage.h"
+#include "runtime/dll_commands.h"
+#include "tests/app/main_window_fixture.h"
+#include "tests/support/fault_server.h"
+#include "tests/support/local_servers.h"
+#include "ui/grid_commands.h"
+#include "ui/window_template.h"
+
+namespace app {
+namespace {
+
+using testing_support::FaultServer;
+constexpr ui::ControlRef kGrid{kMainWindowId, k高级表格1};
+
+// Loopback addresses go straight to the fault server; the site's host names still go through
+// the demo proxy.
+class LoopbackBypassesProxy {
+ public:
+  LoopbackBypassesProxy() { setenv("no_proxy", "127.0.0.1", 1); }
+  ~LoopbackBypassesProxy() { unsetenv("no_proxy"); }
+};
+
+class LookUpVideosFaultsTest : public testing_support::MainWindowFixture {
+ protected:
+  static void SetUpTestSuite() {
+    env_ = std::make_unique<demo::DemoEnvironment>();
+    ASSERT_TRUE(env_->Start());
+    proxy_ = std::make_unique<demo::ProxyVariables>(env_->ProxyUrl());
+  }
+  static void TearDownTestSuite() {
+    proxy_.reset();
+    env_->Stop();
+    env_.reset();
+  }
+  void SetUp() override {
+    const rt::ProgramHeader& p = ProgramDescription();
+    rt::InitDllCommands(p.dllCommands, p.dllCommandCount);
+    MainWindowFixture::SetUp();
+  }
+
+  // Looks up `address` with a real click; returns the seconds it took.
+  double LookUp(const std::string& address) {
+    SetContent(k编辑框2, address.c_str());
+    auto start = std::chrono::steady_clock::now();
+    QTest::mouseClick(WidgetOf(k按钮1), Qt::LeftButton);
+    return std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+  }
+  double LookUpFault(const char* name, const std::string& address) {
+    double elapsed;
+    {
+      LoopbackBypassesProxy bypass;
+      elapsed = LookUp(address);
+    }
+    char line[256];
+    std::snprintf(line, sizeof line, "FAULT | lookup: %-26s | 15 s | rows %3d, caption %3zu B | %6.2f s",
+                  name, grid::RowCount(kGrid) - 1, Caption().size(), elapsed);
+    std::printf("%s\n", line);
+    RecordProperty(name, line);
+    EXPECT_LT(elapsed, 20.0) << name;
+    return elapsed;
+  }
+
+  static std::string Caption() {
+    rt::Text t = rt::Text::Adopt(reinterpret_cast<char*>(
+        static_cast<intptr_t>(rt::Helpers().GetUnitProperty(kMainWindowId, ui::kWindowUnitId, 8, -1))));
+    return t.str();
+  }
+  static std::string CellText(int row, int column) {
+    grid::CellValue v = grid::GetCell(kGrid, row, column);
+    return v.isText() ? v.text.str() : std::string("<not text>");
+  }
+  static const demo::DemoPage& Page(const char* path) { return *env_->site().content().FindPage(path); }
+
+  // The rows of a page as the lookup must fill them from the demo site's descriptions.
+  void ExpectRowsOf(const demo::DemoPage& page) {
+    ASSERT_EQ(grid::RowCount(kGrid), static_cast<int>(page.ids.size()) + 1);
+    for (size_t i = 0; i < page.ids.size(); ++i) {
+      const int row = static_cast<int>(i) + 1;
+      const demo::DemoVideo& v = *env_->site().content().FindVideo(page.ids[i]);
+      SCOPED_TRACE("row " + std::to_string(row));
+      EXPECT_EQ(CellText(row, 0), std::to_string(row));
+      if (v.kind != demo::DescriptionKind::kOrdinary) continue;
+      std::string joined;
+      for (const demo::Quality& q : v.qualities) joined = q.play_url + kAddressSeparator + joined;
+      EXPECT_EQ(CellText(row, 2), joined);
+      EXPECT_EQ(CellText(row, 3), platform::Utf8ToGbk(v.title));
+      EXPECT_EQ(Grid()->cellPicture(row, 1).isNull(), !(v.cover_served && !v.cover_url.empty()));
+    }
+  }
+  // The program is still usable: the sample page gives its full grid and caption.
+  void ExpectSampleLookupWorks() {
+    const demo::DemoPage& page = Page(demo::kSamplePagePath);
+    LookUp(std::string(kSiteHost) + demo::kSamplePagePath);
+    EXPECT_EQ(Caption(), platform::Utf8ToGbk(page.title));
+    ExpectRowsOf(page);
+  }
+  void ExpectNothingFound() {
+    EXPECT_EQ(grid::RowCount(kGrid), 1);
+    EXPECT_EQ(Caption(), "");
+    EXPECT_EQ(CellText(0, 2), "下载地址");
+  }
+
+  static inline std::unique_ptr<demo::DemoEnvironment> env_;
+  static inline std::unique_ptr<demo::ProxyVariables> proxy_;
+};
+
+TEST_F(LookUpVideosFaultsTest, FailedPagesLeaveTheTitleRowAndTheNextLookupWorks) {
+  // A page fetch that fails in each of these ways gives an empty page.
+  const std::string twoVideos = env_->site().content().PageBody(Page(demo::kTwoVideoPagePath));
+  const std::pair<const char*, std::function<void(FaultServer&, int)>> faults[] = {
+      {"reset in the middle",
+       [&](FaultServer& s, int fd) {
+         s.ReadHead(fd);
+         s.SendAll(fd, "HTTP/1.1 200 OK\r\nContent-Length: 1000000\r\n\r\n" + twoVideos);
+         s.Wait(fd, std::chrono::milliseconds(100));
+         FaultServer::Reset(fd);
+       }},
+      {"malformed status line",
+       [&](FaultServer& s, int fd) {
+         s.ReadHead(fd);
+         s.SendAll(fd, "HTTP/1.1 abc OK\r\nConnection: close\r\n\r\n" + twoVideos);
+       }},
+      {"redirect loop",
+       [](FaultServer& s, int fd) {
+         s.ReadHead(fd);
+         s.SendAll(fd,
+                   "HTTP/1.1 302 Found\r\nLocation: /loop\r\nContent-Length: 0\r\nConnection: close\r\n\r\n");
+       }},
+      {"closed without an answer", [](FaultServer& s, int fd) { s.ReadHead(fd); }},
+  };
+  for (const auto& [name, behaviour] : faults) {
+    SCOPED_TRACE(name);
+    LookUp(std::string(kSiteHost) + demo::kTwoVideoPagePath);  // rows and a caption to clear
+    ASSERT_EQ(grid::RowCount(kGrid), 3);
+    FaultServer server(behaviour);
+    LookUpFault(name, server.url("/question/1"));
+    ExpectNothingFound();
+    ExpectSampleLookupWorks();
+  }
+
+  LookUpFault("refused connection",
+              "http://127.0.0.1:" + std::to_string(testing_support::ClosedPort()) + "/question/1");
+  ExpectNothingFound();
+  ExpectSampleLookupWorks();
+
+  FaultServer garbage([](FaultServer& s, int fd) {
+    s.Wait(fd, std::chrono::milliseconds(100));  // takes the client hello
+    s.SendAll(fd, "no TLS here\r\n\r\n");
+  });
+  LookUpFault("TLS handshake failure", garbage.url("/question/1", "https"));
+  ExpectNothingFound();
+  ExpectSampleLookupWorks();
+}
+
+TEST_F(LookUpVideosFaultsTest, InvalidUtf8AroundThePageKeepsItsVideos) {
+  const demo::DemoPage& page = Page(demo::kTwoVideoPagePath);
+  const std::string body =
+      "\xff\xfe\xc3\x28" + env_->site().content().PageBody(page) + "\xed\xa0\x80\xe2\x82";
+  FaultServer server([&body](FaultServer& s, int fd) {
+    s.ReadHead(fd);
+    s.SendAll(fd, "HTTP/1.1 200 OK\r\nContent-Type: text/html; charset=utf-8\r\nContent-Length: " +
+                      std::to_string(body.size()) + "\r\nConnection: close\r\n\r\n" + body);
+  });
+  LookUpFault("invalid UTF-8 in the page", server.url("/question/1"));
+  EXPECT_EQ(Caption(), platform::Utf8ToGbk(page.title));
+  ExpectRowsOf(page);  // the descriptions come from the demo site as usual
+  ExpectSampleLookupWorks();
+}
+
+}  // namespace
+}  // namespace app
