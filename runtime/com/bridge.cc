@@ -655,29 +655,10 @@ VARIANT* VariantOf(const ArgRecord& a) {
   return a.type() == kTypeVariant ? static_cast<VARIANT*>(a.ptr()) : nullptr;
 }
 
-// The VARIANT type an element of a runtime array of `element` type becomes.
+// The VARIANT type an element of a runtime array of `element` type becomes: the type a value
+// of it becomes, except that an array of objects has none.
 VARTYPE ArrayElementType(TypeCode element) {
-  switch (element) {
-    case kTypeBool:
-      return pc::VT_BOOL;
-    case kTypeDateTime:
-      return pc::VT_DATE;
-    case kTypeText:
-      return pc::VT_BSTR;
-    case kTypeByte:
-      return pc::VT_UI1;
-    case kTypeShort:
-      return pc::VT_I2;
-    case kTypeInt:
-    case kTypeLong:
-      return pc::VT_I4;
-    case kTypeFloat:
-      return pc::VT_R4;
-    case kTypeDouble:
-      return pc::VT_R8;
-    default:
-      return pc::VT_EMPTY;
-  }
+  return element == kTypeComObject ? pc::VT_EMPTY : VariantTypeFor(element);
 }
 
 // A safe array (lower bound 1) of a runtime array block's elements.
