@@ -200,6 +200,7 @@ class 类_JSON final {
   void AppendNode(节点* record);
   // Counters by 1-based slot.
   int32_t* CounterSlot(void** counters, int32_t* capacity, int32_t slot, bool grow);
+  void CloseContainer(void** counters, int32_t* capacity, int32_t slot, char open, char close);
   void SetBufferAsName(节点* node);
   void FreeAll();
   void CopyFrom(const 类_JSON& source);

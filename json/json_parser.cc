@@ -297,6 +297,22 @@ int32_t 类_JSON::取当前节点索引() {
   return 0;
 }
 
+// Ends the container being read (the current node; nothing without one): its value becomes
+// the member count kept in counter `slot`, written "{ n }" or "[ n ]", the counter starts again
+// at 0, and reading returns to the enclosing container.
+void 类_JSON::CloseContainer(void** counters, int32_t* capacity, int32_t slot, char open, char close) {
+  int32_t i = 取当前节点索引();
+  if (i == 0) return;
+  int32_t* c = CounterSlot(counters, capacity, slot, false);
+  int32_t members = c ? *c : 0;
+  if (c) *c = 0;
+  Assign(&Node(i)->值, CountValue(open, close, members));
+  集_当前层级 -= 1;
+  PopState();
+  PopIndex();
+  集_分隔状态 = 1;
+}
+
 // ---- The state handlers ------------------------------------------------------------------------
 
 void 类_JSON::大括号(uint8_t b) {
@@ -325,16 +341,7 @@ void 类_JSON::大括号(uint8_t b) {
       集_无引号名 = 1;
       对象名_获取(',');
     }
-    int32_t i = 取当前节点索引();
-    if (i == 0) return;
-    int32_t* c = CounterSlot(&集_对象成员计数, &objectCounterCapacity_, 集_当前层级, false);
-    int32_t members = c ? *c : 0;
-    if (c) *c = 0;
-    Assign(&Node(i)->值, CountValue('{', '}', members));
-    集_当前层级 -= 1;
-    PopState();
-    PopIndex();
-    集_分隔状态 = 1;
+    CloseContainer(&集_对象成员计数, &objectCounterCapacity_, 集_当前层级, '{', '}');
   } else if (b == ',') {
     if (集_分隔状态 == 1) {
       集_分隔状态 = 2;
@@ -423,16 +430,7 @@ void 类_JSON::方括号(uint8_t b) {
       新建节点(5);
       对象值_准备获取(']');  // the array's own closer, never an object's
     }
-    int32_t i = 取当前节点索引();
-    if (i == 0) return;
-    int32_t* c = CounterSlot(&集_数组成员计数, &arrayCounterCapacity_, 集_当前层级 + 1, false);
-    int32_t elements = c ? *c : 0;
-    if (c) *c = 0;
-    Assign(&Node(i)->值, CountValue('[', ']', elements));
-    集_当前层级 -= 1;
-    PopState();
-    PopIndex();
-    集_分隔状态 = 1;
+    CloseContainer(&集_数组成员计数, &arrayCounterCapacity_, 集_当前层级 + 1, '[', ']');
   } else if (b == ',') {
     if (集_严格模式 && 集_分隔状态 != 1) {
       SetError(

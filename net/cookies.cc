@@ -1,22 +1,9 @@
 #include "net/cookies.h"
 
-#include <initializer_list>
-#include <vector>
-
+#include "net/text_pieces.h"
 #include "text/text_helpers.h"
 
 namespace net {
-namespace {
-
-rt::Text Concat(std::initializer_list<kernel::TextRef> pieces) {
-  std::vector<const char*> texts;
-  for (const kernel::TextRef& p : pieces) texts.push_back(p.p);
-  return rt::Text::Adopt(rt::ConcatTexts(static_cast<int>(texts.size()), texts.data()));
-}
-
-rt::Text DropLastTwo(const rt::Text& text) { return kernel::LeftText(text, kernel::TextLength(text) - 2); }
-
-}  // namespace
 
 rt::Text ExtractSetCookies(kernel::TextRef headerBlock) {
   rt::Text result;

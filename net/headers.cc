@@ -1,20 +1,9 @@
 #include "net/headers.h"
 
-#include <initializer_list>
-#include <vector>
+#include "net/text_pieces.h"
 
 namespace net {
 namespace {
-
-// The runtime's text concatenation: a new text of the pieces one after another.
-rt::Text Concat(std::initializer_list<kernel::TextRef> pieces) {
-  std::vector<const char*> texts;
-  for (const kernel::TextRef& p : pieces) texts.push_back(p.p);
-  return rt::Text::Adopt(rt::ConcatTexts(static_cast<int>(texts.size()), texts.data()));
-}
-
-// The text without its last two bytes (the separator after the last entry).
-rt::Text DropLastTwo(const rt::Text& text) { return kernel::LeftText(text, kernel::TextLength(text) - 2); }
 
 struct DefaultHeader {
   const char* sought;

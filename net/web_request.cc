@@ -5,6 +5,7 @@
 
 #include "net/cookies.h"
 #include "net/headers.h"
+#include "net/text_pieces.h"
 #include "runtime/dll_commands.h"
 
 namespace net {
@@ -19,12 +20,6 @@ constexpr int32_t kProxySettingProxy = 2;
 
 void CoInitialize() { rt::CallDll<rt::CoInitializeFn>(rt::kDllCoInitialize, nullptr); }
 void CoUninitialize() { rt::CallDll<rt::CoUninitializeFn>(rt::kDllCoUninitialize); }
-
-rt::Text Concat(std::initializer_list<kernel::TextRef> pieces) {
-  std::vector<const char*> texts;
-  for (const kernel::TextRef& p : pieces) texts.push_back(p.p);
-  return rt::Text::Adopt(rt::ConcatTexts(static_cast<int>(texts.size()), texts.data()));
-}
 
 }  // namespace
 

@@ -27,8 +27,20 @@ std::vector<Entry>& Table() {
 const char* const kSystemLibraries[] = {"Kernel32.dll", "Gdi32.dll", "User32.dll",
                                         "Advapi32.dll", "Mpr.dll",   "Shell32.dll"};
 
-void* FindInLibrary(platform::Module* m, const std::string& function) {
-  return platform::GetProcAddress(m, function.c_str());
+// Loads library `name` and looks the entry's function up in it. Found: the entry keeps the
+// address and the module. *loaded tells whether the library itself could be loaded.
+void* LoadFromLibrary(Entry& e, const char* name, bool* loaded) {
+  platform::Module* m = platform::LoadLibraryA(name);
+  *loaded = m != nullptr;
+  if (m == nullptr) return nullptr;
+  void* a = platform::GetProcAddress(m, e.function.c_str());
+  if (a == nullptr) {
+    platform::FreeLibrary(m);
+    return nullptr;
+  }
+  e.address = a;
+  e.module = m;
+  return a;
 }
 
 }  // namespace
@@ -51,14 +63,8 @@ void* ResolveDllCommand(int32_t index) {
 
   if (e.library.empty()) {
     for (const char* name : kSystemLibraries) {
-      platform::Module* m = platform::LoadLibraryA(name);
-      if (m == nullptr) continue;
-      if (void* a = FindInLibrary(m, e.function)) {
-        e.address = a;
-        e.module = m;
-        return a;
-      }
-      platform::FreeLibrary(m);
+      bool loaded;
+      if (void* a = LoadFromLibrary(e, name, &loaded)) return a;
     }
     ReportRuntimeErrorF("无法找到指定DLL库文件中的输出命令“%s”", e.function.c_str());
   }
@@ -73,15 +79,9 @@ void* ResolveDllCommand(int32_t index) {
     candidates.push_back(e.library);
   }
   for (const std::string& name : candidates) {
-    platform::Module* m = platform::LoadLibraryA(name.c_str());
-    if (m == nullptr) continue;
-    if (void* a = FindInLibrary(m, e.function)) {
-      e.address = a;
-      e.module = m;
-      return a;
-    }
-    platform::FreeLibrary(m);
-    break;  // the library was found: its missing entry is final
+    bool loaded;
+    if (void* a = LoadFromLibrary(e, name.c_str(), &loaded)) return a;
+    if (loaded) break;  // the library was found: its missing entry is final
   }
   ReportRuntimeErrorF("无法找到指定DLL库文件“%s”中的输出命令“%s”", e.library.c_str(), e.function.c_str());
 }

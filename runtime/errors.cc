@@ -3,7 +3,7 @@
 #include <atomic>
 #include <cstdarg>
 #include <cstdio>
-#include <vector>
+#include <string>
 
 #include "platform/message_box.h"
 #include "platform/process.h"
@@ -29,16 +29,23 @@ const char* const kMessages[] = {
 
 std::atomic<int> g_reports{0};
 
-std::string Format(const char* format, ...) __attribute__((format(printf, 1, 2)));
-std::string Format(const char* format, ...) {
-  va_list ap;
-  va_start(ap, format);
+// printf-style formatting into a new string; reads the arguments from `ap` (the caller ends it).
+std::string FormatV(const char* format, va_list ap) __attribute__((format(printf, 1, 0)));
+std::string FormatV(const char* format, va_list ap) {
   va_list copy;
   va_copy(copy, ap);
   int n = std::vsnprintf(nullptr, 0, format, copy);
   va_end(copy);
   std::string out(n > 0 ? static_cast<size_t>(n) : 0, '\0');
   if (n > 0) std::vsnprintf(out.data(), out.size() + 1, format, ap);
+  return out;
+}
+
+std::string Format(const char* format, ...) __attribute__((format(printf, 1, 2)));
+std::string Format(const char* format, ...) {
+  va_list ap;
+  va_start(ap, format);
+  std::string out = FormatV(format, ap);
   va_end(ap);
   return out;
 }
@@ -92,14 +99,9 @@ void ReportRuntimeError(const char* message, int32_t code, int32_t posA, int32_t
 void ReportRuntimeErrorF(const char* format, ...) {
   va_list ap;
   va_start(ap, format);
-  va_list copy;
-  va_copy(copy, ap);
-  int n = std::vsnprintf(nullptr, 0, format, copy);
-  va_end(copy);
-  std::vector<char> buf(n > 0 ? static_cast<size_t>(n) + 1 : 1, '\0');
-  if (n > 0) std::vsnprintf(buf.data(), buf.size(), format, ap);
+  std::string message = FormatV(format, ap);
   va_end(ap);
-  ReportRuntimeError(buf.data(), 0, 0, 0);
+  ReportRuntimeError(message.c_str(), 0, 0, 0);
 }
 
 bool IsReportingRuntimeError() { return g_reports.load() > 0; }

@@ -85,6 +85,18 @@ struct ControlType {
   std::unique_ptr<Control> (*create)(const ControlContext& context);
 };
 
+// A checker and a factory for a registration: Data is the type's type data (with
+// `static bool Decode(std::string_view, Data*)`), C its Control class (built from a context).
+template <typename Data>
+bool CheckTypeData(std::string_view typeData) {
+  Data d;
+  return Data::Decode(typeData, &d);
+}
+template <typename C>
+std::unique_ptr<Control> CreateControl(const ControlContext& context) {
+  return std::make_unique<C>(context);
+}
+
 // Registers or replaces the type's entry.
 void RegisterControlType(const ControlType& type);
 // Null for a type that is not registered.

@@ -55,17 +55,6 @@ class ListViewControl : public Control {
   QPointer<ListViewWidget> list_;
 };
 
-template <typename Data>
-bool Check(std::string_view bytes) {
-  Data d;
-  return Data::Decode(bytes, &d);
-}
-
-template <typename C>
-std::unique_ptr<Control> Create(const ControlContext& c) {
-  return std::make_unique<C>(c);
-}
-
 }  // namespace
 
 std::string GridTypeData::Encode() const {
@@ -117,9 +106,10 @@ bool ListViewTypeData::Decode(std::string_view bytes, ListViewTypeData* out) {
 }
 
 void RegisterGridAndListControls() {
-  RegisterControlType({rt::kTypeGrid, rt::kLibraryGrid, true, Check<GridTypeData>, Create<GridControl>});
   RegisterControlType(
-      {rt::kTypeListView, rt::kLibraryExtended, true, Check<ListViewTypeData>, Create<ListViewControl>});
+      {rt::kTypeGrid, rt::kLibraryGrid, true, CheckTypeData<GridTypeData>, CreateControl<GridControl>});
+  RegisterControlType({rt::kTypeListView, rt::kLibraryExtended, true, CheckTypeData<ListViewTypeData>,
+                       CreateControl<ListViewControl>});
 }
 
 }  // namespace ui

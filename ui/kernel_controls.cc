@@ -190,17 +190,6 @@ class ButtonControl : public Control {
   QPointer<QPushButton> button_;
 };
 
-template <typename Data>
-bool Check(std::string_view bytes) {
-  Data d;
-  return Data::Decode(bytes, &d);
-}
-
-template <typename C>
-std::unique_ptr<Control> Create(const ControlContext& c) {
-  return std::make_unique<C>(c);
-}
-
 }  // namespace
 
 std::string WindowTypeData::Encode() const {
@@ -243,11 +232,14 @@ bool CaptionTypeData::Decode(std::string_view bytes, CaptionTypeData* out) {
 }
 
 void RegisterKernelControls() {
-  RegisterControlType({rt::kTypeWindow, kKernelLibrary, true, Check<WindowTypeData>, Create<WindowControl>});
   RegisterControlType(
-      {rt::kTypeEditBox, kKernelLibrary, true, Check<EditBoxTypeData>, Create<EditBoxControl>});
-  RegisterControlType({rt::kTypeLabel, kKernelLibrary, true, Check<CaptionTypeData>, Create<LabelControl>});
-  RegisterControlType({rt::kTypeButton, kKernelLibrary, true, Check<CaptionTypeData>, Create<ButtonControl>});
+      {rt::kTypeWindow, kKernelLibrary, true, CheckTypeData<WindowTypeData>, CreateControl<WindowControl>});
+  RegisterControlType({rt::kTypeEditBox, kKernelLibrary, true, CheckTypeData<EditBoxTypeData>,
+                       CreateControl<EditBoxControl>});
+  RegisterControlType(
+      {rt::kTypeLabel, kKernelLibrary, true, CheckTypeData<CaptionTypeData>, CreateControl<LabelControl>});
+  RegisterControlType(
+      {rt::kTypeButton, kKernelLibrary, true, CheckTypeData<CaptionTypeData>, CreateControl<ButtonControl>});
 }
 
 }  // namespace ui

@@ -50,19 +50,9 @@ const Charset kCharsets[] = {
     {u"koi8-r", "KOI8-R"},
 };
 
-bool SameNoCase(std::u16string_view a, std::u16string_view b) {
-  if (a.size() != b.size()) return false;
-  for (size_t i = 0; i < a.size(); ++i) {
-    char16_t x = a[i] >= 'A' && a[i] <= 'Z' ? a[i] + 32 : a[i];
-    char16_t y = b[i] >= 'A' && b[i] <= 'Z' ? b[i] + 32 : b[i];
-    if (x != y) return false;
-  }
-  return true;
-}
-
 const Charset* FindCharset(std::u16string_view name) {
   for (const Charset& c : kCharsets) {
-    if (SameNoCase(c.name, name)) return &c;
+    if (EqualsNoCase(c.name, name)) return &c;
   }
   return nullptr;
 }

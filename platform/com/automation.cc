@@ -32,14 +32,6 @@ namespace {
 
 char16_t Fold(char16_t c) { return c >= 'A' && c <= 'Z' ? static_cast<char16_t>(c + 32) : c; }
 
-bool SameName(std::u16string_view a, std::u16string_view b) {
-  if (a.size() != b.size()) return false;
-  for (size_t i = 0; i < a.size(); ++i) {
-    if (Fold(a[i]) != Fold(b[i])) return false;
-  }
-  return true;
-}
-
 std::u16string Widen(const char* ascii) {
   std::u16string s;
   for (const char* p = ascii; *p; ++p) s += static_cast<char16_t>(static_cast<unsigned char>(*p));
@@ -116,14 +108,14 @@ HRESULT TypeInfo::Bind(const char16_t* name, uint32_t /*hash*/, uint16_t flags, 
   if (name == nullptr) return E_INVALIDARG;
   std::u16string_view n(name);
   for (const FUNCDESC& f : funcs_) {
-    if ((f.invkind & flags) && SameName(f.name, n)) {
+    if ((f.invkind & flags) && EqualsNoCase(f.name, n)) {
       *kind = DESCKIND_FUNCDESC;
       bound->lpfuncdesc = &f;
       return S_OK;
     }
   }
   for (const VARDESC& v : vars_) {
-    if (SameName(v.name, n)) {
+    if (EqualsNoCase(v.name, n)) {
       *kind = DESCKIND_VARDESC;
       bound->lpvardesc = &v;
       return S_OK;
@@ -148,10 +140,10 @@ const VARDESC* TypeInfo::FindVariable(DISPID id) const {
 
 DISPID TypeInfo::FindId(std::u16string_view name) const {
   for (const FUNCDESC& f : funcs_) {
-    if (SameName(f.name, name)) return f.memid;
+    if (EqualsNoCase(f.name, name)) return f.memid;
   }
   for (const VARDESC& v : vars_) {
-    if (SameName(v.name, name)) return v.memid;
+    if (EqualsNoCase(v.name, name)) return v.memid;
   }
   return DISPID_UNKNOWN;
 }
@@ -406,7 +398,8 @@ void RegisterClass(std::string_view progId, const CLSID& clsid, ObjectFactory fa
   std::lock_guard<std::mutex> lock(r.mutex);
   std::u16string id = Widen(std::string(progId).c_str());
   // The newest registration of a ProgID is the one found; removing it uncovers the older one.
-  std::erase_if(r.classes, [&](const ClassEntry& e) { return e.clsid == clsid && SameName(e.progId, id); });
+  std::erase_if(r.classes,
+                [&](const ClassEntry& e) { return e.clsid == clsid && EqualsNoCase(e.progId, id); });
   r.classes.insert(r.classes.begin(), ClassEntry{id, clsid, std::move(factory), contexts});
 }
 
@@ -455,7 +448,7 @@ HRESULT CLSIDFromProgID(const char16_t* progId, CLSID* clsid) {
   Registry& r = TheRegistry();
   std::lock_guard<std::mutex> lock(r.mutex);
   for (const ClassEntry& e : r.classes) {
-    if (SameName(e.progId, progId)) {
+    if (EqualsNoCase(e.progId, progId)) {
       *clsid = e.clsid;
       return S_OK;
     }

@@ -128,16 +128,6 @@ std::u16string FromCesu8(const char* p, size_t n) {
   return out;
 }
 
-bool SameNoCase(std::u16string_view a, std::u16string_view b) {
-  if (a.size() != b.size()) return false;
-  for (size_t i = 0; i < a.size(); ++i) {
-    char16_t x = a[i] >= 'A' && a[i] <= 'Z' ? a[i] + 32 : a[i];
-    char16_t y = b[i] >= 'A' && b[i] <= 'Z' ? b[i] + 32 : b[i];
-    if (x != y) return false;
-  }
-  return true;
-}
-
 enum : DISPID {
   kLanguage = 1500,
   kTimeout = 1501,
@@ -220,7 +210,8 @@ class ScriptControl final : public AutomationObject {
 
  private:
   HRESULT SetLanguage(const std::u16string& language) {
-    if (!SameNoCase(language, u"JScript") && !SameNoCase(language, u"JavaScript")) return DISP_E_EXCEPTION;
+    if (!EqualsNoCase(language, u"JScript") && !EqualsNoCase(language, u"JavaScript"))
+      return DISP_E_EXCEPTION;
     language_ = language;
     DropEngine();
     return StartEngine();

@@ -162,7 +162,9 @@ HRESULT CopyElement(VARTYPE vt, void* dest, const void* src) {
 // Elements that own nothing (numbers, booleans, dates) are copied and dropped as plain bytes:
 // response bodies arrive as arrays of bytes, and walking them one element at a time costs
 // more than the transfer itself.
-bool PlainElements(VARTYPE vt) { return vt != VT_BSTR && vt != VT_UNKNOWN && vt != VT_DISPATCH && vt != VT_VARIANT; }
+bool PlainElements(VARTYPE vt) {
+  return vt != VT_BSTR && vt != VT_UNKNOWN && vt != VT_DISPATCH && vt != VT_VARIANT;
+}
 
 HRESULT Offset(SAFEARRAY* sa, const int32_t* indices, uint32_t* offset) {
   if (sa == nullptr || indices == nullptr) return E_INVALIDARG;
@@ -173,6 +175,16 @@ HRESULT Offset(SAFEARRAY* sa, const int32_t* indices, uint32_t* offset) {
 }
 
 }  // namespace
+
+bool EqualsNoCase(std::u16string_view a, std::u16string_view b) {
+  if (a.size() != b.size()) return false;
+  for (size_t i = 0; i < a.size(); ++i) {
+    char16_t x = a[i] >= 'A' && a[i] <= 'Z' ? a[i] + 32 : a[i];
+    char16_t y = b[i] >= 'A' && b[i] <= 'Z' ? b[i] + 32 : b[i];
+    if (x != y) return false;
+  }
+  return true;
+}
 
 HRESULT SafeArrayDestroy(SAFEARRAY* sa) {
   if (sa == nullptr) return S_OK;
@@ -411,16 +423,6 @@ bool ParseNumber(std::u16string_view s, double* out) {
   double v = std::strtod(ascii.c_str(), &end);
   if (end == ascii.c_str() || *end != 0 || std::isnan(v) || std::isinf(v)) return false;
   *out = v;
-  return true;
-}
-
-bool EqualsNoCase(std::u16string_view a, std::u16string_view b) {
-  if (a.size() != b.size()) return false;
-  for (size_t i = 0; i < a.size(); ++i) {
-    char16_t x = a[i] >= 'A' && a[i] <= 'Z' ? a[i] + 32 : a[i];
-    char16_t y = b[i] >= 'A' && b[i] <= 'Z' ? b[i] + 32 : b[i];
-    if (x != y) return false;
-  }
   return true;
 }
 

@@ -201,6 +201,9 @@ VARIANT MakeR8Variant(double v);
 // The VT_ERROR value that marks an omitted optional argument.
 VARIANT MakeMissingVariant();
 bool IsMissing(const VARIANT& v);
+// True when a and b are the same text with the ASCII letters A-Z taken as a-z (names,
+// keywords); other units compare exactly.
+bool EqualsNoCase(std::u16string_view a, std::u16string_view b);
 
 }  // namespace platform::com
 

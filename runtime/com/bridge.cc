@@ -28,15 +28,9 @@ T LoadFrom(const void* p) {
   return v;
 }
 
-// An argument with a reference to a variable becomes a value record of the variable's type;
-// other arguments come back unchanged. False for a reference to nothing.
-bool Dereference(const ArgRecord& a, ArgRecord* out) {
-  *out = a;
-  TypeCode t = a.type();
-  if (t == kTypeNone || (t & kArrayBit) == 0) return true;
-  TypeCode base = BaseType(t);
-  const void* p = a.ptr();
-  if (p == nullptr) return false;
+// Reads a value of the plain type `base` (a number, a truth value, a date or a text) stored
+// at p into *out. False for any other type, which the caller handles itself.
+bool LoadValue(const void* p, TypeCode base, ArgRecord* out) {
   switch (base) {
     case kTypeBool:
     case kTypeInt:
@@ -61,16 +55,28 @@ bool Dereference(const ArgRecord& a, ArgRecord* out) {
     case kTypeText:
       out->setPtr(OrEmpty(LoadFrom<const char*>(p)), kTypeText);
       return true;
-    case kTypeVariant:
-      out->setPtr(LoadFrom<VARIANT*>(p), kTypeVariant);
-      return true;
-    case kTypeComObject:
-      out->setPtr(p, kTypeComObject);  // the variable is the holder
-      return true;
     default:
-      // Any other variable (a byte set, an array ...) keeps its marker: the bridge cannot pass it.
-      return true;
+      return false;
   }
+}
+
+// An argument with a reference to a variable becomes a value record of the variable's type;
+// other arguments come back unchanged. False for a reference to nothing.
+bool Dereference(const ArgRecord& a, ArgRecord* out) {
+  *out = a;
+  TypeCode t = a.type();
+  if (t == kTypeNone || (t & kArrayBit) == 0) return true;
+  TypeCode base = BaseType(t);
+  const void* p = a.ptr();
+  if (p == nullptr) return false;
+  if (LoadValue(p, base, out)) return true;
+  if (base == kTypeVariant) {
+    out->setPtr(LoadFrom<VARIANT*>(p), kTypeVariant);
+  } else if (base == kTypeComObject) {
+    out->setPtr(p, kTypeComObject);  // the variable is the holder
+  }
+  // Any other variable (a byte set, an array ...) keeps its marker: the bridge cannot pass it.
+  return true;
 }
 
 bool IsObjectType(TypeCode t) { return t == kTypeComObject; }
@@ -649,29 +655,10 @@ VARIANT* VariantOf(const ArgRecord& a) {
   return a.type() == kTypeVariant ? static_cast<VARIANT*>(a.ptr()) : nullptr;
 }
 
-// The VARIANT type an element of a runtime array of `element` type becomes.
+// The VARIANT type an element of a runtime array of `element` type becomes: the type a value
+// of it becomes, except that an array of objects has none.
 VARTYPE ArrayElementType(TypeCode element) {
-  switch (element) {
-    case kTypeBool:
-      return pc::VT_BOOL;
-    case kTypeDateTime:
-      return pc::VT_DATE;
-    case kTypeText:
-      return pc::VT_BSTR;
-    case kTypeByte:
-      return pc::VT_UI1;
-    case kTypeShort:
-      return pc::VT_I2;
-    case kTypeInt:
-    case kTypeLong:
-      return pc::VT_I4;
-    case kTypeFloat:
-      return pc::VT_R4;
-    case kTypeDouble:
-      return pc::VT_R8;
-    default:
-      return pc::VT_EMPTY;
-  }
+  return element == kTypeComObject ? pc::VT_EMPTY : VariantTypeFor(element);
 }
 
 // A safe array (lower bound 1) of a runtime array block's elements.
@@ -687,35 +674,7 @@ pc::SAFEARRAY* ArrayToSafeArray(const void* block, TypeCode element) {
   for (int64_t i = 0; i < n; ++i) {
     const unsigned char* e = elements + i * width;
     ArgRecord r;
-    switch (element) {
-      case kTypeBool:
-        r.setBool(LoadFrom<int32_t>(e) != 0);
-        break;
-      case kTypeDateTime:
-        r.setF64(LoadFrom<double>(e), kTypeDateTime);
-        break;
-      case kTypeText:
-        r.setPtr(OrEmpty(LoadFrom<const char*>(e)), kTypeText);
-        break;
-      case kTypeByte:
-        r.setU8(*e);
-        break;
-      case kTypeShort:
-        r.setI16(LoadFrom<int16_t>(e));
-        break;
-      case kTypeInt:
-        r.setI32(LoadFrom<int32_t>(e));
-        break;
-      case kTypeLong:
-        r.setI64(LoadFrom<int64_t>(e));
-        break;
-      case kTypeFloat:
-        r.setF32(LoadFrom<float>(e));
-        break;
-      default:
-        r.setF64(LoadFrom<double>(e));
-        break;
-    }
+    LoadValue(e, element, &r);  // ArrayElementType admits only plain types
     VARIANT v;
     ArgumentToVariant(r, nullptr, &v);
     int32_t index = static_cast<int32_t>(i + 1);
