@@ -658,7 +658,8 @@ VARIANT* VariantOf(const ArgRecord& a) {
 // The VARIANT type an element of a runtime array of `element` type becomes: the type a value
 // of it becomes, except that an array of objects has none.
 VARTYPE ArrayElementType(TypeCode element) {
-  return element == kTypeComObject ? pc::VT_EMPTY : VariantTypeFor(element);
+  if (element == kTypeComObject) return pc::VT_EMPTY;
+  return VariantTypeFor(element);
 }
 
 // A safe array (lower bound 1) of a runtime array block's elements.
