@@ -4,7 +4,6 @@
 
 #include <cerrno>
 #include <cstring>
-#include <map>
 #include <vector>
 
 namespace platform {
@@ -23,32 +22,40 @@ const char* IconvName(uint32_t codePage) {
 }
 
 // One descriptor per direction and code page, per thread: iconv descriptors keep state.
+// `from` and `to` are always among the few names IconvName gives, so the cache stays small.
 class Converters {
  public:
   ~Converters() {
-    for (auto& [key, cd] : map_) iconv_close(cd);
+    for (Entry& e : entries_) iconv_close(e.cd);
   }
   iconv_t Get(const char* from, const char* to) {
-    std::string key = std::string(from) + ">" + to;
-    auto it = map_.find(key);
-    if (it != map_.end()) {
-      iconv(it->second, nullptr, nullptr, nullptr, nullptr);  // reset shift state
-      return it->second;
+    for (Entry& e : entries_) {
+      if (e.from == from && e.to == to) {
+        iconv(e.cd, nullptr, nullptr, nullptr, nullptr);  // reset shift state
+        return e.cd;
+      }
     }
     iconv_t cd = iconv_open(to, from);
-    if (cd == reinterpret_cast<iconv_t>(-1)) return cd;
-    map_.emplace(key, cd);
+    if (cd != reinterpret_cast<iconv_t>(-1)) entries_.push_back(Entry{from, to, cd});
     return cd;
   }
 
  private:
-  std::map<std::string, iconv_t> map_;
+  struct Entry {
+    const char* from;  // static names: compared by address
+    const char* to;
+    iconv_t cd;
+  };
+  std::vector<Entry> entries_;
 };
 
 iconv_t Converter(const char* from, const char* to) {
   thread_local Converters converters;
   return converters.Get(from, to);
 }
+
+// Output is produced through a fixed stack buffer, so a conversion allocates only its result.
+constexpr size_t kChunk = 8192;
 
 // Decodes bytes to UTF-16 units, substituting U+FFFD for each byte that starts no valid
 // character.
@@ -61,17 +68,15 @@ bool Decode(uint32_t codePage, const char* src, size_t n, std::u16string* out) {
   out->reserve(n);
   char* in = const_cast<char*>(src);
   size_t inLeft = n;
-  std::vector<char> buf(4 * n + 16);
+  char buf[kChunk];
   while (inLeft > 0) {
-    char* o = buf.data();
-    size_t oLeft = buf.size();
+    char* o = buf;
+    size_t oLeft = sizeof buf;
     size_t r = iconv(cd, &in, &inLeft, &o, &oLeft);
-    size_t produced = (buf.size() - oLeft) / 2;
-    for (size_t i = 0; i < produced; ++i) {
-      char16_t u;
-      std::memcpy(&u, buf.data() + 2 * i, 2);
-      out->push_back(u);
-    }
+    size_t produced = (sizeof buf - oLeft) / 2;
+    size_t at = out->size();
+    out->resize(at + produced);
+    std::memcpy(out->data() + at, buf, produced * 2);
     if (r == static_cast<size_t>(-1)) {
       if (errno == E2BIG) continue;
       out->push_back(u'\xFFFD');  // invalid or cut sequence: skip one byte
@@ -96,12 +101,12 @@ bool Encode(uint32_t codePage, const char16_t* src, size_t n, const char* defaul
   std::memcpy(bytes.data(), src, 2 * n);
   char* in = bytes.data();
   size_t inLeft = bytes.size();
-  std::vector<char> buf(4 * n + 16);
+  char buf[kChunk];
   while (inLeft > 0) {
-    char* o = buf.data();
-    size_t oLeft = buf.size();
+    char* o = buf;
+    size_t oLeft = sizeof buf;
     size_t r = iconv(cd, &in, &inLeft, &o, &oLeft);
-    out->append(buf.data(), buf.size() - oLeft);
+    out->append(buf, sizeof buf - oLeft);
     if (r == static_cast<size_t>(-1)) {
       if (errno == E2BIG) continue;
       // One unrepresentable character (a whole surrogate pair when it is one) or a lone
