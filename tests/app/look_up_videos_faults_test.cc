@@ -16,7 +16,7 @@
 #include "demo/demo_site.h"
 #include "platform/codepage.h"
 #include "runtime/dll_commands.h"
-#include "tests/app/main_window_fixture.h"
+#include "tests/app/demo_lookup_fixture.h"
 #include "tests/support/fault_server.h"
 #include "tests/support/local_servers.h"
 #include "ui/grid_commands.h"
@@ -36,24 +36,8 @@ class LoopbackBypassesProxy {
   ~LoopbackBypassesProxy() { unsetenv("no_proxy"); }
 };
 
-class LookUpVideosFaultsTest : public testing_support::MainWindowFixture {
+class LookUpVideosFaultsTest : public testing_support::DemoLookupFixture {
  protected:
-  static void SetUpTestSuite() {
-    env_ = std::make_unique<demo::DemoEnvironment>();
-    ASSERT_TRUE(env_->Start());
-    proxy_ = std::make_unique<demo::ProxyVariables>(env_->ProxyUrl());
-  }
-  static void TearDownTestSuite() {
-    proxy_.reset();
-    env_->Stop();
-    env_.reset();
-  }
-  void SetUp() override {
-    const rt::ProgramHeader& p = ProgramDescription();
-    rt::InitDllCommands(p.dllCommands, p.dllCommandCount);
-    MainWindowFixture::SetUp();
-  }
-
   // Looks up `address` with a real click; returns the seconds it took.
   double LookUp(const std::string& address) {
     SetContent(k编辑框2, address.c_str());
@@ -115,9 +99,6 @@ class LookUpVideosFaultsTest : public testing_support::MainWindowFixture {
     EXPECT_EQ(Caption(), "");
     EXPECT_EQ(CellText(0, 2), "下载地址");
   }
-
-  static inline std::unique_ptr<demo::DemoEnvironment> env_;
-  static inline std::unique_ptr<demo::ProxyVariables> proxy_;
 };
 
 TEST_F(LookUpVideosFaultsTest, FailedPagesLeaveTheTitleRowAndTheNextLookupWorks) {

@@ -13,7 +13,7 @@
 #include "demo/demo_site.h"
 #include "platform/codepage.h"
 #include "runtime/dll_commands.h"
-#include "tests/app/main_window_fixture.h"
+#include "tests/app/demo_lookup_fixture.h"
 #include "tests/support/picture_samples.h"
 #include "ui/grid_commands.h"
 #include "ui/list_view_commands.h"
@@ -27,22 +27,10 @@ constexpr ui::ControlRef kGrid{kMainWindowId, k高级表格1};
 
 // The main window against the local demo site, reached through its proxy under the program's
 // real host names, as a user of the demo would run it.
-class LookUpVideosTest : public testing_support::MainWindowFixture {
+class LookUpVideosTest : public testing_support::DemoLookupFixture {
  protected:
-  static void SetUpTestSuite() {
-    env_ = std::make_unique<demo::DemoEnvironment>();
-    ASSERT_TRUE(env_->Start());
-    proxy_ = std::make_unique<demo::ProxyVariables>(env_->ProxyUrl());
-  }
-  static void TearDownTestSuite() {
-    proxy_.reset();
-    env_->Stop();
-    env_.reset();
-  }
   void SetUp() override {
-    const rt::ProgramHeader& p = ProgramDescription();
-    rt::InitDllCommands(p.dllCommands, p.dllCommandCount);
-    MainWindowFixture::SetUp();
+    DemoLookupFixture::SetUp();
     env_->site().ClearRequests();
   }
 
@@ -70,9 +58,6 @@ class LookUpVideosTest : public testing_support::MainWindowFixture {
   }
   static const demo::DemoPage& Page(const char* path) { return *env_->site().content().FindPage(path); }
   static const demo::DemoVideo& Video(const std::string& id) { return *env_->site().content().FindVideo(id); }
-
-  static inline std::unique_ptr<demo::DemoEnvironment> env_;
-  static inline std::unique_ptr<demo::ProxyVariables> proxy_;
 };
 
 TEST_F(LookUpVideosTest, SamplePageFillsOneRowPerOccurrence) {

@@ -18,6 +18,8 @@
 #include <string>
 #include <thread>
 
+#include "tests/support/loopback_socket.h"
+
 namespace testing_support {
 
 class FaultServer {
@@ -26,17 +28,7 @@ class FaultServer {
   using Behaviour = std::function<void(FaultServer& server, int fd)>;
 
   explicit FaultServer(Behaviour behaviour) : behaviour_(std::move(behaviour)) {
-    fd_ = socket(AF_INET, SOCK_STREAM, 0);
-    int one = 1;
-    setsockopt(fd_, SOL_SOCKET, SO_REUSEADDR, &one, sizeof one);
-    sockaddr_in a{};
-    a.sin_family = AF_INET;
-    a.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-    bind(fd_, reinterpret_cast<sockaddr*>(&a), sizeof a);
-    listen(fd_, 16);
-    socklen_t len = sizeof a;
-    getsockname(fd_, reinterpret_cast<sockaddr*>(&a), &len);
-    port_ = ntohs(a.sin_port);
+    fd_ = BindLoopback(&port_);
     thread_ = std::thread([this] { Run(); });
   }
   FaultServer(const FaultServer&) = delete;

@@ -23,6 +23,8 @@
 #include <thread>
 #include <vector>
 
+#include "tests/support/loopback_socket.h"
+
 namespace testing_support {
 
 // A private temporary folder holding cert.pem and key.pem for "localhost" and 127.0.0.1,
@@ -101,36 +103,13 @@ class LocalServer {
   bool tls_ = false;
 };
 
-// A port on 127.0.0.1 that nothing listens on (bound, then closed).
-inline int ClosedPort() {
-  int fd = socket(AF_INET, SOCK_STREAM, 0);
-  sockaddr_in a{};
-  a.sin_family = AF_INET;
-  a.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-  bind(fd, reinterpret_cast<sockaddr*>(&a), sizeof a);
-  socklen_t len = sizeof a;
-  getsockname(fd, reinterpret_cast<sockaddr*>(&a), &len);
-  close(fd);
-  return ntohs(a.sin_port);
-}
-
 // A forwarding proxy on 127.0.0.1: CONNECT tunnels and absolute-form requests, one request
 // per connection, each checked for `Proxy-Authorization: <expected>` (407 otherwise). It
 // records every Proxy-Authorization value it receives.
 class LocalProxy {
  public:
   explicit LocalProxy(std::string expectedAuthorization) : expected_(std::move(expectedAuthorization)) {
-    listenFd_ = socket(AF_INET, SOCK_STREAM, 0);
-    int one = 1;
-    setsockopt(listenFd_, SOL_SOCKET, SO_REUSEADDR, &one, sizeof one);
-    sockaddr_in a{};
-    a.sin_family = AF_INET;
-    a.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-    bind(listenFd_, reinterpret_cast<sockaddr*>(&a), sizeof a);
-    listen(listenFd_, 16);
-    socklen_t len = sizeof a;
-    getsockname(listenFd_, reinterpret_cast<sockaddr*>(&a), &len);
-    port_ = ntohs(a.sin_port);
+    listenFd_ = BindLoopback(&port_);
     thread_ = std::thread([this] { Run(); });
   }
   ~LocalProxy() {
@@ -290,15 +269,7 @@ class LocalProxy {
 class RawServer {
  public:
   explicit RawServer(std::string response) : response_(std::move(response)) {
-    fd_ = socket(AF_INET, SOCK_STREAM, 0);
-    sockaddr_in a{};
-    a.sin_family = AF_INET;
-    a.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-    bind(fd_, reinterpret_cast<sockaddr*>(&a), sizeof a);
-    listen(fd_, 16);
-    socklen_t len = sizeof a;
-    getsockname(fd_, reinterpret_cast<sockaddr*>(&a), &len);
-    port_ = ntohs(a.sin_port);
+    fd_ = BindLoopback(&port_);
     thread_ = std::thread([this] { Run(); });
   }
   ~RawServer() {

@@ -1,0 +1,39 @@
+// Sockets on 127.0.0.1 for the test servers: a listening socket on an ephemeral port, and a
+// port that nothing listens on.
+#ifndef TESTS_SUPPORT_LOOPBACK_SOCKET_H_
+#define TESTS_SUPPORT_LOOPBACK_SOCKET_H_
+
+#include <arpa/inet.h>
+#include <netinet/in.h>
+#include <sys/socket.h>
+#include <unistd.h>
+
+namespace testing_support {
+
+// A socket bound to 127.0.0.1 on an ephemeral port; listening when `listening`. The port goes
+// to `*port`.
+inline int BindLoopback(int* port, bool listening = true) {
+  int fd = socket(AF_INET, SOCK_STREAM, 0);
+  int one = 1;
+  setsockopt(fd, SOL_SOCKET, SO_REUSEADDR, &one, sizeof one);
+  sockaddr_in a{};
+  a.sin_family = AF_INET;
+  a.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+  bind(fd, reinterpret_cast<sockaddr*>(&a), sizeof a);
+  if (listening) listen(fd, 16);
+  socklen_t len = sizeof a;
+  getsockname(fd, reinterpret_cast<sockaddr*>(&a), &len);
+  *port = ntohs(a.sin_port);
+  return fd;
+}
+
+// A port on 127.0.0.1 that nothing listens on (bound, then closed).
+inline int ClosedPort() {
+  int port = 0;
+  close(BindLoopback(&port, false));
+  return port;
+}
+
+}  // namespace testing_support
+
+#endif  // TESTS_SUPPORT_LOOPBACK_SOCKET_H_
