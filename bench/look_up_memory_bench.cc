@@ -14,6 +14,7 @@
 #include "app/look_up_videos.h"
 #include "app/main_window.h"
 #include "app/program.h"
+#include "bench/demo_lookup_bench.h"
 #include "demo/demo_content.h"
 #include "demo/demo_site.h"
 #include "platform/event_loop.h"
@@ -44,13 +45,7 @@ double ResidentMegabytes() {
 }
 
 void BM_LookUpFiveHundredVideosMemory(benchmark::State& state) {
-  const rt::ProgramHeader& p = app::ProgramDescription();
-  rt::InitDllCommands(p.dllCommands, p.dllCommandCount);
-  ui::LoadTemplates(p.windowData, p.windowLength, p.routines, p.routineCount);
-  ui::LoadWindow(app::kMainWindowId);
-  const std::string address = std::string(app::kSiteHost) + demo::kBigListPagePath;
-  rt::Helpers().SetUnitProperty(app::kMainWindowId, app::k编辑框2, 8, -1,
-                                static_cast<int64_t>(reinterpret_cast<intptr_t>(address.c_str())));
+  bench_support::LoadMainWindowWithPage(demo::kBigListPagePath);
   state.counters["rss_before_MB"] = ResidentMegabytes();
   int run = 0;
   for (auto _ : state) {
@@ -68,19 +63,4 @@ BENCHMARK(BM_LookUpFiveHundredVideosMemory)->Iterations(8)->Unit(benchmark::kMil
 
 }  // namespace
 
-int main(int argc, char** argv) {
-  setenv("QT_QPA_PLATFORM", "offscreen", 0);
-  platform::GuiApplication gui(argc, argv);
-  ui::InstallWindowSystem();
-  rt::KernelLibrary().notify(rt::kLibraryNotifyStart, reinterpret_cast<intptr_t>(&rt::NotifyRuntime), 0);
-  platform::CreateHiddenOwner(nullptr);
-  demo::DemoEnvironment env;
-  if (!env.Start()) return 1;
-  g_env = &env;
-  demo::ProxyVariables proxy(env.ProxyUrl());
-  benchmark::Initialize(&argc, argv);
-  benchmark::RunSpecifiedBenchmarks();
-  benchmark::Shutdown();
-  env.Stop();
-  return 0;
-}
+int main(int argc, char** argv) { return bench_support::RunWithDemoSite(argc, argv, &g_env); }
