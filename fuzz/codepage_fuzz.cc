@@ -15,16 +15,12 @@
 #include <string>
 #include <vector>
 
+#include "fuzz/fuzz_support.h"
 #include "platform/codepage.h"
 
 namespace {
 
-void Check(bool ok, const char* what) {
-  if (!ok) {
-    std::fprintf(stderr, "invariant broken: %s\n", what);
-    std::abort();
-  }
-}
+using fuzz_support::Check;
 
 void Bytes(uint32_t codePage, const std::string& bytes) {
   // Exact-size copy of the input: the conversion must not read past it.

@@ -13,17 +13,13 @@
 #include <set>
 #include <string>
 
+#include "fuzz/fuzz_support.h"
 #include "net/cookies.h"
 #include "runtime/kernel.h"
 
 namespace {
 
-void Check(bool ok, const char* what) {
-  if (!ok) {
-    std::fprintf(stderr, "invariant broken: %s\n", what);
-    std::abort();
-  }
-}
+using fuzz_support::Check;
 
 std::string Cut(const std::string& s) { return std::string(s.c_str()); }  // a text ends at its zero
 

@@ -15,33 +15,14 @@
 #include <memory>
 #include <string>
 
+#include "fuzz/fuzz_support.h"
 #include "net/headers.h"
 #include "runtime/kernel.h"
 
 namespace {
 
-void Check(bool ok, const char* what) {
-  if (!ok) {
-    std::fprintf(stderr, "invariant broken: %s\n", what);
-    std::abort();
-  }
-}
-
-// A zero-terminated text in a block of exactly its length plus one.
-class ExactText {
- public:
-  explicit ExactText(const std::string& bytes) : n_(std::strlen(bytes.c_str())) {
-    p_ = std::make_unique<char[]>(n_ + 1);
-    std::memcpy(p_.get(), bytes.data(), n_);
-    p_[n_] = '\0';
-  }
-  const char* c_str() const { return p_.get(); }
-  std::string str() const { return std::string(p_.get(), n_); }
-
- private:
-  size_t n_;
-  std::unique_ptr<char[]> p_;
-};
+using fuzz_support::Check;
+using fuzz_support::ExactText;
 
 std::string Base64Decode(const std::string& in) {
   static const std::string alphabet = "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789+/";

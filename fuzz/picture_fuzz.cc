@@ -12,21 +12,17 @@
 #include <memory>
 #include <vector>
 
+#include "fuzz/fuzz_support.h"
 #include "platform/event_loop.h"
 #include "platform/picture/decoders.h"
 #include "platform/picture/picture_loader.h"
 
 namespace {
 
+using fuzz_support::Check;
+
 // Small enough that a damaged header cannot make a decoder fill gigabytes.
 constexpr int64_t kCap = int64_t{1} << 20;
-
-void Check(bool ok, const char* what) {
-  if (!ok) {
-    std::fprintf(stderr, "invariant broken: %s\n", what);
-    std::abort();
-  }
-}
 
 void CheckImage(const QImage& image) {
   if (image.isNull()) return;

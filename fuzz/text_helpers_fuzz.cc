@@ -16,34 +16,14 @@
 #include <optional>
 #include <string>
 
+#include "fuzz/fuzz_support.h"
 #include "runtime/kernel.h"
 #include "text/text_helpers.h"
 
 namespace {
 
-void Check(bool ok, const char* what) {
-  if (!ok) {
-    std::fprintf(stderr, "invariant broken: %s\n", what);
-    std::abort();
-  }
-}
-
-// A zero-terminated text in a heap block of exactly its length plus one, so that a read past
-// the zero is caught.
-class ExactText {
- public:
-  explicit ExactText(const std::string& bytes) : n_(std::strlen(bytes.c_str())) {
-    p_ = std::make_unique<char[]>(n_ + 1);
-    std::memcpy(p_.get(), bytes.data(), n_);
-    p_[n_] = '\0';
-  }
-  const char* c_str() const { return p_.get(); }
-  std::string str() const { return std::string(p_.get(), n_); }
-
- private:
-  size_t n_;
-  std::unique_ptr<char[]> p_;
-};
+using fuzz_support::Check;
+using fuzz_support::ExactText;
 
 }  // namespace
 

@@ -9,6 +9,7 @@
 #include <string>
 
 #include "app/program.h"
+#include "fuzz/fuzz_support.h"
 #include "platform/codepage.h"
 #include "runtime/dll_commands.h"
 #include "runtime/kernel.h"
@@ -16,12 +17,7 @@
 
 namespace {
 
-void Check(bool ok, const char* what) {
-  if (!ok) {
-    std::fprintf(stderr, "invariant broken: %s\n", what);
-    std::abort();
-  }
-}
+using fuzz_support::Check;
 
 }  // namespace
 
