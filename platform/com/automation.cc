@@ -151,7 +151,36 @@ DISPID TypeInfo::FindId(std::u16string_view name) const {
 // ---- Invocation arguments ------------------------------------------------------------------
 
 InvokeArgs::~InvokeArgs() {
-  for (VARIANT& v : values_) VariantClear(&v);
+  for (size_t i = 0; i < size_; ++i) {
+    if (owned_[i]) VariantClear(&values_[i]);
+  }
+}
+
+void InvokeArgs::Reset(size_t n) {
+  size_ = n;
+  if (n <= kInline) {
+    values_ = valuesInline_;
+    refs_ = refsInline_;
+    owned_ = ownedInline_;
+  } else {
+    valuesHeap_ = std::make_unique<VARIANT[]>(n);
+    refsHeap_ = std::make_unique<VARIANT*[]>(n);
+    ownedHeap_ = std::make_unique<bool[]>(n);
+    values_ = valuesHeap_.get();
+    refs_ = refsHeap_.get();
+    owned_ = ownedHeap_.get();
+  }
+  for (size_t i = 0; i < n; ++i) {
+    VariantInit(&values_[i]);
+    refs_[i] = nullptr;
+    owned_[i] = false;
+  }
+}
+
+std::u16string_view InvokeArgs::TextView(size_t i, std::u16string& scratch) const {
+  if (Has(i) && values_[i].vt == VT_BSTR) return BstrView(values_[i].bstrVal);
+  scratch = Text(i);
+  return scratch;
 }
 
 std::u16string InvokeArgs::Text(size_t i) const {
@@ -302,20 +331,23 @@ HRESULT AutomationObject::Invoke(DISPID id, const IID&, LCID, uint16_t flags, DI
     return DISP_E_NONAMEDARGS;
   }
   // Declared parameters; a variable takes its value when written and nothing when read.
-  std::vector<PARAMDESC> declared;
+  const PARAMDESC* declared = nullptr;
+  size_t declaredCount = 0;
+  PARAMDESC variableParam;
   bool vararg = false;
   if (func) {
-    declared = func->params;
+    declared = func->params.data();
+    declaredCount = func->params.size();
     vararg = func->vararg;
   } else if (put) {
-    declared.push_back(PARAMDESC{var->type, PARAMFLAG_FIN});
+    variableParam = PARAMDESC{var->type, PARAMFLAG_FIN};
+    declared = &variableParam;
+    declaredCount = 1;
   }
   uint32_t n = params->cArgs;
-  if (n > declared.size() && !(vararg && !declared.empty())) return DISP_E_BADPARAMCOUNT;
+  if (n > declaredCount && !(vararg && declaredCount > 0)) return DISP_E_BADPARAMCOUNT;
   InvokeArgs args;
-  args.values_.resize(n);
-  args.refs_.assign(n, nullptr);
-  for (VARIANT& v : args.values_) VariantInit(&v);
+  args.Reset(n);
   // Positional arguments come last first; a write's value (the named one) is rgvarg[0].
   for (uint32_t i = 0; i < n; ++i) {
     uint32_t source;
@@ -325,7 +357,7 @@ HRESULT AutomationObject::Invoke(DISPID id, const IID&, LCID, uint16_t flags, DI
       source = n - 1 - i;
     }
     VARIANT& in = params->rgvarg[source];
-    const PARAMDESC& p = declared[i < declared.size() ? i : declared.size() - 1];
+    const PARAMDESC& p = declared[i < declaredCount ? i : declaredCount - 1];
     if (IsMissing(in)) {
       if ((p.flags & PARAMFLAG_FOPT) == 0) {
         if (argError) *argError = source;
@@ -337,9 +369,15 @@ HRESULT AutomationObject::Invoke(DISPID id, const IID&, LCID, uint16_t flags, DI
     if (in.vt & VT_BYREF) args.refs_[i] = &in;
     VARTYPE want = p.type.vt & ~VT_BYREF;
     if (p.type.vt == VT_USERDEFINED) want = p.type.user == UserTypeKind::kEnum ? VT_I4 : VT_UNKNOWN;
-    HRESULT hr = (want == VT_VARIANT || (want & VT_ARRAY))
-                     ? VariantCopyInd(&args.values_[i], &in)
-                     : VariantChangeType(&args.values_[i], &in, 0, want);
+    const bool asIs = want == VT_VARIANT || (want & VT_ARRAY);
+    if ((in.vt & VT_BYREF) == 0 && (asIs || in.vt == want)) {
+      // Nothing to resolve or change: the object reads the caller's value itself.
+      args.values_[i] = in;
+      continue;
+    }
+    HRESULT hr =
+        asIs ? VariantCopyInd(&args.values_[i], &in) : VariantChangeType(&args.values_[i], &in, 0, want);
+    args.owned_[i] = true;
     if (Failed(hr)) {
       if (argError) *argError = source;
       return hr == DISP_E_OVERFLOW ? hr : DISP_E_TYPEMISMATCH;
@@ -347,8 +385,8 @@ HRESULT AutomationObject::Invoke(DISPID id, const IID&, LCID, uint16_t flags, DI
   }
   // Required parameters that were not passed at all.
   if (func) {
-    for (size_t i = n; i < declared.size(); ++i) {
-      if ((declared[i].flags & PARAMFLAG_FOPT) == 0 && !(put && i + 1 == declared.size())) {
+    for (size_t i = n; i < declaredCount; ++i) {
+      if ((declared[i].flags & PARAMFLAG_FOPT) == 0 && !(put && i + 1 == declaredCount)) {
         return DISP_E_BADPARAMCOUNT;
       }
     }

@@ -642,13 +642,20 @@ HRESULT ChangeResolved(VARIANT* out, const VARIANT& src, uint16_t flags, VARTYPE
 
 HRESULT VariantChangeType(VARIANT* dest, const VARIANT* src, uint16_t flags, VARTYPE vt) {
   if (dest == nullptr || src == nullptr) return E_INVALIDARG;
-  VARIANT resolved;
-  VariantInit(&resolved);
-  HRESULT hr = VariantCopyInd(&resolved, src);
-  if (Failed(hr)) return hr;
+  // The change always builds a value of its own, so a value that is no reference is read in
+  // place; a reference is resolved into a copy first.
   VARIANT out;
-  hr = ChangeResolved(&out, resolved, flags, vt);
-  VariantClear(&resolved);
+  HRESULT hr;
+  if ((src->vt & VT_BYREF) == 0) {
+    hr = ChangeResolved(&out, *src, flags, vt);
+  } else {
+    VARIANT resolved;
+    VariantInit(&resolved);
+    hr = VariantCopyInd(&resolved, src);
+    if (Failed(hr)) return hr;
+    hr = ChangeResolved(&out, resolved, flags, vt);
+    VariantClear(&resolved);
+  }
   if (Failed(hr)) return hr;
   VariantClear(dest);
   *dest = out;

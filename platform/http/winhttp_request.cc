@@ -32,6 +32,11 @@ enum Member : DISPID {
 };
 
 std::string Utf8(std::u16string_view s) { return platform::FromUtf16(kCodePageUtf8, s); }
+// Argument i as UTF-8, read in place when it is a text already.
+std::string Utf8Arg(const InvokeArgs& args, size_t i) {
+  std::u16string scratch;
+  return Utf8(args.TextView(i, scratch));
+}
 std::u16string Utf16(std::string_view s) { return platform::ToUtf16(kCodePageUtf8, s); }
 
 class WinHttpRequest final : public AutomationObject {
@@ -49,12 +54,12 @@ class WinHttpRequest final : public AutomationObject {
         return SetProxy(args);
       case kOpen:
         // Requests are always synchronous here; the third argument is accepted and ignored.
-        return engine_.Open(Utf8(args.Text(0)), Utf8(args.Text(1))) ? S_OK : DISP_E_EXCEPTION;
+        return engine_.Open(Utf8Arg(args, 0), Utf8Arg(args, 1)) ? S_OK : DISP_E_EXCEPTION;
       case kOption:
         return kind == DISPATCH_PROPERTYGET ? GetOption(args.Int(0), result)
                                             : SetOption(args.Int(0), args[1]);
       case kSetRequestHeader:
-        return engine_.SetRequestHeader(Utf8(args.Text(0)), Utf8(args.Text(1))) ? S_OK : DISP_E_EXCEPTION;
+        return engine_.SetRequestHeader(Utf8Arg(args, 0), Utf8Arg(args, 1)) ? S_OK : DISP_E_EXCEPTION;
       case kSend:
         return Send(args);
       case kResponseBody:
@@ -70,7 +75,7 @@ class WinHttpRequest final : public AutomationObject {
         return ReturnText(Utf16(engine_.body()), result);
       case kGetResponseHeader: {
         if (!engine_.hasResponse()) return DISP_E_EXCEPTION;
-        std::optional<std::string> value = engine_.ResponseHeader(Utf8(args.Text(0)));
+        std::optional<std::string> value = engine_.ResponseHeader(Utf8Arg(args, 0));
         if (!value) return DISP_E_EXCEPTION;
         if (result) *result = MakeBstrVariant(Utf16(*value));
         return S_OK;
@@ -92,7 +97,7 @@ class WinHttpRequest final : public AutomationObject {
         engine_.SetDirect();
         return S_OK;
       case kProxySettingProxy:
-        return engine_.SetNamedProxy(Utf8(args.Text(1)), Utf8(args.Text(2))) ? S_OK : DISP_E_EXCEPTION;
+        return engine_.SetNamedProxy(Utf8Arg(args, 1), Utf8Arg(args, 2)) ? S_OK : DISP_E_EXCEPTION;
       default:
         return DISP_E_EXCEPTION;
     }
@@ -146,7 +151,7 @@ class WinHttpRequest final : public AutomationObject {
           body.assign(static_cast<const char*>(sa->pvData), sa->rgsabound[0].cElements);
       } else if (vt != VT_EMPTY && vt != VT_NULL) {
         // Texts go out as UTF-8.
-        body = Utf8(args.Text(0));
+        body = Utf8Arg(args, 0);
       }
     }
     bool ok = engine_.Send(body);

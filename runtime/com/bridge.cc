@@ -1,7 +1,10 @@
 #include "runtime/com/bridge.h"
 
+#include <algorithm>
 #include <cstring>
+#include <memory>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "platform/codepage.h"
@@ -277,21 +280,134 @@ pc::TYPEDESC Resolve(pc::TYPEDESC t) {
   return pc::TYPEDESC{static_cast<VARTYPE>(base | flags), pc::UserTypeKind::kNone};
 }
 
-// Interfaces obtained for one call, released when it ends.
+// What binding a member name gave: a function or a variable of the type information.
+struct Binding {
+  pc::DESCKIND kind = pc::DESCKIND_NONE;
+  pc::BINDPTR bound{};
+};
+
+// The bindings this thread has made, by type-comparison interface, operation (its list of
+// member kinds) and the member name's bytes as the caller wrote them. A binding depends on
+// nothing else, so a hit gives what converting the name and binding it would give. Each entry
+// holds a reference to its interface: the interface, and the descriptions the binding points
+// into, stay alive while the entry exists, so no other type information can take its address
+// and inherit its bindings. Unknown names are not kept.
+class BindCache {
+ public:
+  BindCache() = default;
+  BindCache(const BindCache&) = delete;
+  BindCache& operator=(const BindCache&) = delete;
+  ~BindCache() {
+    for (Entry& e : entries_) {
+      if (e.comp) e.comp->Release();
+    }
+  }
+
+  const Binding* Find(pc::ITypeComp* comp, const uint16_t* kinds, std::string_view name) const {
+    for (const Entry& e : entries_) {
+      if (e.comp == comp && e.kinds == kinds && e.length == name.size() &&
+          std::memcmp(e.name, name.data(), name.size()) == 0) {
+        return &e.binding;
+      }
+    }
+    return nullptr;
+  }
+
+  void Add(pc::ITypeComp* comp, const uint16_t* kinds, std::string_view name, const Binding& binding) {
+    if (name.size() > kMaxName) return;
+    Entry& e = entries_[next_];
+    next_ = (next_ + 1) % kEntries;
+    comp->AddRef();
+    if (e.comp) e.comp->Release();
+    e.comp = comp;
+    e.kinds = kinds;
+    e.length = name.size();
+    std::memcpy(e.name, name.data(), name.size());
+    e.binding = binding;
+  }
+
+ private:
+  static constexpr size_t kEntries = 32;
+  static constexpr size_t kMaxName = 48;
+  struct Entry {
+    pc::ITypeComp* comp = nullptr;
+    const uint16_t* kinds = nullptr;
+    size_t length = 0;
+    char name[kMaxName];
+    Binding binding;
+  };
+  Entry entries_[kEntries];
+  size_t next_ = 0;
+};
+
+// Binds `name` (runtime text) with the first of the member kinds that binds, as ITypeComp::Bind
+// does with the name in UTF-16 and its hash. False when none binds to a function or variable.
+bool BindName(pc::ITypeComp* comp, const char* name, const uint16_t* kinds, size_t kindCount, Binding* out) {
+  thread_local BindCache cache;
+  std::string_view bytes(name);
+  if (const Binding* hit = cache.Find(comp, kinds, bytes)) {
+    *out = *hit;
+    return true;
+  }
+  std::u16string wide = platform::ToUtf16(platform::kCodePageAnsi, bytes);
+  uint32_t hash = pc::LHashValOfNameSys(pc::SYS_WIN32, pc::LOCALE_USER_DEFAULT, wide.c_str());
+  Binding b;
+  for (size_t k = 0; k < kindCount; ++k) {
+    if (pc::Failed(comp->Bind(wide.c_str(), hash, kinds[k], &b.kind, &b.bound))) b.kind = pc::DESCKIND_NONE;
+    if (b.kind != pc::DESCKIND_NONE) break;
+  }
+  if (b.kind != pc::DESCKIND_FUNCDESC && b.kind != pc::DESCKIND_VARDESC) return false;
+  cache.Add(comp, kinds, bytes, b);
+  *out = b;
+  return true;
+}
+
+// Interfaces and VARIANTs of one call, released when it ends. The argument VARIANTs live in
+// the object for the usual few arguments, on the heap beyond that.
 struct CallState {
+  static constexpr int32_t kInline = 8;
   pc::IDispatch* dispatch = nullptr;
   pc::ITypeInfo* typeInfo = nullptr;
   pc::ITypeComp* typeComp = nullptr;
-  std::vector<VARIANT> rg;     // DISPPARAMS order
-  std::vector<VARIANT> store;  // by-reference values, in argument order
-  std::vector<bool> byRef;
+  int32_t argc = 0;
+  VARIANT* rg = nullptr;     // DISPPARAMS order
+  VARIANT* store = nullptr;  // by-reference values, in argument order
+  bool* byRef = nullptr;
   VARIANT result;
+  VARIANT rgInline[kInline];
+  VARIANT storeInline[kInline];
+  bool byRefInline[kInline];
+  std::vector<VARIANT> rgHeap, storeHeap;
+  std::unique_ptr<bool[]> byRefHeap;
+
   CallState() { pc::VariantInit(&result); }
-  ~CallState() {
-    for (VARIANT& v : rg) {
-      if ((v.vt & pc::VT_BYREF) == 0) pc::VariantClear(&v);
+  CallState(const CallState&) = delete;
+  CallState& operator=(const CallState&) = delete;
+  void SetArgumentCount(int32_t n) {
+    argc = n;
+    if (n <= kInline) {
+      rg = rgInline;
+      store = storeInline;
+      byRef = byRefInline;
+    } else {
+      rgHeap.resize(n);
+      storeHeap.resize(n);
+      byRefHeap = std::make_unique<bool[]>(n);
+      rg = rgHeap.data();
+      store = storeHeap.data();
+      byRef = byRefHeap.get();
     }
-    for (VARIANT& v : store) pc::VariantClear(&v);
+    for (int32_t i = 0; i < n; ++i) {
+      pc::VariantInit(&rg[i]);
+      pc::VariantInit(&store[i]);
+      byRef[i] = false;
+    }
+  }
+  ~CallState() {
+    for (int32_t i = 0; i < argc; ++i) {
+      if ((rg[i].vt & pc::VT_BYREF) == 0) pc::VariantClear(&rg[i]);
+      pc::VariantClear(&store[i]);
+    }
     pc::VariantClear(&result);
     if (typeComp) typeComp->Release();
     if (typeInfo) typeInfo->Release();
@@ -303,7 +419,6 @@ int32_t InvokeCore(int32_t count, ArgRecord* args, const uint16_t* kinds, size_t
                    VARIANT* resultOut) {
   if (count < 2) return kComEmptyHolder;
   ComObjectHolder* holder = HolderOf(args[0]);
-  std::u16string name = platform::ToUtf16(platform::kCodePageAnsi, OrEmpty(args[1].text()));
   if (holder == nullptr || holder->unknown == nullptr) return kComEmptyHolder;
   CallState s;
   if (pc::Failed(holder->unknown->QueryInterface(pc::IID_IDispatch, reinterpret_cast<void**>(&s.dispatch)))) {
@@ -318,32 +433,34 @@ int32_t InvokeCore(int32_t count, ArgRecord* args, const uint16_t* kinds, size_t
     s.typeComp = nullptr;
     return kComNoTypeInfo;
   }
-  uint32_t hash = pc::LHashValOfNameSys(pc::SYS_WIN32, pc::LOCALE_USER_DEFAULT, name.c_str());
-  pc::DESCKIND kind = pc::DESCKIND_NONE;
-  pc::BINDPTR bound{};
-  for (size_t k = 0; k < kindCount; ++k) {
-    if (pc::Failed(s.typeComp->Bind(name.c_str(), hash, kinds[k], &kind, &bound))) kind = pc::DESCKIND_NONE;
-    if (kind != pc::DESCKIND_NONE) break;
-  }
-  if (kind != pc::DESCKIND_FUNCDESC && kind != pc::DESCKIND_VARDESC) return kComUnknownMember;
+  Binding b;
+  if (!BindName(s.typeComp, OrEmpty(args[1].text()), kinds, kindCount, &b)) return kComUnknownMember;
 
   pc::DISPID memid;
   uint16_t flags;
-  std::vector<pc::PARAMDESC> params;
+  // The parameter descriptions stay in the type information; a variable written gets one.
+  const pc::PARAMDESC* params = nullptr;
+  size_t paramCount = 0;
+  pc::PARAMDESC variableParam;
   bool vararg = false;
-  if (kind == pc::DESCKIND_FUNCDESC) {
-    memid = bound.lpfuncdesc->memid;
-    flags = bound.lpfuncdesc->invkind;
-    params = bound.lpfuncdesc->params;
-    vararg = bound.lpfuncdesc->vararg;
+  if (b.kind == pc::DESCKIND_FUNCDESC) {
+    const pc::FUNCDESC& f = *b.bound.lpfuncdesc;
+    memid = f.memid;
+    flags = f.invkind;
+    params = f.params.data();
+    paramCount = f.params.size();
+    vararg = f.vararg;
   } else {
-    memid = bound.lpvardesc->memid;
+    const pc::VARDESC& v = *b.bound.lpvardesc;
+    memid = v.memid;
     if (isSet) {
-      pc::TYPEDESC t = Resolve(bound.lpvardesc->type);
+      pc::TYPEDESC t = Resolve(v.type);
       VARTYPE base = t.vt & ~pc::VT_BYREF;
       bool byRefWrite = (base & pc::VT_ARRAY) || base == pc::VT_UNKNOWN || base == pc::VT_DISPATCH;
       flags = byRefWrite ? pc::DISPATCH_PROPERTYPUTREF : pc::DISPATCH_PROPERTYPUT;
-      params.push_back(pc::PARAMDESC{bound.lpvardesc->type, pc::PARAMFLAG_FIN});
+      variableParam = pc::PARAMDESC{v.type, pc::PARAMFLAG_FIN};
+      params = &variableParam;
+      paramCount = 1;
     } else {
       flags = pc::DISPATCH_PROPERTYGET;
     }
@@ -352,13 +469,9 @@ int32_t InvokeCore(int32_t count, ArgRecord* args, const uint16_t* kinds, size_t
   // Arguments after the holder and the name, trailing omitted ones dropped.
   int32_t argc = count - 2;
   while (argc > 0 && !args[2 + argc - 1].given()) --argc;
-  if (static_cast<size_t>(argc) > params.size() && !(vararg && !params.empty())) return kComTooManyArguments;
+  if (static_cast<size_t>(argc) > paramCount && !(vararg && paramCount > 0)) return kComTooManyArguments;
 
-  s.rg.resize(argc);
-  s.store.resize(argc);
-  s.byRef.assign(argc, false);
-  for (VARIANT& v : s.rg) pc::VariantInit(&v);
-  for (VARIANT& v : s.store) pc::VariantInit(&v);
+  s.SetArgumentCount(argc);
   for (int32_t i = 0; i < argc; ++i) {
     VARIANT& slot = s.rg[argc - 1 - i];
     const ArgRecord& a = args[2 + i];
@@ -366,8 +479,7 @@ int32_t InvokeCore(int32_t count, ArgRecord* args, const uint16_t* kinds, size_t
       slot = pc::MakeMissingVariant();
       continue;
     }
-    const pc::PARAMDESC& p =
-        params.empty() ? pc::PARAMDESC{} : params[std::min<size_t>(i, params.size() - 1)];
+    const pc::PARAMDESC& p = paramCount == 0 ? pc::PARAMDESC{} : params[std::min<size_t>(i, paramCount - 1)];
     pc::TYPEDESC declared = Resolve(p.type);
     pc::TYPEDESC base{static_cast<VARTYPE>(declared.vt & ~pc::VT_BYREF), pc::UserTypeKind::kNone};
     if (p.type.vt == pc::VT_USERDEFINED || p.type.vt == (pc::VT_USERDEFINED | pc::VT_BYREF))
@@ -412,7 +524,7 @@ int32_t InvokeCore(int32_t count, ArgRecord* args, const uint16_t* kinds, size_t
   }
 
   pc::DISPID putId = pc::DISPID_PROPERTYPUT;
-  pc::DISPPARAMS dp{s.rg.empty() ? nullptr : s.rg.data(), nullptr, static_cast<uint32_t>(argc), 0};
+  pc::DISPPARAMS dp{argc == 0 ? nullptr : s.rg, nullptr, static_cast<uint32_t>(argc), 0};
   if (flags & (pc::DISPATCH_PROPERTYPUT | pc::DISPATCH_PROPERTYPUTREF)) {
     dp.rgdispidNamedArgs = &putId;
     dp.cNamedArgs = 1;
@@ -425,7 +537,7 @@ int32_t InvokeCore(int32_t count, ArgRecord* args, const uint16_t* kinds, size_t
   for (int32_t i = 0; i < argc; ++i) {
     const ArgRecord& a = args[2 + i];
     if (!s.byRef[i] || (a.type() & kArrayBit) == 0 || a.ptr() == nullptr) continue;
-    const pc::PARAMDESC& p = params[std::min<size_t>(i, params.size() - 1)];
+    const pc::PARAMDESC& p = params[std::min<size_t>(i, paramCount - 1)];
     if ((p.flags & pc::PARAMFLAG_FOUT) == 0) continue;
     StoreIntoVariable(s.store[i], BaseType(a.type()), a.ptr());
   }
@@ -446,6 +558,10 @@ void Invoke(ArgRecord* result, int32_t count, ArgRecord* args, const uint16_t* k
   if (code == kComOk) {
     switch (want) {
       case ResultKind::kText: {
+        if (r.vt == pc::VT_BSTR) {  // already a text: no changed copy needed
+          result->setPtr(BstrToText(r.bstrVal), kTypeText);
+          break;
+        }
         VARIANT t;
         pc::VariantInit(&t);
         if (pc::Succeeded(pc::VariantChangeType(&t, &r, 0, pc::VT_BSTR))) {
@@ -468,7 +584,11 @@ void Invoke(ArgRecord* result, int32_t count, ArgRecord* args, const uint16_t* k
       }
       case ResultKind::kVariant: {
         VARIANT* block = NewVariantBlock();
-        if (pc::Failed(pc::VariantCopyInd(block, &r))) {
+        if ((r.vt & pc::VT_BYREF) == 0) {
+          // The call's own result: the new block takes it over instead of copying it.
+          *block = r;
+          pc::VariantInit(&r);
+        } else if (pc::Failed(pc::VariantCopyInd(block, &r))) {
           pc::VariantInit(block);
           code = kComBadResultType;
         }

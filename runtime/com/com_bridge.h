@@ -13,6 +13,7 @@
 #ifndef RUNTIME_COM_COM_BRIDGE_H_
 #define RUNTIME_COM_COM_BRIDGE_H_
 
+#include <algorithm>
 #include <initializer_list>
 #include <utility>
 #include <vector>
@@ -67,12 +68,23 @@ class Variant {
 };
 
 namespace detail {
+// The holder, the name and the arguments in one record list: on the stack for the usual few
+// arguments.
 inline ArgRecord Invoke(CommandFn command, ComObject& object, const char* name,
                         std::initializer_list<ArgRecord> args) {
-  std::vector<ArgRecord> all{object.Arg(), TextArg(name)};
-  all.insert(all.end(), args.begin(), args.end());
+  constexpr size_t kInline = 16;
+  ArgRecord buf[kInline];
+  std::vector<ArgRecord> heap;
+  ArgRecord* all = buf;
+  if (args.size() + 2 > kInline) {
+    heap.resize(args.size() + 2);
+    all = heap.data();
+  }
+  all[0] = object.Arg();
+  all[1] = TextArg(name);
+  std::copy(args.begin(), args.end(), all + 2);
   ArgRecord result = ArgRecord::Omitted();
-  Helpers().CallKernelCommand(command, &result, static_cast<int32_t>(all.size()), all.data());
+  Helpers().CallKernelCommand(command, &result, static_cast<int32_t>(args.size() + 2), all);
   return result;
 }
 }  // namespace detail

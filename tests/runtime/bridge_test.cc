@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <new>
 #include <stdexcept>
 #include <string>
 #include <thread>
@@ -446,6 +447,164 @@ TEST_F(BridgeTest, LastComErrorIsPerThread) {
   std::thread([&] { other = LastComError(); }).join();
   EXPECT_EQ(other, 0);
   EXPECT_EQ(com::LastError(), -1);
+}
+
+// ---- Bindings kept between calls ----------------------------------------------------------------
+
+// An object that answers every call with the member id it was invoked under, and remembers
+// the id and kind of the last property write.
+struct LastWrite {
+  pc::DISPID id = 0;
+  uint16_t kind = 0;
+} g_lastWrite;
+
+class IdEcho : public pc::AutomationObject {
+ public:
+  explicit IdEcho(const pc::TypeInfo& type) : AutomationObject(type) {}
+
+ protected:
+  HRESULT Call(pc::DISPID id, uint16_t kind, pc::InvokeArgs&, pc::VARIANT* result) override {
+    if (kind == pc::DISPATCH_PROPERTYPUT || kind == pc::DISPATCH_PROPERTYPUTREF) {
+      g_lastWrite = {id, kind};
+    } else {
+      *result = pc::MakeI4Variant(id);
+    }
+    return S_OK;
+  }
+};
+
+const pc::TypeInfo& FirstClassType() {
+  using namespace pc;
+  static const TypeInfo type(u"First", {
+                                           Method(1, "Go", VT_I4),
+                                           PropertyGet(2, "Level", VT_I4),
+                                           PropertyPut(3, "Level", VT_I4),
+                                       });
+  return type;
+}
+
+const pc::TypeInfo& SecondClassType() {
+  using namespace pc;
+  static const TypeInfo type(u"Second", {
+                                            Method(5, "Other", VT_I4),
+                                            Method(6, "Go", VT_I4),
+                                            Variable(7, "Level", VT_I4),
+                                        });
+  return type;
+}
+
+TEST_F(BridgeTest, RepeatedCallsBindEachClassAndOperationToItsOwnMember) {
+  ComObject first, second;
+  first.holder()->unknown = pc::NewObject<IdEcho>(FirstClassType());
+  second.holder()->unknown = pc::NewObject<IdEcho>(SecondClassType());
+  // Alternating classes, operations and spellings: every call must find its own member, the
+  // first time and every time after.
+  for (int round = 0; round < 3; ++round) {
+    SCOPED_TRACE(round);
+    EXPECT_EQ(com::CallNumber(first, "Go"), 1);
+    EXPECT_EQ(com::CallNumber(second, "Go"), 6);
+    EXPECT_EQ(com::CallNumber(second, "gO"), 6);
+    EXPECT_EQ(com::CallNumber(first, "gO"), 1);
+    // The same name under a read and a write binds to different members of the first class.
+    EXPECT_EQ(com::GetNumber(first, "Level"), 2);
+    EXPECT_TRUE(com::SetProperty(first, "Level", {IntArg(1)}));
+    EXPECT_EQ(g_lastWrite.id, 3);
+    EXPECT_EQ(com::GetNumber(second, "Level"), 7);
+    EXPECT_TRUE(com::SetProperty(second, "Level", {IntArg(1)}));
+    EXPECT_EQ(g_lastWrite.id, 7);
+    EXPECT_EQ(g_lastWrite.kind, pc::DISPATCH_PROPERTYPUT);
+    // A name the class lacks stays unknown, also after the other class bound it.
+    EXPECT_EQ(com::CallNumber(first, "Other"), 0);
+    EXPECT_EQ(com::LastError(), -3);
+    EXPECT_EQ(com::CallNumber(second, "Other"), 5);
+  }
+}
+
+// Type information that ends with its last reference, built in storage the test gives, so that
+// a later class's type information can take the very address an ended one had.
+class CountedType final : public pc::ITypeInfo, public pc::ITypeComp {
+ public:
+  CountedType(std::initializer_list<pc::MemberDesc> members, bool* ended)
+      : inner_(u"Counted", members), ended_(ended) {}
+  HRESULT QueryInterface(const pc::IID& iid, void** out) override {
+    if (iid == pc::IID_ITypeComp) {
+      *out = static_cast<pc::ITypeComp*>(this);
+    } else if (iid == pc::IID_IUnknown || iid == pc::IID_ITypeInfo) {
+      *out = static_cast<pc::ITypeInfo*>(this);
+    } else {
+      *out = nullptr;
+      return pc::E_NOINTERFACE;
+    }
+    AddRef();
+    return S_OK;
+  }
+  uint32_t AddRef() override { return ++refs_; }
+  uint32_t Release() override {
+    uint32_t n = --refs_;
+    if (n == 0) {
+      *ended_ = true;
+      this->~CountedType();
+    }
+    return n;
+  }
+  HRESULT GetTypeComp(pc::ITypeComp** out) override {
+    AddRef();
+    *out = this;
+    return S_OK;
+  }
+  HRESULT CreateInstance(pc::IUnknown*, const pc::IID&, void** out) override {
+    *out = nullptr;
+    return pc::E_NOTIMPL;
+  }
+  HRESULT Bind(const char16_t* name, uint32_t hash, uint16_t flags, pc::DESCKIND* kind,
+               pc::BINDPTR* bound) override {
+    return inner_.Bind(name, hash, flags, kind, bound);
+  }
+  const pc::TypeInfo& inner() const { return inner_; }
+
+ private:
+  pc::TypeInfo inner_;
+  uint32_t refs_ = 1;
+  bool* ended_;
+};
+
+class CountedObject final : public IdEcho {
+ public:
+  explicit CountedObject(CountedType* type) : IdEcho(type->inner()), type_(type) { type_->AddRef(); }
+  ~CountedObject() override { type_->Release(); }
+  HRESULT GetTypeInfo(uint32_t, pc::LCID, pc::ITypeInfo** out) override {
+    type_->AddRef();
+    *out = type_;
+    return S_OK;
+  }
+
+ private:
+  CountedType* type_;
+};
+
+TEST_F(BridgeTest, AnEndedClassLeavesNoBindingForTheClassThatTakesItsPlace) {
+  // Static storage: what a binding kept may be released after this test has returned.
+  alignas(CountedType) static unsigned char storage[sizeof(CountedType)];
+  alignas(CountedType) static unsigned char spare[sizeof(CountedType)];
+  static bool firstEnded = false, secondEnded = false;
+  using namespace pc;
+  auto* first = new (storage) CountedType({Method(1, "Go", VT_I4)}, &firstEnded);
+  {
+    ComObject o;
+    o.holder()->unknown = NewObject<CountedObject>(first);
+    first->Release();  // now only the object holds the type information
+    EXPECT_EQ(com::CallNumber(o, "Go"), 1);
+  }
+  // Whatever still holds the first class's type information keeps it where it is; if nothing
+  // does, it has ended and the second class's type information is built at its address.
+  auto* second = new (firstEnded ? storage : spare)
+      CountedType({Method(2, "Stop", VT_I4), Method(3, "Go", VT_I4)}, &secondEnded);
+  ComObject o;
+  o.holder()->unknown = NewObject<CountedObject>(second);
+  second->Release();
+  EXPECT_EQ(com::CallNumber(o, "Go"), 3);
+  EXPECT_EQ(com::LastError(), 0);
+  EXPECT_EQ(com::CallNumber(o, "Stop"), 2);
 }
 
 }  // namespace
