@@ -1,16 +1,21 @@
 #include "net/cookies.h"
 
+#include <string>
+#include <string_view>
+
 #include "net/text_pieces.h"
 #include "text/text_helpers.h"
 
 namespace net {
 
 rt::Text ExtractSetCookies(kernel::TextRef headerBlock) {
-  rt::Text result;
+  std::string result;
   rt::TextArray lines = kernel::SplitText(headerBlock, "\r\n");
   for (int64_t i = 1; i <= lines.size(); ++i) {
     const char* line = lines.at(i);
-    if (text::TextBefore(line, ": ") != "Set-Cookie") continue;
+    // TextBefore(line, ": ") == "Set-Cookie", read in place: the bytes before the first ": ".
+    int32_t marker = kernel::FindText(line, ": ");
+    if (marker == -1 || std::string_view(line, static_cast<size_t>(marker - 1)) != "Set-Cookie") continue;
     rt::Text entry;
     if (kernel::FindText(line, ";") != -1) {
       entry = kernel::TrimSpaces(text::TextBetween(line, "Set-Cookie:", ";"));
@@ -18,9 +23,12 @@ rt::Text ExtractSetCookies(kernel::TextRef headerBlock) {
       entry = kernel::TrimSpaces(
           kernel::ReplaceText(line, "Set-Cookie:", std::nullopt, std::nullopt, std::nullopt, false));
     }
-    result = Concat({result, entry, "; "});
+    result += entry.view();
+    result += "; ";
   }
-  return DropLastTwo(result);
+  // Without the final "; ".
+  result.resize(result.size() >= 2 ? result.size() - 2 : 0);
+  return rt::Text(result);
 }
 
 rt::Text CookieName(kernel::TextRef entry) {

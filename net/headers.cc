@@ -1,5 +1,9 @@
 #include "net/headers.h"
 
+#include <cstring>
+#include <string>
+#include <string_view>
+
 #include "net/text_pieces.h"
 
 namespace net {
@@ -21,14 +25,40 @@ constexpr DefaultHeader kDefaultHeaders[] = {
 };
 constexpr int32_t kMethodPost = 1;
 
+// Appends `word` as CapitalizeFirst gives it: the same bytes, the first one raised when it is
+// a letter a to z (an upper-cased single byte changes no other way).
+void AppendCapitalized(std::string& out, std::string_view word) {
+  size_t at = out.size();
+  out += word;
+  if (!word.empty() && out[at] >= 'a' && out[at] <= 'z') out[at] = static_cast<char>(out[at] - ('a' - 'A'));
+}
+
+// The trimmed text before and after the first colon of `line`; both empty without a colon.
+void NameAndValue(const char* line, rt::Text* name, rt::Text* value) {
+  int32_t colon = kernel::FindText(line, ":");
+  if (colon == -1) {
+    *name = rt::Text();
+    *value = rt::Text();
+    return;
+  }
+  *name = kernel::TrimSpaces(kernel::LeftText(line, colon - 1));
+  *value = kernel::TrimSpaces(line + colon);  // the rest of the line after the colon
+}
+
 }  // namespace
 
 void AddDefaultHeaders(rt::Text& headers, kernel::TextRef url, int32_t method) {
+  // Each search sees the block with the defaults appended before it.
+  std::string block(headers.view());
+  bool added = false;
   for (const DefaultHeader& d : kDefaultHeaders) {
     if (d.postOnly && method != kMethodPost) continue;
-    if (kernel::FindText(headers, d.sought, std::nullopt, true) != -1) continue;
-    headers = d.appendUrl ? Concat({headers, d.appended, url}) : Concat({headers, d.appended});
+    if (kernel::FindText(block, d.sought, std::nullopt, true) != -1) continue;
+    block += d.appended;
+    if (d.appendUrl) block += url.p;
+    added = true;
   }
+  if (added) headers = rt::Text(block);
 }
 
 rt::Text CapitalizeFirst(kernel::TextRef text) {
@@ -37,57 +67,75 @@ rt::Text CapitalizeFirst(kernel::TextRef text) {
 }
 
 rt::Text NormalizeHeaders(kernel::TextRef headers) {
-  rt::Text result;
+  // Built in one buffer. The pieces of a line that splitting at ": " and the name at "-"
+  // would give are found in place with the same search, starting where each piece starts.
+  std::string result;
   rt::TextArray lines = kernel::SplitText(headers, "\r\n");
   for (int64_t i = 1; i <= lines.size(); ++i) {
     const char* line = lines.at(i);
-    if (kernel::FindText(line, ": ") == -1) continue;
-    rt::TextArray parts = kernel::SplitText(line, ": ");
-    if (parts.size() == 0) continue;
-    const char* name = parts.at(1);
-    rt::Text newName;
-    if (kernel::FindText(name, "-") == -1) {
-      newName = CapitalizeFirst(name);
-    } else {
-      rt::TextArray words = kernel::SplitText(name, "-");
-      for (int64_t w = 1; w <= words.size(); ++w) {
-        newName =
-            w == 1 ? CapitalizeFirst(words.at(w)) : Concat({newName, "-", CapitalizeFirst(words.at(w))});
-      }
+    int32_t separator = kernel::FindText(line, ": ");
+    if (separator == -1) continue;
+    const size_t length = std::strlen(line);
+    const size_t nameEnd = static_cast<size_t>(separator - 1);
+    // The name's words: every piece before a dash, then the piece after the last dash unless
+    // that one is empty (an empty name without a dash adds nothing either).
+    size_t start = 0;
+    bool firstWord = true;
+    for (;;) {
+      int32_t dash = kernel::FindText(line, "-", static_cast<int32_t>(start + 1));
+      if (dash == -1 || static_cast<size_t>(dash - 1) >= nameEnd) break;
+      if (!firstWord) result += '-';
+      AppendCapitalized(result, std::string_view(line + start, static_cast<size_t>(dash - 1) - start));
+      firstWord = false;
+      start = static_cast<size_t>(dash);
     }
-    if (parts.size() == 2) {
-      result = Concat({result, newName, ": ", parts.at(2), "\r\n"});
-    } else {
-      result = Concat({result, newName, ": \r\n"});
+    if (start < nameEnd) {
+      if (!firstWord) result += '-';
+      AppendCapitalized(result, std::string_view(line + start, nameEnd - start));
     }
+    // The value: the second piece when the line has exactly two, which is the rest of the line
+    // after one separator, or the text between two when the second one ends the line (an
+    // empty last piece does not count); empty otherwise.
+    result += ": ";
+    const size_t valueStart = nameEnd + 2;
+    int32_t second = kernel::FindText(line, ": ", static_cast<int32_t>(valueStart + 1));
+    if (second == -1) {
+      result.append(line + valueStart, length - valueStart);
+    } else if (static_cast<size_t>(second - 1) + 2 == length) {
+      result.append(line + valueStart, static_cast<size_t>(second - 1) - valueStart);
+    }
+    result += "\r\n";
   }
-  return DropLastTwo(result);
+  // Without the final CR LF.
+  result.resize(result.size() >= 2 ? result.size() - 2 : 0);
+  return rt::Text(result);
 }
 
 rt::Text HeaderName(kernel::TextRef line) {
-  int32_t colon = kernel::FindText(line, ":");
-  if (colon == -1) return rt::Text();
-  return kernel::TrimSpaces(kernel::LeftText(line, colon - 1));
+  rt::Text name, value;
+  NameAndValue(line.p, &name, &value);
+  return name;
 }
 
 rt::Text HeaderValue(kernel::TextRef line) {
-  int32_t colon = kernel::FindText(line, ":");
-  if (colon == -1) return rt::Text();
-  return kernel::TrimSpaces(kernel::MidText(line, colon + 1, kernel::TextLength(line)));
+  rt::Text name, value;
+  NameAndValue(line.p, &name, &value);
+  return value;
 }
 
 void SendHeaderLines(rt::com::ComObject& request, kernel::TextRef headers) {
+  rt::Text name, value;
   if (kernel::FindText(headers, "\r\n") != -1) {
     rt::TextArray lines = kernel::SplitText(headers, "\r\n");
     for (int64_t i = 1; i <= lines.size(); ++i) {
       const char* line = lines.at(i);
       if (line[0] == '\0') continue;
-      rt::com::Call(request, "SetRequestHeader",
-                    {rt::TextArg(HeaderName(line)), rt::TextArg(HeaderValue(line))});
+      NameAndValue(line, &name, &value);
+      rt::com::Call(request, "SetRequestHeader", {rt::TextArg(name), rt::TextArg(value)});
     }
   } else {
-    rt::com::Call(request, "SetRequestHeader",
-                  {rt::TextArg(HeaderName(headers)), rt::TextArg(HeaderValue(headers))});
+    NameAndValue(headers.p, &name, &value);
+    rt::com::Call(request, "SetRequestHeader", {rt::TextArg(name), rt::TextArg(value)});
   }
 }
 

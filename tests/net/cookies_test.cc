@@ -2,6 +2,13 @@
 
 #include <gtest/gtest.h>
 
+#include <iterator>
+#include <random>
+#include <string>
+
+#include "net/text_pieces.h"
+#include "text/text_helpers.h"
+
 namespace net {
 namespace {
 
@@ -48,6 +55,33 @@ TEST(CookiesTest, NamesAndDuplicates) {
   EXPECT_EQ(RemoveDuplicateEntries("a; b; a; c; b", "; ").str(), "a; b; c");
   EXPECT_EQ(RemoveDuplicateEntries("; x; ", "; ").str(), "; x");
   EXPECT_EQ(RemoveDuplicateEntries("", "; ").str(), "");
+}
+
+// The extraction read in place against the kernel and text-helper commands composed as the
+// rules read, on generated header blocks.
+TEST(CookiesTest, ExtractionAgreesWithTheComposedCommandsOnGeneratedBlocks) {
+  static const char* const kPieces[] = {"Set-Cookie", "set-cookie", ": ",         ":",      " ",
+                                        "\xA1\xA1",   "a=1",        ";",          "Path=/", "\r\n",
+                                        "\xD6\xD0",   "b",          "Set-Cookie:"};
+  std::mt19937 random(7);
+  for (int round = 0; round < 4000; ++round) {
+    std::string block;
+    int n = std::uniform_int_distribution<int>(0, 16)(random);
+    for (int i = 0; i < n; ++i) block += kPieces[random() % std::size(kPieces)];
+    SCOPED_TRACE(testing::PrintToString(block));
+    std::string composed;
+    rt::TextArray lines = kernel::SplitText(block, "\r\n");
+    for (int64_t i = 1; i <= lines.size(); ++i) {
+      const char* line = lines.at(i);
+      if (text::TextBefore(line, ": ") != "Set-Cookie") continue;
+      rt::Text entry = kernel::FindText(line, ";") != -1
+                           ? kernel::TrimSpaces(text::TextBetween(line, "Set-Cookie:", ";"))
+                           : kernel::TrimSpaces(kernel::ReplaceText(line, "Set-Cookie:", std::nullopt,
+                                                                    std::nullopt, std::nullopt, false));
+      composed = Concat({composed, entry, "; "}).str();
+    }
+    ASSERT_EQ(ExtractSetCookies(block).view(), DropLastTwo(rt::Text(composed)).view());
+  }
 }
 
 }  // namespace

@@ -2,6 +2,11 @@
 
 #include <gtest/gtest.h>
 
+#include <iterator>
+#include <random>
+#include <string>
+
+#include "net/text_pieces.h"
 #include "platform/com/com_init.h"
 #include "tests/support/recording_request.h"
 
@@ -89,6 +94,77 @@ TEST(HeadersTest, SendHeaderLinesMakesOneCallPerNonEmptyLine) {
             (std::vector<std::string>{"SetRequestHeader 'A'|'1'", "SetRequestHeader 'B'|'x: y'",
                                       "SetRequestHeader 'Single'|'line'", "SetRequestHeader ''|''"}));
   platform::com::CoUninitialize();
+}
+
+// ---- The single-buffer assembly against the kernel commands composed as the rules read --------
+
+// The rules written out with one kernel command per step and a new text per piece.
+rt::Text ComposedNormalize(kernel::TextRef headers) {
+  rt::Text result;
+  rt::TextArray lines = kernel::SplitText(headers, "\r\n");
+  for (int64_t i = 1; i <= lines.size(); ++i) {
+    const char* line = lines.at(i);
+    if (kernel::FindText(line, ": ") == -1) continue;
+    rt::TextArray parts = kernel::SplitText(line, ": ");
+    if (parts.size() == 0) continue;
+    rt::Text name;
+    rt::TextArray words = kernel::SplitText(parts.at(1), "-");
+    if (kernel::FindText(parts.at(1), "-") == -1) {
+      name = CapitalizeFirst(parts.at(1));
+    } else {
+      for (int64_t w = 1; w <= words.size(); ++w)
+        name = w == 1 ? CapitalizeFirst(words.at(w)) : Concat({name, "-", CapitalizeFirst(words.at(w))});
+    }
+    result = Concat({result, name, ": ", parts.size() == 2 ? parts.at(2) : "", "\r\n"});
+  }
+  return DropLastTwo(result);
+}
+
+rt::Text ComposedValue(kernel::TextRef line) {
+  int32_t colon = kernel::FindText(line, ":");
+  if (colon == -1) return rt::Text();
+  return kernel::TrimSpaces(kernel::MidText(line, colon + 1, kernel::TextLength(line)));
+}
+
+// Blocks cut from pieces that meet the rules' edges: separators, dashes at word ends, lower
+// and upper letters, ASCII and full-width blanks, a Chinese character and a lone lead byte.
+std::string RandomBlock(std::mt19937& random) {
+  static const char* const kPieces[] = {
+      "a",    "Z", "x-y", "-",  ":", ": ", "\r\n",     " ",       "\xA1\xA1",   "\xD6\xD0",
+      "\x81", "q", "\r",  "\n", ";", "=",  "referer:", "ACCEPT:", "set-cookie", "Set-Cookie",
+  };
+  std::string block;
+  int n = std::uniform_int_distribution<int>(0, 14)(random);
+  for (int i = 0; i < n; ++i) block += kPieces[random() % std::size(kPieces)];
+  return block;
+}
+
+TEST(HeadersTest, AssemblyAgreesWithTheComposedKernelCommandsOnGeneratedBlocks) {
+  std::mt19937 random(20240611);
+  for (int round = 0; round < 4000; ++round) {
+    std::string block = RandomBlock(random);
+    SCOPED_TRACE(testing::PrintToString(block));
+    ASSERT_EQ(NormalizeHeaders(block).view(), ComposedNormalize(block).view());
+    ASSERT_EQ(HeaderValue(block).view(), ComposedValue(block).view());
+    int32_t colon = kernel::FindText(block, ":");
+    ASSERT_EQ(HeaderName(block).view(),
+              colon == -1 ? "" : kernel::TrimSpaces(kernel::LeftText(block, colon - 1)).view());
+    // Defaults: appended text by text, each search seeing what came before.
+    int32_t method = round % 3;
+    rt::Text composed(block), assembled(block);
+    const char* const kSought[] = {"Accept:", "Referer:", "Accept-Language:", "User-Agent:", "Content-Type:"};
+    const char* const kAppended[] = {"\r\nAccept: */*", "\r\nReferer: ", "\r\nAccept-Language: zh-cn",
+                                     "\r\nUser-Agent: Mozilla/4.0 (compatible; MSIE 9.0; Windows NT 6.1)",
+                                     "\r\nContent-Type: application/x-www-form-urlencoded"};
+    std::string url = RandomBlock(random);
+    for (int d = 0; d < 5; ++d) {
+      if (d == 4 && method != 1) continue;
+      if (kernel::FindText(composed, kSought[d], std::nullopt, true) != -1) continue;
+      composed = d == 1 ? Concat({composed, kAppended[d], url}) : Concat({composed, kAppended[d]});
+    }
+    AddDefaultHeaders(assembled, url, method);
+    ASSERT_EQ(assembled.view(), composed.view());
+  }
 }
 
 }  // namespace
