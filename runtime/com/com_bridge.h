@@ -52,18 +52,15 @@ class Variant {
     return *this;
   }
   ~Variant() { FreeVariantBlock(v_); }
-  static Variant Adopt(platform::com::VARIANT* block) {
-    Variant v;
-    FreeVariantBlock(v.v_);
-    v.v_ = block;
-    return v;
-  }
+  static Variant Adopt(platform::com::VARIANT* block) { return Variant(block); }
 
   platform::com::VARIANT* get() const { return v_; }
   ArgRecord Arg() const { return VariableArg(v_, kTypeVariant); }
   ArgRecord RefArg() { return VariableArg(&v_, kTypeVariant | kArrayBit); }
 
  private:
+  explicit Variant(platform::com::VARIANT* block) : v_(block) {}
+
   platform::com::VARIANT* v_;
 };
 
