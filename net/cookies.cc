@@ -10,12 +10,14 @@ namespace net {
 
 rt::Text ExtractSetCookies(kernel::TextRef headerBlock) {
   std::string result;
-  rt::TextArray lines = kernel::SplitText(headerBlock, "\r\n");
-  for (int64_t i = 1; i <= lines.size(); ++i) {
-    const char* line = lines.at(i);
-    // TextBefore(line, ": ") == "Set-Cookie", read in place: the bytes before the first ": ".
-    int32_t marker = kernel::FindText(line, ": ");
-    if (marker == -1 || std::string_view(line, static_cast<size_t>(marker - 1)) != "Set-Cookie") continue;
+  ForEachPiece(headerBlock, "\r\n", [&](size_t lineStart, size_t lineEnd) {
+    // TextBefore(line, ": ") == "Set-Cookie", read in place: the bytes before the line's first
+    // ": ", found by the search from the line's start.
+    int32_t marker = kernel::FindText(headerBlock, ": ", static_cast<int32_t>(lineStart + 1));
+    if (marker == -1 || static_cast<size_t>(marker - 1) + 2 > lineEnd) return;
+    std::string_view name(headerBlock.p + lineStart, static_cast<size_t>(marker - 1) - lineStart);
+    if (name != "Set-Cookie") return;
+    rt::Text line(std::string_view(headerBlock.p + lineStart, lineEnd - lineStart));
     rt::Text entry;
     if (kernel::FindText(line, ";") != -1) {
       entry = kernel::TrimSpaces(text::TextBetween(line, "Set-Cookie:", ";"));
@@ -25,7 +27,7 @@ rt::Text ExtractSetCookies(kernel::TextRef headerBlock) {
     }
     result += entry.view();
     result += "; ";
-  }
+  });
   // Without the final "; ".
   result.resize(result.size() >= 2 ? result.size() - 2 : 0);
   return rt::Text(result);

@@ -67,45 +67,45 @@ rt::Text CapitalizeFirst(kernel::TextRef text) {
 }
 
 rt::Text NormalizeHeaders(kernel::TextRef headers) {
-  // Built in one buffer. The pieces of a line that splitting at ": " and the name at "-"
-  // would give are found in place with the same search, starting where each piece starts.
+  // Built in one buffer. The lines, a line's pieces at ": " and a name's words at "-" are
+  // found in place with the searches the splits would make, each starting where its piece
+  // starts; a separator found past the line's end is none of the line's.
   std::string result;
-  rt::TextArray lines = kernel::SplitText(headers, "\r\n");
-  for (int64_t i = 1; i <= lines.size(); ++i) {
-    const char* line = lines.at(i);
-    int32_t separator = kernel::FindText(line, ": ");
-    if (separator == -1) continue;
-    const size_t length = std::strlen(line);
-    const size_t nameEnd = static_cast<size_t>(separator - 1);
+  const char* block = headers.p;
+  auto find = [&](const char* sought, size_t from, size_t end) -> size_t {
+    int32_t at = kernel::FindText(headers, sought, static_cast<int32_t>(from + 1));
+    size_t p = at == -1 ? std::string::npos : static_cast<size_t>(at - 1);
+    return p != std::string::npos && p + std::strlen(sought) <= end ? p : std::string::npos;
+  };
+  ForEachPiece(headers, "\r\n", [&](size_t lineStart, size_t lineEnd) {
+    const size_t nameEnd = find(": ", lineStart, lineEnd);
+    if (nameEnd == std::string::npos) return;
     // The name's words: every piece before a dash, then the piece after the last dash unless
     // that one is empty (an empty name without a dash adds nothing either).
-    size_t start = 0;
+    size_t start = lineStart;
     bool firstWord = true;
-    for (;;) {
-      int32_t dash = kernel::FindText(line, "-", static_cast<int32_t>(start + 1));
-      if (dash == -1 || static_cast<size_t>(dash - 1) >= nameEnd) break;
+    for (size_t dash; (dash = find("-", start, nameEnd)) != std::string::npos; start = dash + 1) {
       if (!firstWord) result += '-';
-      AppendCapitalized(result, std::string_view(line + start, static_cast<size_t>(dash - 1) - start));
+      AppendCapitalized(result, std::string_view(block + start, dash - start));
       firstWord = false;
-      start = static_cast<size_t>(dash);
     }
     if (start < nameEnd) {
       if (!firstWord) result += '-';
-      AppendCapitalized(result, std::string_view(line + start, nameEnd - start));
+      AppendCapitalized(result, std::string_view(block + start, nameEnd - start));
     }
     // The value: the second piece when the line has exactly two, which is the rest of the line
     // after one separator, or the text between two when the second one ends the line (an
     // empty last piece does not count); empty otherwise.
     result += ": ";
     const size_t valueStart = nameEnd + 2;
-    int32_t second = kernel::FindText(line, ": ", static_cast<int32_t>(valueStart + 1));
-    if (second == -1) {
-      result.append(line + valueStart, length - valueStart);
-    } else if (static_cast<size_t>(second - 1) + 2 == length) {
-      result.append(line + valueStart, static_cast<size_t>(second - 1) - valueStart);
+    const size_t second = find(": ", valueStart, lineEnd);
+    if (second == std::string::npos) {
+      result.append(block + valueStart, lineEnd - valueStart);
+    } else if (second + 2 == lineEnd) {
+      result.append(block + valueStart, second - valueStart);
     }
     result += "\r\n";
-  }
+  });
   // Without the final CR LF.
   result.resize(result.size() >= 2 ? result.size() - 2 : 0);
   return rt::Text(result);

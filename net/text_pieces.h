@@ -6,6 +6,7 @@
 #ifndef NET_TEXT_PIECES_H_
 #define NET_TEXT_PIECES_H_
 
+#include <cstring>
 #include <initializer_list>
 #include <vector>
 
@@ -19,6 +20,23 @@ inline rt::Text Concat(std::initializer_list<kernel::TextRef> pieces) {
   std::vector<const char*> texts;
   for (const kernel::TextRef& p : pieces) texts.push_back(p.p);
   return rt::Text::Adopt(rt::ConcatTexts(static_cast<int>(texts.size()), texts.data()));
+}
+
+// Calls visit(start, end) with the byte offsets of each piece that SplitText(text, separator)
+// gives, in order: the same search from each piece's start finds the same separators, so the
+// pieces are the same, without new texts for them. REQUIRES: a separator that is not empty.
+template <typename Visit>
+void ForEachPiece(kernel::TextRef text, kernel::TextRef separator, Visit visit) {
+  const size_t length = std::strlen(text.p);
+  const size_t separatorLength = std::strlen(separator.p);
+  size_t start = 0;
+  for (;;) {
+    int32_t at = kernel::FindText(text, separator, static_cast<int32_t>(start + 1));
+    if (at == -1) break;
+    visit(start, static_cast<size_t>(at - 1));
+    start = static_cast<size_t>(at - 1) + separatorLength;
+  }
+  if (start < length) visit(start, length);  // no empty last piece
 }
 
 // The text without its last two bytes (the separator after the last entry).
