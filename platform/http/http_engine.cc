@@ -230,7 +230,10 @@ HttpEngine::HttpEngine() {
   curl_easy_setopt(h, CURLOPT_HEADERFUNCTION, &Transfer::OnHeader);
 }
 
-HttpEngine::~HttpEngine() { HandlePool::Get().Give(handle_); }
+HttpEngine::~HttpEngine() {
+  HandlePool::Get().Give(handle_);
+  curl_url_cleanup(static_cast<CURLU*>(parsed_));
+}
 
 void HttpEngine::SetTimeouts(int32_t resolveMs, int32_t connectMs, int32_t sendMs, int32_t receiveMs) {
   resolveMs_ = resolveMs;
@@ -296,6 +299,8 @@ std::string HttpEngine::EncodeAddress(std::string_view url) {
 
 bool HttpEngine::Open(std::string_view method, std::string_view url) {
   opened_ = false;
+  curl_url_cleanup(static_cast<CURLU*>(parsed_));
+  parsed_ = nullptr;
   requestHeaders_.clear();
   ClearResponse();
   if (!IsToken(method) || HasControlByte(url)) return false;
@@ -309,10 +314,13 @@ bool HttpEngine::Open(std::string_view method, std::string_view url) {
     if (ok) scheme = ToLowerAscii(part);
     curl_free(part);
   }
-  curl_url_cleanup(parsed);
-  if (!ok || (scheme != "http" && scheme != "https")) return false;
+  if (!ok || (scheme != "http" && scheme != "https")) {
+    curl_url_cleanup(parsed);
+    return false;
+  }
+  // Kept for Send, so that the transfer does not parse the address a second time.
+  parsed_ = parsed;
   method_ = std::string(method);
-  url_ = std::move(encoded);
   scheme_ = std::move(scheme);
   opened_ = true;
   return true;
@@ -353,7 +361,8 @@ bool HttpEngine::Send(std::string_view body) {
   transfer.engine = this;
   char errors[CURL_ERROR_SIZE] = {};
   curl_easy_setopt(h, CURLOPT_ERRORBUFFER, errors);
-  curl_easy_setopt(h, CURLOPT_URL, url_.c_str());
+  curl_easy_setopt(h, CURLOPT_URL, nullptr);  // no address left from an earlier transfer
+  curl_easy_setopt(h, CURLOPT_CURLU, static_cast<CURLU*>(parsed_));
   curl_easy_setopt(h, CURLOPT_FOLLOWLOCATION, followRedirects_ ? 1L : 0L);
   curl_easy_setopt(h, CURLOPT_XFERINFODATA, &transfer);
   curl_easy_setopt(h, CURLOPT_PREREQDATA, &transfer);
@@ -437,6 +446,7 @@ bool HttpEngine::Send(std::string_view body) {
   curl_easy_setopt(h, CURLOPT_PROXYHEADER, nullptr);
   curl_easy_setopt(h, CURLOPT_ERRORBUFFER, nullptr);
   curl_easy_setopt(h, CURLOPT_POSTFIELDS, nullptr);
+  curl_easy_setopt(h, CURLOPT_CURLU, nullptr);
   if (rc != CURLE_OK || code <= 0) {
     lastError_ = errors[0] ? errors : curl_easy_strerror(rc);
     ClearResponse();

@@ -116,7 +116,7 @@ class HttpEngine {
 
   bool opened_ = false;
   std::string method_;
-  std::string url_;
+  void* parsed_ = nullptr;  // the transfer library's parse of the address, handed to it by Send
   std::string scheme_;
   std::vector<std::pair<std::string, std::string>> requestHeaders_;
 

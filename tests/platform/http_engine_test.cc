@@ -193,6 +193,26 @@ TEST_F(HttpEngineTest, RedirectsFollowedOrNotAndOnlyTheFinalResponseIsKept) {
   EXPECT_TRUE(e.body().empty());
 }
 
+TEST_F(HttpEngineTest, EachSendGoesToTheAddressItsOpenGave) {
+  auto first = std::make_unique<HttpEngine>();
+  for (const char* path : {"/p1", "/p2?q=1"}) {
+    ASSERT_TRUE(first->Open("GET", server_.url(path)));
+    ASSERT_TRUE(first->Send(""));
+    EXPECT_EQ(seen_.path, std::string(path).substr(0, 3));
+  }
+  // A refused address leaves nothing of the one before to send.
+  int before = seen_.count;
+  EXPECT_FALSE(first->Open("GET", server_.url("/p3") + "\r\nX: y"));
+  EXPECT_FALSE(first->Send(""));
+  EXPECT_EQ(seen_.count, before);
+  // An engine on the ended one's transfer handle sends to its own address.
+  first.reset();
+  HttpEngine second;
+  ASSERT_TRUE(second.Open("GET", server_.url("/p4")));
+  ASSERT_TRUE(second.Send(""));
+  EXPECT_EQ(seen_.path, "/p4");
+}
+
 TEST_F(HttpEngineTest, CookieStateIsPerObjectWhileConnectionsAreShared) {
   auto a = std::make_unique<HttpEngine>();
   HttpEngine b;
