@@ -21,6 +21,12 @@ constexpr const char* kCrLf = "\r\n";
 
 bool IsBlank(uint8_t b) { return b == ' ' || b == '\t' || b == '\r' || b == '\n'; }
 
+bool IsEightSpaces(const unsigned char* p) {
+  uint64_t word;
+  std::memcpy(&word, p, sizeof word);
+  return word == 0x2020202020202020u;
+}
+
 // The bytes that end a run a reading state only appends: inside a quoted text, a bare word, a
 // quoted name and an unquoted name. A run never holds a line feed, so that the line and column
 // counters advance over it as over single bytes.
@@ -169,6 +175,15 @@ int32_t 类_JSON::Feed(const unsigned char* p, size_t n) {
         int32_t line = 集_行号;
         int32_t column = 集_列号;
         while (j < n && IsBlank(p[j])) {
+          if (p[j] == ' ') {
+            // Indentation: spaces eight at a time.
+            size_t k = j + 1;
+            while (n - k >= 8 && IsEightSpaces(p + k)) k += 8;
+            while (k < n && p[k] == ' ') ++k;
+            column += static_cast<int32_t>(k - j);
+            j = k;
+            continue;
+          }
           if (p[j] == '\n') {
             ++line;
             column = 0;
