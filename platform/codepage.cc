@@ -61,6 +61,17 @@ constexpr size_t kChunk = 8192;
 // them go through iconv. A piece always ends on a character boundary, so the result is what one
 // conversion of the whole input gives.
 
+// Copies the ASCII run that starts at `at` to `out`, unit for unit; returns where the run ends.
+template <typename Unit, typename Text>
+size_t CopyAsciiRun(const Unit* src, size_t at, size_t n, Text* out) {
+  size_t end = at;
+  while (end < n && static_cast<uint32_t>(src[end]) < 0x80) ++end;
+  size_t done = out->size();
+  out->resize(done + (end - at));
+  for (size_t i = at; i < end; ++i) (*out)[done + i - at] = static_cast<typename Text::value_type>(src[i]);
+  return end;
+}
+
 // The end of the non-ASCII piece that starts at `at`. In UTF-8 an ASCII byte is never inside a
 // character; in code page 936 the second byte of a double-byte character may be one, so such a
 // pair is stepped over whole.
@@ -105,11 +116,7 @@ bool Decode(uint32_t codePage, const char* src, size_t n, std::u16string* out) {
   auto* bytes = reinterpret_cast<const unsigned char*>(src);
   size_t at = 0;
   while (at < n) {
-    size_t ascii = at;
-    while (ascii < n && bytes[ascii] < 0x80) ++ascii;
-    size_t done = out->size();
-    out->resize(done + (ascii - at));
-    for (size_t i = at; i < ascii; ++i) (*out)[done + i - at] = bytes[i];
+    size_t ascii = CopyAsciiRun(bytes, at, n, out);
     if (ascii == n) break;
     size_t end = PieceEnd(codePage, bytes, ascii, n);
     DecodePiece(cd, src + ascii, end - ascii, out);
@@ -164,11 +171,7 @@ bool Encode(uint32_t codePage, const char16_t* src, size_t n, const char* defaul
   std::string substitute = codePage == kCodePageUtf8 ? "\xEF\xBF\xBD" : (defaultChar ? defaultChar : "?");
   size_t at = 0;
   while (at < n) {
-    size_t ascii = at;
-    while (ascii < n && src[ascii] < 0x80) ++ascii;
-    size_t done = out->size();
-    out->resize(done + (ascii - at));
-    for (size_t i = at; i < ascii; ++i) (*out)[done + i - at] = static_cast<char>(src[i]);
+    size_t ascii = CopyAsciiRun(src, at, n, out);
     if (ascii == n) break;
     size_t end = ascii;
     while (end < n && src[end] >= 0x80) ++end;
