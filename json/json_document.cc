@@ -34,6 +34,34 @@ void FreeNodeRecord(节点* record) {
   rt::MemFree(record);
 }
 
+namespace {
+
+// Last node first: the heap hands freed blocks out again newest first, so the next document's
+// nodes then take the blocks in the order this one had them, close together in memory.
+void FreeNodeRecords(void* nodes) {
+  节点** records = internal::Elements<节点*>(nodes);
+  // A large document no longer sits in the cache: its records and texts are fetched a few
+  // nodes ahead of their release.
+  constexpr int32_t kAhead = 8;
+  for (int32_t i = internal::Count(nodes); i-- > 0;) {
+    if (i >= kAhead) {
+      节点* ahead = records[i - kAhead];
+      __builtin_prefetch(ahead);
+      if (节点* near = records[i - kAhead / 2]) {
+        __builtin_prefetch(near->值);
+        __builtin_prefetch(near->名称);
+      }
+    }
+    节点* r = records[i];
+    if (r == nullptr) continue;
+    rt::MemFree(r->值);
+    rt::MemFree(r->名称);
+    rt::MemFree(r);
+  }
+}
+
+}  // namespace
+
 // ---- NodeRecord, NodeArray ------------------------------------------------------------------
 
 NodeRecord::NodeRecord() : r_(NewNodeRecord()) {}
@@ -68,7 +96,7 @@ const 节点& NodeArray::at(int64_t index) const {
 
 void NodeArray::clear() {
   int32_t n = size();
-  for (int32_t i = 0; i < n; ++i) FreeNodeRecord(Elements<节点*>(block_)[i]);
+  FreeNodeRecords(block_);
   if (n > 0 && !rt::IsConstant(block_)) internal::SetCount(block_, 0);
   if (rt::IsConstant(block_)) block_ = internal::NewBlock<节点*>();
 }
@@ -113,10 +141,7 @@ void NodeArray::push_back(const 节点& record) {
 }
 
 void 类_JSON::FreeAll() {
-  if (集_节点组 != nullptr) {
-    int32_t n = Count(集_节点组);
-    for (int32_t i = 0; i < n; ++i) FreeNodeRecord(Elements<节点*>(集_节点组)[i]);
-  }
+  if (集_节点组 != nullptr) FreeNodeRecords(集_节点组);
   for (void** a : {&集_节点组, &集_节点索引组, &集_状态栈, &集_数组成员计数, &集_对象成员计数}) {
     rt::MemFree(*a);
     *a = nullptr;
@@ -143,8 +168,7 @@ void 类_JSON::销毁() {
 
 void 类_JSON::初始化() {
   集_转义中 = 0;
-  int32_t n = Count(集_节点组);
-  for (int32_t i = 0; i < n; ++i) FreeNodeRecord(Elements<节点*>(集_节点组)[i]);
+  FreeNodeRecords(集_节点组);
   for (void* a : {集_节点组, 集_状态栈, 集_节点索引组, 集_数组成员计数, 集_对象成员计数})
     internal::SetCount(a, 0);
   集_文本缓冲->Clear();

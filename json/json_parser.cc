@@ -3,6 +3,7 @@
 #include <charconv>
 #include <cstdio>
 #include <cstring>
+#include <string_view>
 
 #include "json/json_arrays.h"
 #include "json/json_document.h"
@@ -19,6 +20,30 @@ constexpr const char* kRq = "”";
 constexpr const char* kCrLf = "\r\n";
 
 bool IsBlank(uint8_t b) { return b == ' ' || b == '\t' || b == '\r' || b == '\n'; }
+
+bool IsEightSpaces(const unsigned char* p) {
+  uint64_t word;
+  std::memcpy(&word, p, sizeof word);
+  return word == 0x2020202020202020u;
+}
+
+// The bytes that end a run a reading state only appends: inside a quoted text, a bare word, a
+// quoted name and an unquoted name. A run never holds a line feed, so that the line and column
+// counters advance over it as over single bytes.
+struct RunStops {
+  bool stop[256];
+};
+
+constexpr RunStops MakeRunStops(std::string_view bytes) {
+  RunStops r{};
+  for (char c : bytes) r.stop[static_cast<unsigned char>(c)] = true;
+  return r;
+}
+
+constexpr RunStops kTextRunStops = MakeRunStops("\"\\\t\n\r");
+constexpr RunStops kWordRunStops = MakeRunStops("\n\r,]} \t");
+constexpr RunStops kNameRunStops = MakeRunStops("\"\n\r\t");
+constexpr RunStops kBareNameRunStops = MakeRunStops("\"\n\r\t,}]:");
 
 char* CountValue(char open, char close, int32_t n) {
   char buf[24];
@@ -115,8 +140,12 @@ int32_t 类_JSON::解析字节集(const rt::ByteSet& bytes, bool strict, bool na
 }
 
 int32_t 类_JSON::解析文本(const char* text, bool strict, bool namingMode) {
-  rt::ByteSet bytes{std::string_view(rt::OrEmpty(text))};
-  return 解析字节集(bytes, strict, namingMode);
+  // The text's own bytes are fed, as a byte set made of them would be, without copying them.
+  初始化();
+  集_严格模式 = strict ? 1 : 0;
+  加入json文本(text, std::nullopt, namingMode);
+  补全结束符();
+  return 集_错误代码;
 }
 
 int32_t 类_JSON::Feed(const unsigned char* p, size_t n) {
@@ -133,28 +162,38 @@ int32_t 类_JSON::Feed(const unsigned char* p, size_t n) {
     if (states > 0 && nodes > 0) {
       uint8_t top = TopState();
       size_t j = i;
-      if (top == 6 && !集_转义中) {
-        while (j < n && p[j] != '"' && p[j] != '\\' && p[j] != '\t' && p[j] != '\n' && p[j] != '\r') ++j;
-      } else if (top == 7) {
-        while (j < n && p[j] != '\n' && p[j] != '\r' && p[j] != ',' && p[j] != ']' && p[j] != '}' &&
-               p[j] != ' ' && p[j] != '\t')
-          ++j;
-      } else if (top == 3) {
-        while (j < n && p[j] != '"' && p[j] != '\n' && p[j] != '\r' && p[j] != '\t' &&
-               !(集_无引号名 && (p[j] == ',' || p[j] == '}' || p[j] == ']' || p[j] == ':')))
-          ++j;
+      const RunStops* stops = top == 6   ? (集_转义中 ? nullptr : &kTextRunStops)
+                              : top == 7 ? &kWordRunStops
+                              : top == 3 ? (集_无引号名 ? &kBareNameRunStops : &kNameRunStops)
+                                         : nullptr;
+      if (stops != nullptr) {
+        while (j < n && !stops->stop[p[j]]) ++j;
       }
       if (j == i && (top == 1 || top == 2 || top == 4 || top == 5)) {
-        // Blanks between tokens, which these states ignore: only the counters move.
+        // Blanks between tokens, which these states ignore: only the counters move (kept in
+        // locals, as the bytes could alias the members).
+        int32_t line = 集_行号;
+        int32_t column = 集_列号;
         while (j < n && IsBlank(p[j])) {
+          if (p[j] == ' ') {
+            // Indentation: spaces eight at a time.
+            size_t k = j + 1;
+            while (n - k >= 8 && IsEightSpaces(p + k)) k += 8;
+            while (k < n && p[k] == ' ') ++k;
+            column += static_cast<int32_t>(k - j);
+            j = k;
+            continue;
+          }
           if (p[j] == '\n') {
-            ++集_行号;
-            集_列号 = 0;
+            ++line;
+            column = 0;
           } else if (p[j] != '\r') {
-            ++集_列号;
+            ++column;
           }
           ++j;
         }
+        集_行号 = line;
+        集_列号 = column;
         if (j > i) {
           集_已处理字节数 += static_cast<int32_t>(j - i);
           i = j - 1;
@@ -274,7 +313,7 @@ void 类_JSON::新建节点(uint8_t state) {
     node->父类型 = kParentObject;
   }
   if (node->层级 == 0) node->层级 = 集_当前层级;
-  集_文本缓冲->Clear();
+  if (集_文本缓冲->length() != 0) 集_文本缓冲->Clear();
   AppendNode(node);
   PushIndex(Count(集_节点组));
 }

@@ -31,7 +31,6 @@ class Converters {
   iconv_t Get(const char* from, const char* to) {
     for (Entry& e : entries_) {
       if (e.from == from && e.to == to) {
-        iconv(e.cd, nullptr, nullptr, nullptr, nullptr);  // reset shift state
         return e.cd;
       }
     }
@@ -57,15 +56,34 @@ iconv_t Converter(const char* from, const char* to) {
 // Output is produced through a fixed stack buffer, so a conversion allocates only its result.
 constexpr size_t kChunk = 8192;
 
-// Decodes bytes to UTF-16 units, substituting U+FFFD for each byte that starts no valid
-// character.
-bool Decode(uint32_t codePage, const char* src, size_t n, std::u16string* out) {
-  const char* name = IconvName(codePage);
-  if (!name) return false;
-  iconv_t cd = Converter(name, "UTF-16LE");
-  if (cd == reinterpret_cast<iconv_t>(-1)) return false;
-  out->clear();
-  out->reserve(n);
+// ASCII is the same in both code pages and in UTF-16, and most converted text (pages, headers,
+// addresses, JSON) is mostly ASCII: runs of it are copied directly, and only the pieces between
+// them go through iconv. A piece always ends on a character boundary, so the result is what one
+// conversion of the whole input gives.
+
+// Copies the ASCII run that starts at `at` to `out`, unit for unit; returns where the run ends.
+template <typename Unit, typename Text>
+size_t CopyAsciiRun(const Unit* src, size_t at, size_t n, Text* out) {
+  size_t end = at;
+  while (end < n && static_cast<uint32_t>(src[end]) < 0x80) ++end;
+  size_t done = out->size();
+  out->resize(done + (end - at));
+  for (size_t i = at; i < end; ++i) (*out)[done + i - at] = static_cast<typename Text::value_type>(src[i]);
+  return end;
+}
+
+// The end of the non-ASCII piece that starts at `at`. In UTF-8 an ASCII byte is never inside a
+// character; in code page 936 the second byte of a double-byte character may be one, so such a
+// pair is stepped over whole.
+size_t PieceEnd(uint32_t codePage, const unsigned char* src, size_t at, size_t n) {
+  bool doubleByte = codePage != kCodePageUtf8;
+  while (at < n && src[at] >= 0x80) at += doubleByte && src[at] >= 0x81 && src[at] <= 0xFE ? 2 : 1;
+  return at < n ? at : n;
+}
+
+// Decodes one piece, substituting U+FFFD for each byte that starts no valid character.
+void DecodePiece(iconv_t cd, const char* src, size_t n, std::u16string* out) {
+  iconv(cd, nullptr, nullptr, nullptr, nullptr);
   char* in = const_cast<char*>(src);
   size_t inLeft = n;
   char buf[kChunk];
@@ -85,22 +103,35 @@ bool Decode(uint32_t codePage, const char* src, size_t n, std::u16string* out) {
       iconv(cd, nullptr, nullptr, nullptr, nullptr);
     }
   }
+}
+
+// Decodes bytes to UTF-16 units.
+bool Decode(uint32_t codePage, const char* src, size_t n, std::u16string* out) {
+  const char* name = IconvName(codePage);
+  if (!name) return false;
+  iconv_t cd = Converter(name, "UTF-16LE");
+  if (cd == reinterpret_cast<iconv_t>(-1)) return false;
+  out->clear();
+  out->reserve(n);
+  auto* bytes = reinterpret_cast<const unsigned char*>(src);
+  size_t at = 0;
+  while (at < n) {
+    size_t ascii = CopyAsciiRun(bytes, at, n, out);
+    if (ascii == n) break;
+    size_t end = PieceEnd(codePage, bytes, ascii, n);
+    DecodePiece(cd, src + ascii, end - ascii, out);
+    at = end;
+  }
   return true;
 }
 
-// Encodes UTF-16 units, substituting the default character for what the code page lacks.
-bool Encode(uint32_t codePage, const char16_t* src, size_t n, const char* defaultChar, std::string* out,
-            bool* usedDefault) {
-  const char* name = IconvName(codePage);
-  if (!name) return false;
-  iconv_t cd = Converter("UTF-16LE", name);
-  if (cd == reinterpret_cast<iconv_t>(-1)) return false;
-  out->clear();
-  std::string substitute = codePage == kCodePageUtf8 ? "\xEF\xBF\xBD" : (defaultChar ? defaultChar : "?");
-  std::vector<char> bytes(2 * n);
-  std::memcpy(bytes.data(), src, 2 * n);
-  char* in = bytes.data();
-  size_t inLeft = bytes.size();
+// Encodes one piece of UTF-16 units, substituting the default character for what the code page
+// lacks.
+void EncodePiece(iconv_t cd, const char16_t* src, size_t n, const std::string& substitute, std::string* out,
+                 bool* usedDefault) {
+  iconv(cd, nullptr, nullptr, nullptr, nullptr);
+  char* in = reinterpret_cast<char*>(const_cast<char16_t*>(src));  // iconv only reads it
+  size_t inLeft = 2 * n;
   char buf[kChunk];
   while (inLeft > 0) {
     char* o = buf;
@@ -125,6 +156,27 @@ bool Encode(uint32_t codePage, const char16_t* src, size_t n, const char* defaul
       inLeft -= skip < inLeft ? skip : inLeft;
       iconv(cd, nullptr, nullptr, nullptr, nullptr);
     }
+  }
+}
+
+// Encodes UTF-16 units. An ASCII unit is never part of a surrogate pair, so pieces end there.
+bool Encode(uint32_t codePage, const char16_t* src, size_t n, const char* defaultChar, std::string* out,
+            bool* usedDefault) {
+  const char* name = IconvName(codePage);
+  if (!name) return false;
+  iconv_t cd = Converter("UTF-16LE", name);
+  if (cd == reinterpret_cast<iconv_t>(-1)) return false;
+  out->clear();
+  out->reserve(n);
+  std::string substitute = codePage == kCodePageUtf8 ? "\xEF\xBF\xBD" : (defaultChar ? defaultChar : "?");
+  size_t at = 0;
+  while (at < n) {
+    size_t ascii = CopyAsciiRun(src, at, n, out);
+    if (ascii == n) break;
+    size_t end = ascii;
+    while (end < n && src[end] >= 0x80) ++end;
+    EncodePiece(cd, src + ascii, end - ascii, substitute, out, usedDefault);
+    at = end;
   }
   return true;
 }

@@ -1,13 +1,78 @@
 #include "platform/heap.h"
 
+#include <cstdint>
 #include <cstdlib>
+#include <cstring>
+
+#include "platform/block_pool.h"
+
+#if defined(__has_include)
+#if __has_include(<valgrind/valgrind.h>)
+#include <valgrind/valgrind.h>
+#define WL_HAVE_VALGRIND_H 1
+#endif
+#endif
+
+#if defined(__SANITIZE_ADDRESS__)
+#define WL_SANITIZED_HEAP 1
+#elif defined(__has_feature)
+#if __has_feature(address_sanitizer) || __has_feature(memory_sanitizer)
+#define WL_SANITIZED_HEAP 1
+#endif
+#endif
 
 namespace platform {
+namespace {
 
-void* HeapAlloc(size_t size) { return std::malloc(size == 0 ? 1 : size); }
+// Small blocks come from the block pool, larger ones (and small ones when the pool has no room)
+// from the C library; the pool tells its own blocks by their address. Under a memory checker
+// every block is a C library block, so that the checker sees each one.
+enum class Mode : int { kUndecided = 0, kPooled, kPlain };
+constinit Mode g_mode = Mode::kUndecided;
 
-void* HeapReAlloc(void* block, size_t size) { return std::realloc(block, size == 0 ? 1 : size); }
+Mode DecideMode() {
+#if defined(WL_SANITIZED_HEAP)
+  return Mode::kPlain;
+#elif defined(WL_HAVE_VALGRIND_H)
+  return RUNNING_ON_VALGRIND ? Mode::kPlain : Mode::kPooled;
+#else
+  return Mode::kPooled;
+#endif
+}
 
-void HeapFree(void* block) { std::free(block); }
+bool Pooled() {
+  if (g_mode == Mode::kUndecided) g_mode = DecideMode();
+  return g_mode == Mode::kPooled;
+}
+
+}  // namespace
+
+void* HeapAlloc(size_t size) {
+  if (size <= pool::kPoolLargestBlock && Pooled()) {
+    if (void* p = pool::Alloc(size)) return p;
+  }
+  return std::malloc(size == 0 ? 1 : size);
+}
+
+void* HeapReAlloc(void* block, size_t size) {
+  if (block == nullptr) return HeapAlloc(size);
+  if (!pool::Owns(block)) return std::realloc(block, size == 0 ? 1 : size);
+  size_t capacity = pool::Capacity(block);
+  // A block that still fits, and is not mostly unused after shrinking, stays where it is.
+  if (size <= capacity && size + 64 > capacity) return block;
+  void* moved = HeapAlloc(size);
+  if (moved == nullptr) return nullptr;
+  std::memcpy(moved, block, capacity < size ? capacity : size);
+  pool::Free(block);
+  return moved;
+}
+
+void HeapFree(void* block) {
+  if (pool::Owns(block)) {
+    pool::Free(block);
+  } else {
+    std::free(block);
+  }
+}
 
 }  // namespace platform

@@ -7,6 +7,7 @@
 
 #include <array>
 #include <cstdint>
+#include <cstring>
 #include <initializer_list>
 
 #include "runtime/program.h"
@@ -107,20 +108,32 @@ inline ArgRecord VariableArg(void* variable, TypeCode type) {
 }
 inline ArgRecord Omitted() { return ArgRecord::Omitted(); }
 
+// Copies the argument records into the array a command receives (at most 32). Value and type
+// are copied at the widths they were just written with: one wide copy of a record the caller
+// has only now filled would wait for its narrower stores on every call.
+inline int32_t CopyArgs(std::initializer_list<ArgRecord> args, ArgRecord (&buf)[32]) {
+  int32_t n = 0;
+  for (const ArgRecord& a : args) {
+    if (n == 32) break;
+    std::memcpy(buf[n].value, a.value, sizeof a.value);
+    std::memcpy(buf[n].typeBytes, a.typeBytes, sizeof a.typeBytes);
+    ++n;
+  }
+  return n;
+}
+
 // Calls a kernel command with the records and returns the result record.
 inline ArgRecord CallKernel(CommandFn command, std::initializer_list<ArgRecord> args) {
   ArgRecord result = ArgRecord::Omitted();
   ArgRecord buf[32];
-  int32_t n = 0;
-  for (const ArgRecord& a : args) buf[n++] = a;
+  int32_t n = CopyArgs(args, buf);
   Helpers().CallKernelCommand(command, &result, n, buf);
   return result;
 }
 inline ArgRecord CallLibrary(int32_t library, CommandFn command, std::initializer_list<ArgRecord> args) {
   ArgRecord result = ArgRecord::Omitted();
   ArgRecord buf[32];
-  int32_t n = 0;
-  for (const ArgRecord& a : args) buf[n++] = a;
+  int32_t n = CopyArgs(args, buf);
   Helpers().CallLibraryCommand(library, command, &result, n, buf);
   return result;
 }

@@ -31,6 +31,42 @@ TEST(CodePageTest, SubstitutesWhatCannotBeConverted) {
   EXPECT_EQ(used, 1);
 }
 
+// ASCII runs are copied past the converter; what lies between them must still convert as one
+// whole input would: a double-byte character whose second byte is ASCII, cut or invalid
+// sequences next to ASCII, and long mixed text.
+TEST(CodePageTest, MixedAsciiConvertsAsOneInput) {
+  EXPECT_EQ(ToUtf16(kCodePageGbk, "a\x81\x40@"), u"a\u4E02@");  // 0x40, '@', ends the pair
+  EXPECT_EQ(FromUtf16(kCodePageGbk, u"a\u4E02@"), "a\x81\x40@");
+  EXPECT_EQ(ToUtf16(kCodePageGbk, "a\x81"), u"a\uFFFD");  // lead byte at the end
+  EXPECT_EQ(ToUtf16(kCodePageGbk,
+                    "\x81\x7F"
+                    "b"),
+            u"\uFFFD\x7F"
+            u"b");  // no such pair
+  EXPECT_EQ(ToUtf16(kCodePageUtf8,
+                    "\xE4"
+                    "a\xE4\xB8"),
+            u"\uFFFD"
+            u"a\uFFFD\uFFFD");
+  EXPECT_EQ(FromUtf16(kCodePageGbk,
+                      u"\xD800"
+                      u"a"),
+            "?a");  // a lone surrogate before ASCII
+  EXPECT_EQ(FromUtf16(kCodePageUtf8, u"x\U0001F600y"), "x\xF0\x9F\x98\x80y");
+
+  std::string gbk;
+  std::u16string wide;
+  for (int i = 0; i < 3000; ++i) {
+    gbk += i % 7 == 0 ? "\xD6\xD0\xCE\xC4" : "x";  // 中文
+    gbk += "\x81\x40;";
+    wide += i % 7 == 0 ? u"中文" : u"x";
+    wide += u"\u4E02;";
+  }
+  EXPECT_EQ(ToUtf16(kCodePageGbk, gbk), wide);
+  EXPECT_EQ(FromUtf16(kCodePageGbk, wide), gbk);
+  EXPECT_EQ(ToUtf16(kCodePageUtf8, FromUtf16(kCodePageUtf8, wide)), wide);
+}
+
 TEST(CodePageTest, PlatformCallingRules) {
   // Length -1 includes the terminating zero; a zero destination length asks for the size.
   EXPECT_EQ(MultiByteToWideChar(kCodePageGbk, 0, "中a", -1, nullptr, 0), 3);
