@@ -322,9 +322,14 @@ bool RapidString::Clear() {
 }
 
 Text RapidString::GetText(std::optional<int32_t> start, std::optional<int32_t> length) const {
-  return TextResult(CallLibrary(
-      kLibraryGeneralObjects, RapidStringGetText,
-      {RapidStringArg(block_), start ? IntArg(*start) : Omitted(), length ? IntArg(*length) : Omitted()}));
+  // Trailing omitted arguments are left off, as callers of commands do; the whole text, the
+  // common case, is then one record.
+  ArgRecord args[3] = {RapidStringArg(block_), start ? IntArg(*start) : Omitted(),
+                       length ? IntArg(*length) : Omitted()};
+  int32_t n = length ? 3 : start ? 2 : 1;
+  ArgRecord result = ArgRecord::Omitted();
+  Helpers().CallLibraryCommand(kLibraryGeneralObjects, RapidStringGetText, &result, n, args);
+  return TextResult(result);
 }
 
 int32_t RapidString::length() const {
