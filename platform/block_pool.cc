@@ -20,7 +20,8 @@ constexpr size_t kClasses = kPoolLargestBlock / kGranule + 1;
 // first word, so that a block needs no header of its own.
 constexpr size_t kChunkSize = 64 * 1024;
 constexpr size_t kChunkHeader = 8;
-// The address range reserved for chunks. Only what is carved is ever made accessible.
+// The address range reserved for chunks (less where the address space is limited). Only what
+// is carved is ever made accessible.
 constexpr size_t kArenaSize = size_t{16} << 30;
 // Blocks carved at once when a thread's stack and the reserve are both empty: enough that the
 // slow path is rare, few enough that a class used once wastes little.
@@ -62,7 +63,8 @@ struct ThreadStacks {
 struct SharedPool {
   std::mutex mu;
   std::atomic<uintptr_t> arenaBase;  // 0 until reserved
-  std::atomic<bool> arenaFailed;
+  std::atomic<size_t> arenaSize;
+  std::atomic<bool> noMoreChunks;  // the arena could not be had, or is used up
   size_t arenaUsed;
   BlockStack stacks[kClasses];
   std::atomic<uint32_t> stocked[kClasses];  // non-zero when stacks[c] is not empty
@@ -123,24 +125,37 @@ bool TakeFromReserve(size_t c) {
   return true;
 }
 
-// A new chunk of class c, made accessible; null when the arena is used up or cannot be had.
-char* NewChunk(size_t c) {
-  std::lock_guard<std::mutex> lock(g_pool.mu);
-  if (g_pool.arenaBase.load(std::memory_order_relaxed) == 0) {
-    if (g_pool.arenaFailed.load(std::memory_order_relaxed)) return nullptr;
-    // Reserved with room to align it to the chunk size.
-    void* p =
-        mmap(nullptr, kArenaSize + kChunkSize, PROT_NONE, MAP_PRIVATE | MAP_ANONYMOUS | MAP_NORESERVE, -1, 0);
-    if (p == MAP_FAILED) {
-      g_pool.arenaFailed.store(true, std::memory_order_relaxed);
-      return nullptr;
-    }
+// Reserves the arena: the full size, or less where the address space is limited.
+// REQUIRES: g_pool.mu held.
+bool ReserveArena() {
+  for (size_t size : {kArenaSize, size_t{1} << 30, size_t{256} << 20}) {
+    // With room to align it to the chunk size.
+    void* p = mmap(nullptr, size + kChunkSize, PROT_NONE, MAP_PRIVATE | MAP_ANONYMOUS | MAP_NORESERVE, -1, 0);
+    if (p == MAP_FAILED) continue;
     uintptr_t base = (reinterpret_cast<uintptr_t>(p) + kChunkSize - 1) & ~(uintptr_t{kChunkSize} - 1);
+    g_pool.arenaSize.store(size, std::memory_order_relaxed);
     g_pool.arenaBase.store(base, std::memory_order_release);
+    return true;
   }
-  if (g_pool.arenaUsed + kChunkSize > kArenaSize) return nullptr;
-  char* chunk = reinterpret_cast<char*>(g_pool.arenaBase.load(std::memory_order_relaxed) + g_pool.arenaUsed);
-  if (mprotect(chunk, kChunkSize, PROT_READ | PROT_WRITE) != 0) return nullptr;
+  return false;
+}
+
+// A new chunk of class c, made accessible; null when the arena is used up or cannot be had,
+// after which every small block comes from the C library.
+char* NewChunk(size_t c) {
+  if (g_pool.noMoreChunks.load(std::memory_order_relaxed)) return nullptr;
+  std::lock_guard<std::mutex> lock(g_pool.mu);
+  char* chunk = nullptr;
+  if (g_pool.arenaBase.load(std::memory_order_relaxed) != 0 || ReserveArena()) {
+    if (g_pool.arenaUsed + kChunkSize <= g_pool.arenaSize.load(std::memory_order_relaxed)) {
+      chunk = reinterpret_cast<char*>(g_pool.arenaBase.load(std::memory_order_relaxed) + g_pool.arenaUsed);
+      if (mprotect(chunk, kChunkSize, PROT_READ | PROT_WRITE) != 0) chunk = nullptr;
+    }
+  }
+  if (chunk == nullptr) {
+    g_pool.noMoreChunks.store(true, std::memory_order_relaxed);
+    return nullptr;
+  }
   g_pool.arenaUsed += kChunkSize;
   uint32_t sizeClass = static_cast<uint32_t>(c);
   std::memcpy(chunk, &sizeClass, sizeof sizeClass);
@@ -233,7 +248,8 @@ void Free(void* block) {
 
 bool Owns(const void* block) {
   uintptr_t base = g_pool.arenaBase.load(std::memory_order_acquire);
-  return base != 0 && reinterpret_cast<uintptr_t>(block) - base < kArenaSize;
+  return base != 0 &&
+         reinterpret_cast<uintptr_t>(block) - base < g_pool.arenaSize.load(std::memory_order_relaxed);
 }
 
 size_t Capacity(const void* block) { return ClassOf(block) * kGranule; }
