@@ -73,6 +73,10 @@ rt::Text NormalizeHeaders(kernel::TextRef headers) {
   std::string result;
   const char* block = headers.p;
   auto find = [&](const char* sought, size_t from, size_t end) -> size_t {
+    // Without the bytes anywhere in the piece the search cannot end in it: it is not run over
+    // the rest of the block (which, for many lines without a separator, would be quadratic).
+    if (std::string_view(block + from, end - from).find(sought) == std::string_view::npos)
+      return std::string::npos;
     int32_t at = kernel::FindText(headers, sought, static_cast<int32_t>(from + 1));
     size_t p = at == -1 ? std::string::npos : static_cast<size_t>(at - 1);
     return p != std::string::npos && p + std::strlen(sought) <= end ? p : std::string::npos;

@@ -28,6 +28,13 @@ TEST(CookiesTest, ExtractSetCookies) {
   EXPECT_EQ(ExtractSetCookies("Set-Cookie:   c=3  \r\n").str(), "c=3");  // no ";": the line minus its name
   EXPECT_EQ(ExtractSetCookies("Set-Cookie: \xA1\xA1s=v\xA1\xA1; HttpOnly").str(), "s=v");
   EXPECT_EQ(ExtractSetCookies("").str(), "");
+
+  // A server's block of many lines without ": " and one cookie at its very end: each line's
+  // marker is looked for within the line.
+  std::string block;
+  for (int i = 0; i < 5000; ++i) block += "X-Filler:no-blank\r\n";
+  block += "Set-Cookie: last=1; Path=/\r\n";
+  EXPECT_EQ(ExtractSetCookies(block.c_str()).str(), "last=1");
 }
 
 TEST(CookiesTest, MergeExamples) {

@@ -58,6 +58,13 @@ TEST(HeadersTest, NormaliseNamesAndLines) {
   EXPECT_EQ(CapitalizeFirst("").str(), "");
   EXPECT_EQ(CapitalizeFirst("\xD6\xD0x").str(), "\xD6\xD0x");  // a lead byte is no letter
   EXPECT_EQ(CapitalizeFirst("abc").str(), "Abc");
+
+  // Separators are looked for within each line: many lines without one, one line with a
+  // separator only at the very end of the block, and dashes that belong to later lines.
+  std::string block;
+  for (int i = 0; i < 5000; ++i) block += "no separator here-at all\r\n";
+  block += "last-one: v";
+  EXPECT_EQ(NormalizeHeaders(block.c_str()).str(), "Last-One: v");
 }
 
 TEST(HeadersTest, NameAndValueOfALine) {
