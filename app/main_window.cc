@@ -12,23 +12,6 @@ namespace {
 constexpr uint32_t kControlFlags = 5;
 constexpr uint32_t kWindowFlags = ui::kStateVisible;
 
-ui::UnitRecord Unit(int32_t id, rt::TypeCode type, const char* name, int32_t left, int32_t top, int32_t width,
-                    int32_t height, uint32_t flags, std::string typeData,
-                    std::vector<ui::EventBinding> bindings = {}) {
-  ui::UnitRecord u;
-  u.id = id;
-  u.type = type;
-  u.name = name;
-  u.left = left;
-  u.top = top;
-  u.width = width;
-  u.height = height;
-  u.stateFlags = flags;
-  u.typeData = std::move(typeData);
-  u.bindings = std::move(bindings);
-  return u;
-}
-
 std::string EditBox(std::string content, bool readOnly) {
   ui::EditBoxTypeData d;
   d.content = std::move(content);
@@ -69,19 +52,20 @@ ui::WindowData MainWindowDescription() {
   w.indexWord = 0x17E19BD0;
   w.reserved = {0, 0x19010003, 0, 0};
   w.units = {
-      Unit(ui::kWindowUnitId, rt::kTypeWindow, "", 50, 50, 1211, 684, kWindowFlags,
-           ui::WindowTypeData{"", 0}.Encode(), {{kWindowCreatedEvent, kInitResultGridSlot}}),
-      Unit(k标签1, rt::kTypeLabel, "标签1", 792, 80, 152, 16, ui::kStateVisible,
-           ui::CaptionTypeData{"单击复制", 0}.Encode()),
-      Unit(k超级列表框1, rt::kTypeListView, "超级列表框1", 784, 104, 416, 240, kControlFlags,
-           AddressListData(), {{kListClickedEvent, kCopySelectedAddressSlot}}),
-      Unit(k编辑框2, rt::kTypeEditBox, "编辑框2", 784, 8, 416, 40, kControlFlags,
-           EditBox(SampleAddress(), false)),
-      Unit(k编辑框1, rt::kTypeEditBox, "编辑框1", 8, 576, 1192, 72, kControlFlags, EditBox("", true)),
-      Unit(k高级表格1, rt::kTypeGrid, "高级表格1", 8, 8, 776, 560, kControlFlags, ResultGridData(),
-           {{kGridLeftButtonUpEvent, kShowRowAddressesSlot}}),
-      Unit(k按钮1, rt::kTypeButton, "按钮1", 1096, 48, 104, 48, kControlFlags,
-           ui::CaptionTypeData{"解析", 1}.Encode(), {{kButtonClickedEvent, kLookUpVideosSlot}}),
+      ui::ControlUnit(ui::kWindowUnitId, rt::kTypeWindow, "", 50, 50, 1211, 684, kWindowFlags,
+                      ui::WindowTypeData{"", 0}.Encode(), {{kWindowCreatedEvent, kInitResultGridSlot}}),
+      ui::ControlUnit(k标签1, rt::kTypeLabel, "标签1", 792, 80, 152, 16, ui::kStateVisible,
+                      ui::CaptionTypeData{"单击复制", 0}.Encode()),
+      ui::ControlUnit(k超级列表框1, rt::kTypeListView, "超级列表框1", 784, 104, 416, 240, kControlFlags,
+                      AddressListData(), {{kListClickedEvent, kCopySelectedAddressSlot}}),
+      ui::ControlUnit(k编辑框2, rt::kTypeEditBox, "编辑框2", 784, 8, 416, 40, kControlFlags,
+                      EditBox(SampleAddress(), false)),
+      ui::ControlUnit(k编辑框1, rt::kTypeEditBox, "编辑框1", 8, 576, 1192, 72, kControlFlags,
+                      EditBox("", true)),
+      ui::ControlUnit(k高级表格1, rt::kTypeGrid, "高级表格1", 8, 8, 776, 560, kControlFlags, ResultGridData(),
+                      {{kGridLeftButtonUpEvent, kShowRowAddressesSlot}}),
+      ui::ControlUnit(k按钮1, rt::kTypeButton, "按钮1", 1096, 48, 104, 48, kControlFlags,
+                      ui::CaptionTypeData{"解析", 1}.Encode(), {{kButtonClickedEvent, kLookUpVideosSlot}}),
   };
   return ui::WindowData{{w}};
 }

@@ -89,6 +89,23 @@ bool ParseWindow(ByteReader* r, WindowTemplate* w) {
 
 }  // namespace
 
+UnitRecord ControlUnit(int32_t id, rt::TypeCode type, const char* name, int32_t left, int32_t top,
+                       int32_t width, int32_t height, uint32_t stateFlags, std::string typeData,
+                       std::vector<EventBinding> bindings) {
+  UnitRecord u;
+  u.id = id;
+  u.type = type;
+  u.name = name;
+  u.left = left;
+  u.top = top;
+  u.width = width;
+  u.height = height;
+  u.stateFlags = stateFlags;
+  u.typeData = std::move(typeData);
+  u.bindings = std::move(bindings);
+  return u;
+}
+
 const UnitRecord* WindowTemplate::FindUnit(int32_t unitId) const {
   if (unitId == 0) return units.empty() ? nullptr : &units[0];
   for (const UnitRecord& u : units) {

@@ -63,6 +63,12 @@ struct UnitRecord {
   bool operator==(const UnitRecord&) const = default;
 };
 
+// A control's (or the window's own) record with its place, state flags, type data and event
+// bindings; every other field keeps its default.
+UnitRecord ControlUnit(int32_t id, rt::TypeCode type, const char* name, int32_t left, int32_t top,
+                       int32_t width, int32_t height, uint32_t stateFlags, std::string typeData,
+                       std::vector<EventBinding> bindings = {});
+
 struct WindowTemplate {
   int32_t id = 0;
   int32_t indexWord = 0;  // the second word of the window index, kept unchanged

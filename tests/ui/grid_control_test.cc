@@ -43,18 +43,8 @@ const rt::AppRoutine kRoutines[] = {OnGrid, OnList};
 
 UnitRecord Unit(int32_t id, rt::TypeCode type, const char* name, QRect r, std::string data,
                 std::vector<EventBinding> bindings = {}) {
-  UnitRecord u;
-  u.id = id;
-  u.type = type;
-  u.name = name;
-  u.left = r.x();
-  u.top = r.y();
-  u.width = r.width();
-  u.height = r.height();
-  u.stateFlags = 5;
-  u.typeData = std::move(data);
-  u.bindings = std::move(bindings);
-  return u;
+  return ControlUnit(id, type, name, r.x(), r.y(), r.width(), r.height(), 5, std::move(data),
+                     std::move(bindings));
 }
 
 const std::vector<unsigned char>& WindowBytes() {

@@ -50,18 +50,7 @@ inline const rt::AppRoutine kRoutines[kRoutineCount] = {Trampoline<0>, Trampolin
 inline ui::UnitRecord Unit(int32_t id, rt::TypeCode type, const char* name, int x, int y, int w, int h,
                            uint32_t flags, std::string typeData,
                            std::vector<ui::EventBinding> bindings = {}) {
-  ui::UnitRecord u;
-  u.id = id;
-  u.type = type;
-  u.name = name;
-  u.left = x;
-  u.top = y;
-  u.width = w;
-  u.height = h;
-  u.stateFlags = flags;
-  u.typeData = std::move(typeData);
-  u.bindings = std::move(bindings);
-  return u;
+  return ui::ControlUnit(id, type, name, x, y, w, h, flags, std::move(typeData), std::move(bindings));
 }
 
 inline std::string Caption(const char* text) { return ui::CaptionTypeData{text, 0}.Encode(); }
@@ -77,7 +66,7 @@ inline ui::WindowData TestWindowData() {
                               Caption("单击复制"), {{0, kOnOther}});
   label.tag = "标记";
   label.reserved1[3] = 0x5A;  // reserved bytes are kept
-  label.controlSlot = 77;      // stored slot values stay as they are, live or not
+  label.controlSlot = 77;     // stored slot values stay as they are, live or not
   label.pointerSlot = 88;
   w.units.push_back(label);
   ui::EditBoxTypeData readOnly;
