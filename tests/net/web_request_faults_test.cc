@@ -71,6 +71,18 @@ class WebRequestFaultsTest : public ::testing::Test {
     EXPECT_EQ(o.status, 0);
   }
 
+  // A server that answers every request with `response`, which the request must refuse whole.
+  static void ExpectRefused(const char* name, const std::string& response) {
+    SCOPED_TRACE(name);
+    FaultServer server([&response](FaultServer& s, int fd) {
+      s.ReadHead(fd);
+      s.SendAll(fd, response);
+    });
+    Outcome o = Get(server.url("/"), 5);
+    Report(name, 5, o);
+    ExpectNoResponse(o);
+  }
+
   static std::string Head(const std::string& statusLine, const std::string& lines) {
     return statusLine + "\r\n" + lines + "Connection: close\r\n\r\n";
   }
@@ -162,16 +174,7 @@ TEST_F(WebRequestFaultsTest, MalformedStatusLines) {
       {"status line: code of five digits", "HTTP/1.1 20000 OK\r\nContent-Length: 2\r\n\r\nhi"},
       {"status line: nothing, then close", ""},
   };
-  for (const auto& [name, response] : cases) {
-    SCOPED_TRACE(name);
-    FaultServer server([&response](FaultServer& s, int fd) {
-      s.ReadHead(fd);
-      s.SendAll(fd, response);
-    });
-    Outcome o = Get(server.url("/"), 5);
-    Report(name, 5, o);
-    ExpectNoResponse(o);
-  }
+  for (const auto& [name, response] : cases) ExpectRefused(name, response);
 }
 
 TEST_F(WebRequestFaultsTest, MalformedHeaders) {
@@ -183,16 +186,7 @@ TEST_F(WebRequestFaultsTest, MalformedHeaders) {
        "HTTP/1.1 200 OK\r\nContent-Length: 2\r\nContent-Length: 5\r\n\r\nhi"},
       {"header: line without a colon", "HTTP/1.1 200 OK\r\nX-No-Colon\r\nContent-Length: 2\r\n\r\nhi"},
   };
-  for (const auto& [name, response] : refused) {
-    SCOPED_TRACE(name);
-    FaultServer server([&response](FaultServer& s, int fd) {
-      s.ReadHead(fd);
-      s.SendAll(fd, response);
-    });
-    Outcome o = Get(server.url("/"), 5);
-    Report(name, 5, o);
-    ExpectNoResponse(o);
-  }
+  for (const auto& [name, response] : refused) ExpectRefused(name, response);
   // Bytes above 0x7F in a value and a value-less header: the response itself is whole.
   FaultServer server([](FaultServer& s, int fd) {
     s.ReadHead(fd);

@@ -92,9 +92,7 @@ class FaultServer {
  private:
   void Run() {
     while (!stop_) {
-      pollfd p{fd_, POLLIN, 0};
-      if (poll(&p, 1, 50) <= 0) continue;
-      int c = accept(fd_, nullptr, nullptr);
+      int c = AcceptWithin(fd_, 50);
       if (c < 0) continue;
       ++connections_;
       behaviour_(*this, c);

@@ -129,9 +129,7 @@ class LocalProxy {
  private:
   void Run() {
     while (!stop_) {
-      pollfd p{listenFd_, POLLIN, 0};
-      if (poll(&p, 1, 50) <= 0) continue;
-      int fd = accept(listenFd_, nullptr, nullptr);
+      int fd = AcceptWithin(listenFd_, 50);
       if (fd < 0) continue;
       workers_.emplace_back([this, fd] { Serve(fd); });
     }
@@ -288,9 +286,7 @@ class RawServer {
  private:
   void Run() {
     while (!stop_) {
-      pollfd p{fd_, POLLIN, 0};
-      if (poll(&p, 1, 50) <= 0) continue;
-      int c = accept(fd_, nullptr, nullptr);
+      int c = AcceptWithin(fd_, 50);
       if (c < 0) continue;
       std::string head;
       char buf[4096];

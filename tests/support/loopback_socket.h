@@ -1,10 +1,11 @@
-// Sockets on 127.0.0.1 for the test servers: a listening socket on an ephemeral port, and a
-// port that nothing listens on.
+// Sockets on 127.0.0.1 for the test servers: a listening socket on an ephemeral port, taking
+// its connections in bounded waits, and a port that nothing listens on.
 #ifndef TESTS_SUPPORT_LOOPBACK_SOCKET_H_
 #define TESTS_SUPPORT_LOOPBACK_SOCKET_H_
 
 #include <arpa/inet.h>
 #include <netinet/in.h>
+#include <poll.h>
 #include <sys/socket.h>
 #include <unistd.h>
 
@@ -25,6 +26,14 @@ inline int BindLoopback(int* port, bool listening = true) {
   getsockname(fd, reinterpret_cast<sockaddr*>(&a), &len);
   *port = ntohs(a.sin_port);
   return fd;
+}
+
+// The next connection on a listening socket, or -1 when none came within `ms` milliseconds (so
+// that a server loop can look at its stop flag in between).
+inline int AcceptWithin(int listenFd, int ms) {
+  pollfd p{listenFd, POLLIN, 0};
+  if (poll(&p, 1, ms) <= 0) return -1;
+  return accept(listenFd, nullptr, nullptr);
 }
 
 // A port on 127.0.0.1 that nothing listens on (bound, then closed).
