@@ -60,15 +60,6 @@ class LookUpVideosFaultsTest : public testing_support::DemoLookupFixture {
     return elapsed;
   }
 
-  static std::string Caption() {
-    rt::Text t = rt::Text::Adopt(reinterpret_cast<char*>(
-        static_cast<intptr_t>(rt::Helpers().GetUnitProperty(kMainWindowId, ui::kWindowUnitId, 8, -1))));
-    return t.str();
-  }
-  static std::string CellText(int row, int column) {
-    grid::CellValue v = grid::GetCell(kGrid, row, column);
-    return v.isText() ? v.text.str() : std::string("<not text>");
-  }
   static const demo::DemoPage& Page(const char* path) { return *env_->site().content().FindPage(path); }
 
   // The rows of a page as the lookup must fill them from the demo site's descriptions.

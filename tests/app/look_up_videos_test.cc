@@ -41,15 +41,6 @@ class LookUpVideosTest : public testing_support::DemoLookupFixture {
     ASSERT_NE(button, nullptr);
     QTest::mouseClick(button, Qt::LeftButton);
   }
-  static std::string Caption() {
-    rt::Text t = rt::Text::Adopt(reinterpret_cast<char*>(
-        static_cast<intptr_t>(rt::Helpers().GetUnitProperty(kMainWindowId, ui::kWindowUnitId, 8, -1))));
-    return t.str();
-  }
-  static std::string CellText(int row, int column) {
-    grid::CellValue v = grid::GetCell(kGrid, row, column);
-    return v.isText() ? v.text.str() : std::string("<not text>");
-  }
   // What the address cell must read: the last quality first, each followed by the separator.
   static std::string JoinedAddresses(const demo::DemoVideo& v) {
     std::string joined;

@@ -15,6 +15,7 @@
 #include "runtime/helper_interface.h"
 #include "runtime/libraries.h"
 #include "tests/support/picture_samples.h"
+#include "ui/grid_commands.h"
 #include "ui/grid_widget.h"
 #include "ui/list_view_widget.h"
 #include "ui/window_manager.h"
@@ -47,6 +48,12 @@ class MainWindowFixture : public ::testing::Test {
     rt::Text t = rt::Text::Adopt(reinterpret_cast<char*>(
         static_cast<intptr_t>(rt::Helpers().GetUnitProperty(app::kMainWindowId, unit, 8, -1))));
     return t.str();
+  }
+  // The window's caption (the same property of the window unit) and a grid cell's text.
+  static std::string Caption() { return Content(ui::kWindowUnitId); }
+  static std::string CellText(int row, int column) {
+    grid::CellValue v = grid::GetCell({app::kMainWindowId, app::k高级表格1}, row, column);
+    return v.isText() ? v.text.str() : std::string("<not text>");
   }
   static void SetContent(int32_t unit, const char* text) {
     rt::Helpers().SetUnitProperty(app::kMainWindowId, unit, 8, -1,
