@@ -7,6 +7,7 @@
 #include <cstring>
 #include <string>
 
+#include "runtime/command_args.h"
 #include "runtime/libraries.h"
 
 namespace rt {
@@ -32,17 +33,6 @@ class CLocaleScope {
 
 bool Is32BitKind(TypeCode t) {
   return t == kTypeInt || t == kTypeShort || t == kTypeByte || t == kTypeBool || t == kTypeAddress;
-}
-
-int32_t As32(const ArgRecord& r) {
-  switch (r.type()) {
-    case kTypeShort:
-      return r.i16();
-    case kTypeByte:
-      return r.u8();
-    default:
-      return r.i32();
-  }
 }
 
 // Widens the exponent of an e/g conversion to three digits.
@@ -109,10 +99,10 @@ bool Format(const char* format, int32_t count, const ArgRecord* values, std::str
       if (!Is32BitKind(type)) return false;
       if (conversion == 'c') {
         if (longModifier) return false;
-        if (!FormatOne(out, directive, As32(v))) return false;
+        if (!FormatOne(out, directive, cmd::IntOf(v))) return false;
       } else if (std::strchr("di", conversion)) {
-        if (!FormatOne(out, directive, As32(v))) return false;
-      } else if (!FormatOne(out, directive, static_cast<unsigned>(As32(v)))) {
+        if (!FormatOne(out, directive, cmd::IntOf(v))) return false;
+      } else if (!FormatOne(out, directive, static_cast<unsigned>(cmd::IntOf(v)))) {
         return false;
       }
     } else if (std::strchr("eEfFgGaA", conversion)) {
