@@ -13,15 +13,9 @@ rt::Text ExtractSetCookies(kernel::TextRef headerBlock) {
   ForEachPiece(headerBlock, "\r\n", [&](size_t lineStart, size_t lineEnd) {
     // TextBefore(line, ": ") == "Set-Cookie", read in place: the bytes before the line's first
     // ": ", found by the search from the line's start.
-    // A line without the bytes cannot hold the marker: the search is then not run over the rest
-    // of a (server-sent) block, which for many such lines would be quadratic.
-    if (std::string_view(headerBlock.p + lineStart, lineEnd - lineStart).find(": ") ==
-        std::string_view::npos) {
-      return;
-    }
-    int32_t marker = kernel::FindText(headerBlock, ": ", static_cast<int32_t>(lineStart + 1));
-    if (marker == -1 || static_cast<size_t>(marker - 1) + 2 > lineEnd) return;
-    std::string_view name(headerBlock.p + lineStart, static_cast<size_t>(marker - 1) - lineStart);
+    const size_t marker = FindInPiece(headerBlock, ": ", lineStart, lineEnd);
+    if (marker == std::string::npos) return;
+    std::string_view name(headerBlock.p + lineStart, marker - lineStart);
     if (name != "Set-Cookie") return;
     rt::Text line(std::string_view(headerBlock.p + lineStart, lineEnd - lineStart));
     rt::Text entry;

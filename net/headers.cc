@@ -72,23 +72,15 @@ rt::Text NormalizeHeaders(kernel::TextRef headers) {
   // starts; a separator found past the line's end is none of the line's.
   std::string result;
   const char* block = headers.p;
-  auto find = [&](const char* sought, size_t from, size_t end) -> size_t {
-    // Without the bytes anywhere in the piece the search cannot end in it: it is not run over
-    // the rest of the block (which, for many lines without a separator, would be quadratic).
-    if (std::string_view(block + from, end - from).find(sought) == std::string_view::npos)
-      return std::string::npos;
-    int32_t at = kernel::FindText(headers, sought, static_cast<int32_t>(from + 1));
-    size_t p = at == -1 ? std::string::npos : static_cast<size_t>(at - 1);
-    return p != std::string::npos && p + std::strlen(sought) <= end ? p : std::string::npos;
-  };
   ForEachPiece(headers, "\r\n", [&](size_t lineStart, size_t lineEnd) {
-    const size_t nameEnd = find(": ", lineStart, lineEnd);
+    const size_t nameEnd = FindInPiece(headers, ": ", lineStart, lineEnd);
     if (nameEnd == std::string::npos) return;
     // The name's words: every piece before a dash, then the piece after the last dash unless
     // that one is empty (an empty name without a dash adds nothing either).
     size_t start = lineStart;
     bool firstWord = true;
-    for (size_t dash; (dash = find("-", start, nameEnd)) != std::string::npos; start = dash + 1) {
+    for (size_t dash; (dash = FindInPiece(headers, "-", start, nameEnd)) != std::string::npos;
+         start = dash + 1) {
       if (!firstWord) result += '-';
       AppendCapitalized(result, std::string_view(block + start, dash - start));
       firstWord = false;
@@ -102,7 +94,7 @@ rt::Text NormalizeHeaders(kernel::TextRef headers) {
     // empty last piece does not count); empty otherwise.
     result += ": ";
     const size_t valueStart = nameEnd + 2;
-    const size_t second = find(": ", valueStart, lineEnd);
+    const size_t second = FindInPiece(headers, ": ", valueStart, lineEnd);
     if (second == std::string::npos) {
       result.append(block + valueStart, lineEnd - valueStart);
     } else if (second + 2 == lineEnd) {

@@ -8,6 +8,8 @@
 
 #include <cstring>
 #include <initializer_list>
+#include <string>
+#include <string_view>
 #include <vector>
 
 #include "runtime/kernel.h"
@@ -37,6 +39,21 @@ void ForEachPiece(kernel::TextRef text, kernel::TextRef separator, Visit visit) 
     start = static_cast<size_t>(at - 1) + separatorLength;
   }
   if (start < length) visit(start, length);  // no empty last piece
+}
+
+// The offset of `sought` in the piece [from, end) of `text`, as the search a split of the piece
+// would make (FindText from the piece's start), or std::string::npos. A piece without the bytes
+// at all is not searched past its end, so that a block of many pieces stays linear.
+// REQUIRES: from <= end <= the text's length.
+inline size_t FindInPiece(kernel::TextRef text, const char* sought, size_t from, size_t end) {
+  const size_t n = std::strlen(sought);
+  if (std::string_view(text.p + from, end - from).find(std::string_view(sought, n)) ==
+      std::string_view::npos) {
+    return std::string::npos;
+  }
+  int32_t at = kernel::FindText(text, sought, static_cast<int32_t>(from + 1));
+  if (at == -1 || static_cast<size_t>(at - 1) + n > end) return std::string::npos;
+  return static_cast<size_t>(at - 1);
 }
 
 // The text without its last two bytes (the separator after the last entry).
