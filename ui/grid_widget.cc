@@ -111,7 +111,10 @@ bool GridWidget::setCellPicture(int row, int column, std::string_view bytes) {
   if (!cellExists(row, column) || columns_[column].kind != kKindPicture) return false;
   Cell& cell = rows_[row].cells[column];
   cell.pictureBytes.assign(bytes);
-  cell.picture = platform::LoadPicture(reinterpret_cast<const unsigned char*>(bytes.data()), bytes.size());
+  cell.picture = QImage();
+  // Bytes of no known format never become a picture; anything else waits to be decoded.
+  cell.pictureDecoded = platform::DetectPictureFormat(reinterpret_cast<const unsigned char*>(bytes.data()),
+                                                      bytes.size()) == platform::PictureFormat::kNone;
   viewport()->update(cellRect(row, column));
   return true;
 }
@@ -139,7 +142,16 @@ GridWidget::CellValue GridWidget::cellValue(int row, int column) const {
 }
 
 QImage GridWidget::cellPicture(int row, int column) const {
-  return cellExists(row, column) ? rows_[row].cells[column].picture : QImage();
+  return cellExists(row, column) ? decodedPicture(rows_[row].cells[column]) : QImage();
+}
+
+const QImage& GridWidget::decodedPicture(const Cell& cell) {
+  if (!cell.pictureDecoded) {
+    cell.picture = platform::LoadPicture(reinterpret_cast<const unsigned char*>(cell.pictureBytes.data()),
+                                         cell.pictureBytes.size());
+    cell.pictureDecoded = true;
+  }
+  return cell.picture;
 }
 
 bool GridWidget::setRowHeight(int row, int height) {
@@ -302,7 +314,7 @@ void GridWidget::drawCell(QPainter& painter, int row, int column, const QRect& r
   const Column& col = columns_[column];
   const bool fixed = isFixed(row, column);
   painter.fillRect(rect, fixed ? kFixedBackground : QColor(Qt::white));
-  if (!cell.picture.isNull() && col.kind == kKindPicture) drawPicture(painter, cell.picture, col.mode, rect);
+  if (col.kind == kKindPicture) drawPicture(painter, decodedPicture(cell), col.mode, rect);
   if (!fixed && col.kind == kKindCheck) {
     const int side = std::min({13, rect.width() - 2, rect.height() - 2});
     if (side > 2) {

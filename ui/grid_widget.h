@@ -4,8 +4,9 @@
 // picture column, a current cell or none. The operations answer exactly as the grid
 // library's commands report them.
 //
-// Texts are code page 936 bytes; picture cells keep the bytes they were given and the
-// decoded picture.
+// Texts are code page 936 bytes; picture cells keep the bytes they were given, and decode
+// them when the picture is first needed (drawn or asked for): a grid of many rows decodes
+// only the pictures that are shown, and filling it is not held up by decoding.
 // Ownership: a toolkit widget, owned by its parent. Thread contract: GUI thread only.
 #ifndef UI_GRID_WIDGET_H_
 #define UI_GRID_WIDGET_H_
@@ -79,7 +80,7 @@ class GridWidget : public QAbstractScrollArea {
   bool setCellCheck(int row, int column, bool checked);
   bool setCellPicture(int row, int column, std::string_view bytes);
   CellValue cellValue(int row, int column) const;
-  // The decoded picture of a cell (null when none).
+  // The decoded picture of a cell (null when none); decodes it if that has not happened yet.
   QImage cellPicture(int row, int column) const;
 
   // False for a missing row or column or a negative size.
@@ -118,7 +119,9 @@ class GridWidget : public QAbstractScrollArea {
     std::string text;
     bool check = false;
     std::string pictureBytes;
-    QImage picture;
+    // Decoded from pictureBytes on first need; `pictureDecoded` is false until then.
+    mutable QImage picture;
+    mutable bool pictureDecoded = true;
   };
   struct Column {
     int width = kDefaultColumnWidth;
@@ -135,6 +138,7 @@ class GridWidget : public QAbstractScrollArea {
   int rowTop(int row) const;
   void updateScrollBars();
   void drawCell(QPainter& painter, int row, int column, const QRect& rect) const;
+  static const QImage& decodedPicture(const Cell& cell);
   static void drawPicture(QPainter& painter, const QImage& picture, int mode, const QRect& rect);
 
   std::vector<Row> rows_;
