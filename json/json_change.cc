@@ -8,11 +8,13 @@
 
 #include "json/json_arrays.h"
 #include "json/json_document.h"
+#include "json/json_element_name.h"
 
 namespace json {
 namespace {
 
 using internal::Count;
+using internal::ElementName;
 using internal::Elements;
 
 void Assign(char** field, char* text) {
@@ -35,12 +37,6 @@ bool ReadPosition(const char* text, int32_t* position) {
   if (v > 0x7FFFFFFF) return false;
   *position = static_cast<int32_t>(v);
   return true;
-}
-
-char* ElementName(int32_t i) {
-  char buf[24];
-  int len = std::snprintf(buf, sizeof buf, "[%d]", i);
-  return rt::NewText(buf, static_cast<size_t>(len));
 }
 
 // The value without any space (ASCII or full-width), ASCII letters lower-cased.

@@ -194,6 +194,7 @@ class 类_JSON final {
   节点* Node(int32_t index) const;  // 1-based, null outside
   void PushState(uint8_t state);
   void PopState();
+  void ReplaceTopState(uint8_t state);
   uint8_t TopState() const;
   void PushIndex(int32_t index);
   void PopIndex();

@@ -7,12 +7,14 @@
 
 #include "json/json_arrays.h"
 #include "json/json_document.h"
+#include "json/json_element_name.h"
 #include "runtime/format_text.h"
 
 namespace json {
 namespace {
 
 using internal::Count;
+using internal::ElementName;
 using internal::Elements;
 
 constexpr const char* kLq = "“";
@@ -55,14 +57,6 @@ char* CountValue(char open, char close, int32_t n) {
   return rt::NewText(buf, static_cast<size_t>(end - buf));
 }
 
-char* ElementName(int32_t i) {
-  char buf[16];
-  buf[0] = '[';
-  char* end = std::to_chars(buf + 1, buf + sizeof buf - 1, i).ptr;
-  *end++ = ']';
-  return rt::NewText(buf, static_cast<size_t>(end - buf));
-}
-
 void Assign(char** field, char* text) {
   rt::MemFree(*field);
   *field = text;
@@ -86,6 +80,15 @@ inline void 类_JSON::PushState(uint8_t state) { internal::Push<uint8_t>(&集_�
 inline void 类_JSON::PopState() {
   int32_t n = Count(集_状态栈);
   if (n > 0) internal::SetCount(集_状态栈, n - 1);
+}
+// "The top state becomes s": written in place, as popping and pushing would leave it.
+inline void 类_JSON::ReplaceTopState(uint8_t state) {
+  int32_t n = Count(集_状态栈);
+  if (n == 0) {
+    PushState(state);
+    return;
+  }
+  Elements<uint8_t>(集_状态栈)[n - 1] = state;
 }
 inline uint8_t 类_JSON::TopState() const {
   int32_t n = Count(集_状态栈);
@@ -409,8 +412,7 @@ void 类_JSON::对象名_获取(uint8_t b) {
   if (集_无引号名 && (b == ',' || b == '}' || b == ']')) {
     if (b == ']') b = '}';
     SetBufferAsName(NewestNode());
-    PopState();
-    PushState(5);
+    ReplaceTopState(5);
     对象值_准备获取(b);
   } else if (集_严格模式 && (b == '\t' || b == '\n' || b == '\r')) {
     SetError(21, rt::FormatTextOf(
@@ -418,8 +420,7 @@ void 类_JSON::对象名_获取(uint8_t b) {
                      {T(kCrLf)}));
   } else if (b == '"' || b == '\n' || b == '\r' || (b == ':' && 集_无引号名)) {
     SetBufferAsName(NewestNode());
-    PopState();
-    PushState(4);
+    ReplaceTopState(4);
   } else if (b == '\t') {
     集_文本缓冲->AppendBytes("\\t", 2);
   } else {
@@ -429,16 +430,14 @@ void 类_JSON::对象名_获取(uint8_t b) {
 
 void 类_JSON::对象值_等待冒号(uint8_t b) {
   if (b == ':') {
-    PopState();
-    PushState(5);
+    ReplaceTopState(5);
   } else if (IsBlank(b)) {
   } else if (集_严格模式) {
     SetError(31,
              rt::FormatTextOf("成员值前缺少冒号%s:%s，成员名后只允许出现冒号。%s调用方法:对象值_等待冒号()",
                               {T(kLq), T(kRq), T(kCrLf)}));
   } else {
-    PopState();
-    PushState(5);
+    ReplaceTopState(5);
     对象值_准备获取(b);
   }
 }
@@ -498,8 +497,7 @@ void 类_JSON::对象值_准备获取(uint8_t b) {
   if (b == '{' || b == '[') {
     集_分隔状态 = 0;
     集_文本缓冲->Clear();
-    PopState();
-    PushState(b == '{' ? 1 : 2);
+    ReplaceTopState(b == '{' ? 1 : 2);
     node->类型 = b == '{' ? kTypeObject : kTypeArray;
     集_当前层级 += 1;
   } else if (b == ',' || b == '}' || b == ']') {
@@ -527,14 +525,12 @@ void 类_JSON::对象值_准备获取(uint8_t b) {
     集_分隔状态 = 0;
     if (集_文本缓冲->length() != 0) 集_文本缓冲->Clear();
     node->类型 = kTypeText;
-    PopState();
-    PushState(6);
+    ReplaceTopState(6);
   } else {
     集_分隔状态 = 0;
     if (集_文本缓冲->length() != 0) 集_文本缓冲->Clear();
     集_文本缓冲->AppendBytes(&b, 1);
-    PopState();
-    PushState(7);
+    ReplaceTopState(7);
   }
 }
 
@@ -563,8 +559,10 @@ void 类_JSON::对象值_获取其他(uint8_t b) {
   if (b == '\n' || b == '\r' || b == ',' || b == ']' || b == '}') {
     节点* node = NewestNode();
     if (node == nullptr) return;
+    // The whole buffer is asked for, so its length is the text's.
+    const size_t length = static_cast<size_t>(集_文本缓冲->length());
     rt::Text v = 集_文本缓冲->GetText();
-    if (是否数值(v.view())) {
+    if (是否数值(std::string_view(v.get() ? v.get() : "", v.get() ? length : 0))) {
       node->类型 = kTypeNumber;
     } else {
       if (!集_严格模式 && v.get() != nullptr) {

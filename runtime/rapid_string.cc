@@ -318,12 +318,22 @@ bool RapidString::AppendBytes(const void* bytes, size_t n) {
 }
 
 bool RapidString::Clear() {
-  return CallLibrary(kLibraryGeneralObjects, RapidStringClear, {RapidStringArg(block_)}).boolean();
+  // One record, passed as it stands: the parser clears its buffer for every value.
+  ArgRecord args[1] = {RapidStringArg(block_)};
+  ArgRecord result = ArgRecord::Omitted();
+  Helpers().CallLibraryCommand(kLibraryGeneralObjects, RapidStringClear, &result, 1, args);
+  return result.boolean();
+}
+
+Text RapidString::GetText() const {
+  ArgRecord args[1] = {RapidStringArg(block_)};
+  ArgRecord result = ArgRecord::Omitted();
+  Helpers().CallLibraryCommand(kLibraryGeneralObjects, RapidStringGetText, &result, 1, args);
+  return TextResult(result);
 }
 
 Text RapidString::GetText(std::optional<int32_t> start, std::optional<int32_t> length) const {
-  // Trailing omitted arguments are left off, as callers of commands do; the whole text, the
-  // common case, is then one record.
+  // Trailing omitted arguments are left off, as callers of commands do.
   ArgRecord args[3] = {RapidStringArg(block_), start ? IntArg(*start) : Omitted(),
                        length ? IntArg(*length) : Omitted()};
   int32_t n = length ? 3 : start ? 2 : 1;

@@ -79,9 +79,10 @@ class RapidString {
   // Appends n raw bytes (zero bytes included), passed as byte sets of bounded size.
   bool AppendBytes(const void* bytes, size_t n);
   bool Clear();
-  // The whole text, or a piece of it (start 1-based, negative from the end).
-  Text GetText(std::optional<int32_t> start = std::nullopt,
-               std::optional<int32_t> length = std::nullopt) const;
+  // The whole text (asked for with the instance block alone, as callers leave trailing
+  // arguments off), or a piece of it (start 1-based, negative from the end).
+  Text GetText() const;
+  Text GetText(std::optional<int32_t> start, std::optional<int32_t> length = std::nullopt) const;
   // Bytes in use (0 when the object is missing).
   int32_t length() const;
   // Drops the string object (RapidStringRelease); the block stays owned.

@@ -10,12 +10,27 @@
 namespace rt {
 namespace {
 
-// The runtime's own constants: the shared empty text and the shared empty byte set (1, 0).
+// The runtime's own constants: the shared empty text, the shared empty byte set (1, 0) and
+// the index names "[0]" to "[4095]", each in 8 bytes.
 struct alignas(8) RuntimeConstants {
   int32_t emptyBytes[2] = {1, 0};
   char emptyText[8] = {0};
+  char indexNames[kIndexNameConstants][8] = {};
+
+  constexpr RuntimeConstants() {
+    for (int32_t i = 0; i < kIndexNameConstants; ++i) {
+      char digits[8] = {};
+      int n = 0;
+      for (int32_t v = i; n == 0 || v > 0; v /= 10) digits[n++] = static_cast<char>('0' + v % 10);
+      char* out = indexNames[i];
+      *out++ = '[';
+      while (n > 0) *out++ = digits[--n];
+      *out = ']';
+    }
+  }
 };
-const RuntimeConstants kConstants;
+static_assert(kIndexNameConstants <= 10000, "an index name must fit its 8 bytes");
+constinit const RuntimeConstants kConstants;
 
 const unsigned char* g_programConstants = nullptr;
 size_t g_programConstantsLength = 0;
@@ -35,6 +50,10 @@ bool RequestTooLarge(uint64_t size) {
 }  // namespace
 
 const char* const kEmptyText = kConstants.emptyText;
+
+const char* IndexNameConstant(int32_t i) {
+  return i >= 0 && i < kIndexNameConstants ? kConstants.indexNames[i] : nullptr;
+}
 const unsigned char* const kEmptyBytes = reinterpret_cast<const unsigned char*>(kConstants.emptyBytes);
 
 size_t ElementWidth(TypeCode elementType) {

@@ -147,6 +147,11 @@ void SetAllocationLimitForTesting(uint64_t limit);
 // holds null.
 extern const char* const kEmptyText;
 extern const unsigned char* const kEmptyBytes;
+// The constant text "[i]" for 0 <= i < kIndexNameConstants (null otherwise): array elements
+// are named so, and most arrays are short, so their names need no heap block. Like every
+// constant, freeing one does nothing and reallocating one copies it.
+inline constexpr int32_t kIndexNameConstants = 4096;
+const char* IndexNameConstant(int32_t i);
 // Registers the program's constant data; pointers inside it count as constants.
 void SetProgramConstants(const void* start, size_t length);
 bool IsConstant(const void* p);

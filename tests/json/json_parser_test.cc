@@ -231,6 +231,37 @@ TEST(JsonParserTest, ExchangedNodeArrayMidParse) {
   }
 }
 
+TEST(JsonParserTest, LongArraysNameEveryElementInOrder) {
+  // Past the runtime's shared names "[0]" to "[4095]" the names are texts of their own; both
+  // kinds survive renumbering, copying and freeing.
+  std::string text = "[";
+  for (int i = 0; i < 5000; ++i) text += (i ? "," : "") + std::to_string(i);
+  text += "]";
+  类_JSON doc;
+  ASSERT_EQ(doc.解析文本(text.c_str()), 0);
+  ASSERT_EQ(doc.取节点数量(), 5001);
+  for (int i = 0; i < 5000; ++i) {
+    ASSERT_STREQ(doc.NodeAt(i + 2)->名称, ("[" + std::to_string(i) + "]").c_str());
+  }
+  类_JSON copy(doc);
+  EXPECT_TRUE(doc.删除节点("", 2));  // element [0]: the rest move down one
+  EXPECT_STREQ(doc.NodeAt(2)->名称, "[0]");
+  EXPECT_STREQ(doc.NodeAt(4097)->名称, "[4095]");
+  EXPECT_STREQ(doc.NodeAt(4098)->名称, "[4096]");
+  EXPECT_STREQ(doc.NodeAt(4098)->值, "4097");
+  EXPECT_STREQ(doc.NodeAt(5000)->名称, "[4998]");
+  EXPECT_TRUE(doc.置节点名("", 5000, "[0]"));  // the last element moved to the front
+  EXPECT_STREQ(doc.NodeAt(2)->值, "4999");
+  EXPECT_STREQ(doc.NodeAt(5000)->名称, "[4998]");
+  doc.初始化();
+  EXPECT_STREQ(copy.NodeAt(4098)->名称, "[4096]");
+  EXPECT_STREQ(copy.NodeAt(5001)->名称, "[4999]");
+  NodeArray all;
+  EXPECT_EQ(copy.取全部节点_交换变量(&all), 5001);
+  EXPECT_STREQ(all.at(5001).名称, "[4999]");
+  all.clear();  // frees shared and own names alike
+}
+
 TEST(JsonParserTest, EverySplitGivesTheSameNodes) {
   const char* documents[] = {
       R"({"a":[1,"x\"y",{"b":null}],"c":{"d":TRUE,"e":-1.5e+3},"f":"\\"})",

@@ -46,6 +46,25 @@ TEST(MemoryTest, ConstantsAreNeverFreedAndReallocCopiesThem) {
   SetProgramConstants(nullptr, 0);
 }
 
+TEST(MemoryTest, IndexNamesAreSharedConstants) {
+  EXPECT_STREQ(IndexNameConstant(0), "[0]");
+  EXPECT_STREQ(IndexNameConstant(9), "[9]");
+  EXPECT_STREQ(IndexNameConstant(10), "[10]");
+  EXPECT_STREQ(IndexNameConstant(1234), "[1234]");
+  EXPECT_STREQ(IndexNameConstant(kIndexNameConstants - 1), "[4095]");
+  EXPECT_EQ(IndexNameConstant(kIndexNameConstants), nullptr);
+  EXPECT_EQ(IndexNameConstant(-1), nullptr);
+  char* name = const_cast<char*>(IndexNameConstant(7));
+  EXPECT_TRUE(IsConstant(name));
+  MemFree(name);  // ignored
+  EXPECT_STREQ(IndexNameConstant(7), "[7]");
+  // Growing one copies just its own 8 bytes' worth, never the neighbours.
+  auto* grown = static_cast<char*>(MemRealloc(name, 6));
+  EXPECT_NE(grown, name);
+  EXPECT_STREQ(grown, "[7]");
+  MemFree(grown);
+}
+
 TEST(MemoryTest, EmptyResultsAreNullAndConcatAlwaysAllocates) {
   EXPECT_EQ(NewText("", 0), nullptr);
   EXPECT_EQ(NewByteSet("", 0), nullptr);
