@@ -235,7 +235,10 @@ TEST(JsonParserTest, LongArraysNameEveryElementInOrder) {
   // Past the runtime's shared names "[0]" to "[4095]" the names are texts of their own; both
   // kinds survive renumbering, copying and freeing.
   std::string text = "[";
-  for (int i = 0; i < 5000; ++i) text += (i ? "," : "") + std::to_string(i);
+  for (int i = 0; i < 5000; ++i) {
+    if (i > 0) text += ',';
+    text += std::to_string(i);
+  }
   text += "]";
   类_JSON doc;
   ASSERT_EQ(doc.解析文本(text.c_str()), 0);

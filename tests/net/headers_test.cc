@@ -15,7 +15,10 @@ namespace {
 
 std::string Joined(std::initializer_list<const char*> lines) {
   std::string out;
-  for (const char* l : lines) out += (out.empty() ? "" : "\r\n") + std::string(l);
+  for (const char* l : lines) {
+    if (!out.empty()) out += "\r\n";
+    out += l;
+  }
   return out;
 }
 
