@@ -15,9 +15,9 @@
 #include "app/main_window.h"
 #include "app/program.h"
 #include "bench/demo_lookup_bench.h"
+#include "bench/request_header_lines.h"
 #include "demo/demo_content.h"
 #include "demo/demo_site.h"
-#include "net/headers.h"
 #include "platform/event_loop.h"
 #include "runtime/application.h"
 #include "runtime/dll_commands.h"
@@ -56,28 +56,15 @@ void BM_LookUpFiftyVideos(benchmark::State& state) {
   ui::DestroyWindow(app::kMainWindowId);
 }
 
-// The header lines a lookup sends for `url`: its fixed line completed by WebRequest's defaults,
-// the Referer being the address itself.
-curl_slist* LookUpHeaderLines(const std::string& url) {
-  rt::Text headers(app::kRequestHeaderLine);
-  net::AddDefaultHeaders(headers, url.c_str(), 0);  // method 0: GET
-  rt::Text normalized = net::NormalizeHeaders(headers);
-  curl_slist* lines = nullptr;
-  std::string_view rest = normalized.view();
-  while (!rest.empty()) {
-    size_t end = rest.find("\r\n");
-    lines = curl_slist_append(lines, std::string(rest.substr(0, end)).c_str());
-    rest = end == std::string_view::npos ? std::string_view() : rest.substr(end + 2);
-  }
-  return lines;
-}
-
 // The floor. With `sameHeaders` each request carries the header lines the lookup sends, so
 // that the demo site reads the same requests from both; without, libcurl's own (Host, Accept).
 void CurlFloorFiftyVideos(benchmark::State& state, bool sameHeaders) {
   const std::vector<std::string> urls = FiftyPageAddresses();
   std::vector<curl_slist*> lines;
-  for (const std::string& url : urls) lines.push_back(sameHeaders ? LookUpHeaderLines(url) : nullptr);
+  for (const std::string& url : urls) {
+    lines.push_back(sameHeaders ? bench_support::WebRequestHeaderLines(app::kRequestHeaderLine, url)
+                                : nullptr);
+  }
   CURL* curl = curl_easy_init();
   curl_easy_setopt(curl, CURLOPT_PROXY, g_env->ProxyUrl().c_str());
   curl_easy_setopt(curl, CURLOPT_SSL_VERIFYPEER, 0L);

@@ -14,7 +14,7 @@
 #include <string>
 
 #include "app/program.h"
-#include "net/headers.h"
+#include "bench/request_header_lines.h"
 #include "net/web_request.h"
 #include "platform/com/automation.h"
 #include "platform/http/http_engine.h"
@@ -76,21 +76,6 @@ size_t Collect(char* data, size_t size, size_t count, void* out) {
   return size * count;
 }
 
-// The header lines WebRequest sends for a GET of `url` without headers of its own.
-curl_slist* WebRequestHeaderLines(const std::string& url) {
-  rt::Text headers;
-  net::AddDefaultHeaders(headers, url.c_str(), 0);  // method 0: GET
-  rt::Text normalized = net::NormalizeHeaders(headers);
-  curl_slist* lines = nullptr;
-  std::string_view rest = normalized.view();
-  while (!rest.empty()) {
-    size_t end = rest.find("\r\n");
-    lines = curl_slist_append(lines, std::string(rest.substr(0, end)).c_str());
-    rest = end == std::string_view::npos ? std::string_view() : rest.substr(end + 2);
-  }
-  return lines;
-}
-
 // The floor. With `sameHeaders` each GET carries the header lines WebRequest sends (its
 // defaults, User-Agent among them), so that the server does the same work for both; without,
 // libcurl's own two (Host, Accept).
@@ -98,7 +83,7 @@ void CurlReusedHandle(benchmark::State& state, bool sameHeaders) {
   const std::string url = Server().url("/page");
   CURL* h = curl_easy_init();
   std::string body;
-  curl_slist* lines = sameHeaders ? WebRequestHeaderLines(url) : nullptr;
+  curl_slist* lines = sameHeaders ? bench_support::WebRequestHeaderLines("", url) : nullptr;
   if (sameHeaders) curl_easy_setopt(h, CURLOPT_HTTPHEADER, lines);
   curl_easy_setopt(h, CURLOPT_URL, url.c_str());
   curl_easy_setopt(h, CURLOPT_SSL_VERIFYPEER, 0L);
