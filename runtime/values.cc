@@ -50,11 +50,11 @@ bool RequestTooLarge(uint64_t size) {
 }  // namespace
 
 const char* const kEmptyText = kConstants.emptyText;
+const unsigned char* const kEmptyBytes = reinterpret_cast<const unsigned char*>(kConstants.emptyBytes);
 
 const char* IndexNameConstant(int32_t i) {
   return i >= 0 && i < kIndexNameConstants ? kConstants.indexNames[i] : nullptr;
 }
-const unsigned char* const kEmptyBytes = reinterpret_cast<const unsigned char*>(kConstants.emptyBytes);
 
 size_t ElementWidth(TypeCode elementType) {
   switch (BaseType(elementType)) {
