@@ -356,13 +356,22 @@ void GridWidget::paintEvent(QPaintEvent*) {
     if (!fixedRowPass) clip.setTop(fixedHeight);
     if (!fixedColumnPass) clip.setLeft(fixedWidth);
     painter.setClipRect(clip);
-    for (int r = fixedRowPass ? 0 : fixedRows_; r < (fixedRowPass ? fixedRows_ : rowCount()); ++r) {
-      const int top = rowTop(r);
-      if (top > view.bottom() || top + rows_[r].height < 0) continue;
-      for (int c = fixedColumnPass ? 0 : fixedColumns_; c < (fixedColumnPass ? fixedColumns_ : columnCount());
-           ++c) {
-        const QRect rect = cellRect(r, c);
-        if (rect.left() > view.right() || rect.right() + 1 < 0) continue;
+    // Edges are added up along the pass, not measured from the grid's start for every cell,
+    // which would make a paint cost the square of the row count. Sizes are never negative, so
+    // the first row or column past the view ends the walk.
+    const int firstRow = fixedRowPass ? 0 : fixedRows_;
+    const int endRow = fixedRowPass ? fixedRows_ : rowCount();
+    const int firstColumn = fixedColumnPass ? 0 : fixedColumns_;
+    const int endColumn = fixedColumnPass ? fixedColumns_ : columnCount();
+    int top = firstRow < endRow ? rowTop(firstRow) : 0;
+    for (int r = firstRow; r < endRow; top += rows_[r].height, ++r) {
+      if (top > view.bottom()) break;
+      if (top + rows_[r].height < 0) continue;
+      int left = firstColumn < endColumn ? columnLeft(firstColumn) : 0;
+      for (int c = firstColumn; c < endColumn; left += columns_[c].width, ++c) {
+        const QRect rect(left, top, std::max(columns_[c].width - 1, 0), std::max(rows_[r].height - 1, 0));
+        if (rect.left() > view.right()) break;
+        if (rect.right() + 1 < 0) continue;
         drawCell(painter, r, c, rect);
         painter.setPen(kGridLine);
         painter.drawLine(rect.right() + 1, rect.top(), rect.right() + 1, rect.bottom() + 1);

@@ -27,6 +27,13 @@ inline QImage QuadrantPicture(int w, int h) {
   return img;
 }
 
+// One colour all over, 8 by 8.
+inline QImage SolidPicture(QRgb colour) {
+  QImage img(8, 8, QImage::Format_RGB32);
+  img.fill(colour);
+  return img;
+}
+
 // The file bytes of the picture in the toolkit's format ("jpg", "png", "bmp", "ico").
 inline std::string EncodePicture(const QImage& img, const char* format, bool progressive = false) {
   QByteArray out;

@@ -186,6 +186,33 @@ TEST_F(GridWidgetTest, ScrolledRowsAreHitWhereTheyAreDrawn) {
   EXPECT_EQ(grid_.cellAt(QPoint(150, 10)), std::make_pair(0, 2));
 }
 
+TEST_F(GridWidgetTest, ScrolledRowsOfMixedHeightsAreDrawnWhereTheyAre) {
+  // Rows of two heights with red and blue pictures, scrolled into the middle: every cell in
+  // view shows its own row's colour at the place cellRect gives, under the fixed title row.
+  AddRows(300);
+  const std::string red =
+      testing_support::EncodePicture(testing_support::SolidPicture(qRgb(255, 0, 0)), "png");
+  const std::string blue =
+      testing_support::EncodePicture(testing_support::SolidPicture(qRgb(0, 0, 255)), "png");
+  for (int r = 1; r <= 300; ++r) {
+    ASSERT_TRUE(grid_.setRowHeight(r, r % 3 == 0 ? 57 : 31));
+    ASSERT_TRUE(grid_.setCellPicture(r, 1, r % 2 == 0 ? red : blue));
+  }
+  ASSERT_TRUE(grid_.setColumnWidth(1, 80));
+  grid_.verticalScrollBar()->setValue(grid_.verticalScrollBar()->maximum() / 2);
+  const QImage shot = Grab();
+  int checked = 0;
+  for (int r = 1; r <= 300; ++r) {
+    const QRect cell = grid_.cellRect(r, 1);
+    if (cell.top() < grid_.rowHeight(0) || cell.bottom() >= shot.height()) continue;
+    EXPECT_TRUE(ColourNear(shot.pixel(cell.center()), r % 2 == 0 ? qRgb(255, 0, 0) : qRgb(0, 0, 255))) << r;
+    ++checked;
+  }
+  EXPECT_GT(checked, 10);
+  EXPECT_FALSE(ColourNear(shot.pixel(grid_.cellRect(0, 1).center()), qRgb(255, 0, 0)));
+  EXPECT_FALSE(ColourNear(shot.pixel(grid_.cellRect(0, 1).center()), qRgb(0, 0, 255)));
+}
+
 // A cover picture in a stretch cell fills it: the quadrants reach the cell's corners.
 void ExpectStretchedQuadrants(const QImage& shot, const QRect& cell) {
   const int in = 2;
