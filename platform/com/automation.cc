@@ -151,34 +151,13 @@ DISPID TypeInfo::FindId(std::u16string_view name) const {
 // ---- Invocation arguments ------------------------------------------------------------------
 
 InvokeArgs::~InvokeArgs() {
-  for (size_t i = 0; i < size_; ++i) {
-    if (owned_[i]) VariantClear(&values_[i]);
-  }
-}
-
-void InvokeArgs::Reset(size_t n) {
-  size_ = n;
-  if (n <= kInline) {
-    values_ = valuesInline_;
-    refs_ = refsInline_;
-    owned_ = ownedInline_;
-  } else {
-    valuesHeap_ = std::make_unique<VARIANT[]>(n);
-    refsHeap_ = std::make_unique<VARIANT*[]>(n);
-    ownedHeap_ = std::make_unique<bool[]>(n);
-    values_ = valuesHeap_.get();
-    refs_ = refsHeap_.get();
-    owned_ = ownedHeap_.get();
-  }
-  for (size_t i = 0; i < n; ++i) {
-    VariantInit(&values_[i]);
-    refs_[i] = nullptr;
-    owned_[i] = false;
+  for (size_t i = 0; i < slots_.size(); ++i) {
+    if (slots_[i].owned) VariantClear(&slots_[i].value);
   }
 }
 
 std::u16string_view InvokeArgs::TextView(size_t i, std::u16string& scratch) const {
-  if (Has(i) && values_[i].vt == VT_BSTR) return BstrView(values_[i].bstrVal);
+  if (Has(i) && slots_[i].value.vt == VT_BSTR) return BstrView(slots_[i].value.bstrVal);
   scratch = Text(i);
   return scratch;
 }
@@ -187,7 +166,7 @@ std::u16string InvokeArgs::Text(size_t i) const {
   if (!Has(i)) return {};
   VARIANT v;
   VariantInit(&v);
-  if (Failed(VariantChangeType(&v, &values_[i], 0, VT_BSTR))) return {};
+  if (Failed(VariantChangeType(&v, &slots_[i].value, 0, VT_BSTR))) return {};
   std::u16string s(BstrView(v.bstrVal));
   VariantClear(&v);
   return s;
@@ -197,7 +176,7 @@ int32_t InvokeArgs::Int(size_t i) const {
   if (!Has(i)) return 0;
   VARIANT v;
   VariantInit(&v);
-  if (Failed(VariantChangeType(&v, &values_[i], 0, VT_I4))) return 0;
+  if (Failed(VariantChangeType(&v, &slots_[i].value, 0, VT_I4))) return 0;
   return v.lVal;
 }
 
@@ -205,7 +184,7 @@ double InvokeArgs::Number(size_t i) const {
   if (!Has(i)) return 0;
   VARIANT v;
   VariantInit(&v);
-  if (Failed(VariantChangeType(&v, &values_[i], 0, VT_R8))) return 0;
+  if (Failed(VariantChangeType(&v, &slots_[i].value, 0, VT_R8))) return 0;
   return v.dblVal;
 }
 
@@ -213,7 +192,7 @@ bool InvokeArgs::Bool(size_t i) const {
   if (!Has(i)) return false;
   VARIANT v;
   VariantInit(&v);
-  if (Failed(VariantChangeType(&v, &values_[i], 0, VT_BOOL))) return false;
+  if (Failed(VariantChangeType(&v, &slots_[i].value, 0, VT_BOOL))) return false;
   return v.boolVal != 0;
 }
 
@@ -347,7 +326,7 @@ HRESULT AutomationObject::Invoke(DISPID id, const IID&, LCID, uint16_t flags, DI
   uint32_t n = params->cArgs;
   if (n > declaredCount && !(vararg && declaredCount > 0)) return DISP_E_BADPARAMCOUNT;
   InvokeArgs args;
-  args.Reset(n);
+  args.slots_.Reset(n);  // empty values, no references, nothing owned
   // Positional arguments come last first; a write's value (the named one) is rgvarg[0].
   for (uint32_t i = 0; i < n; ++i) {
     uint32_t source;
@@ -363,21 +342,21 @@ HRESULT AutomationObject::Invoke(DISPID id, const IID&, LCID, uint16_t flags, DI
         if (argError) *argError = source;
         return DISP_E_PARAMNOTOPTIONAL;
       }
-      args.values_[i] = in;
+      args.slots_[i].value = in;
       continue;
     }
-    if (in.vt & VT_BYREF) args.refs_[i] = &in;
+    InvokeArgs::Slot& slot = args.slots_[i];
+    if (in.vt & VT_BYREF) slot.ref = &in;
     VARTYPE want = p.type.vt & ~VT_BYREF;
     if (p.type.vt == VT_USERDEFINED) want = p.type.user == UserTypeKind::kEnum ? VT_I4 : VT_UNKNOWN;
     const bool asIs = want == VT_VARIANT || (want & VT_ARRAY);
     if ((in.vt & VT_BYREF) == 0 && (asIs || in.vt == want)) {
       // Nothing to resolve or change: the object reads the caller's value itself.
-      args.values_[i] = in;
+      slot.value = in;
       continue;
     }
-    HRESULT hr =
-        asIs ? VariantCopyInd(&args.values_[i], &in) : VariantChangeType(&args.values_[i], &in, 0, want);
-    args.owned_[i] = true;
+    HRESULT hr = asIs ? VariantCopyInd(&slot.value, &in) : VariantChangeType(&slot.value, &in, 0, want);
+    slot.owned = true;
     if (Failed(hr)) {
       if (argError) *argError = source;
       return hr == DISP_E_OVERFLOW ? hr : DISP_E_TYPEMISMATCH;

@@ -43,12 +43,12 @@
 #include <cstdint>
 #include <functional>
 #include <initializer_list>
-#include <memory>
 #include <string>
 #include <string_view>
 #include <vector>
 
 #include "platform/com/variant.h"
+#include "platform/small_array.h"
 
 namespace platform::com {
 
@@ -238,11 +238,11 @@ class TypeInfo final : public ITypeInfo, public ITypeComp {
 
 class InvokeArgs {
  public:
-  size_t size() const { return size_; }
+  size_t size() const { return slots_.size(); }
   // False for an omitted optional argument.
-  bool Has(size_t i) const { return i < size_ && !IsMissing(values_[i]); }
+  bool Has(size_t i) const { return i < size() && !IsMissing(slots_[i].value); }
   // The value: references resolved, changed to the declared type unless declared VT_VARIANT.
-  const VARIANT& operator[](size_t i) const { return values_[i]; }
+  const VARIANT& operator[](size_t i) const { return slots_[i].value; }
   std::u16string Text(size_t i) const;  // changed to text; empty when that fails
   // The same text, viewed in place when the value is one already, else changed into
   // `scratch`; the view lasts as long as the arguments and `scratch`.
@@ -251,7 +251,7 @@ class InvokeArgs {
   double Number(size_t i) const;  // changed to VT_R8; 0 when that fails
   bool Bool(size_t i) const;
   // The caller's storage for a by-reference argument, or null when it came by value.
-  VARIANT* Out(size_t i) const { return i < size_ ? refs_[i] : nullptr; }
+  VARIANT* Out(size_t i) const { return i < size() ? slots_[i].ref : nullptr; }
   // Stores v into the by-reference argument i, changed to the type it points to. Takes
   // ownership of v (it is cleared), so SetOut(i, MakeBstrVariant(...)) leaks nothing.
   HRESULT SetOut(size_t i, VARIANT v);
@@ -263,23 +263,15 @@ class InvokeArgs {
 
  private:
   friend class AutomationObject;
-  // n empty values, no references, nothing owned.
-  void Reset(size_t n);
-
-  static constexpr size_t kInline = 8;
-  size_t size_ = 0;
-  // A value that came by value with its declared type already is the caller's VARIANT,
-  // copied bit for bit and not owned (the caller keeps it for the whole call); the others
-  // are owned copies.
-  VARIANT* values_ = nullptr;
-  VARIANT** refs_ = nullptr;  // VT_BYREF arguments as passed (not owned)
-  bool* owned_ = nullptr;
-  VARIANT valuesInline_[kInline];
-  VARIANT* refsInline_[kInline];
-  bool ownedInline_[kInline];
-  std::unique_ptr<VARIANT[]> valuesHeap_;
-  std::unique_ptr<VARIANT*[]> refsHeap_;
-  std::unique_ptr<bool[]> ownedHeap_;
+  // One argument. A value that came by value with its declared type already is the
+  // caller's VARIANT, copied bit for bit and not owned (the caller keeps it for the whole
+  // call); the others are owned copies.
+  struct Slot {
+    VARIANT value;
+    VARIANT* ref;  // the VT_BYREF argument as passed (not owned), or null
+    bool owned;
+  };
+  SmallArray<Slot, 8> slots_;
 };
 
 // ---- The base of every automation object of this platform -----------------------------------

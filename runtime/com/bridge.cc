@@ -2,12 +2,11 @@
 
 #include <algorithm>
 #include <cstring>
-#include <memory>
 #include <string>
 #include <string_view>
-#include <vector>
 
 #include "platform/codepage.h"
+#include "platform/small_array.h"
 
 namespace rt {
 
@@ -362,49 +361,27 @@ bool BindName(pc::ITypeComp* comp, const char* name, const uint16_t* kinds, size
   return true;
 }
 
-// Interfaces and VARIANTs of one call, released when it ends. The argument VARIANTs live in
-// the object for the usual few arguments, on the heap beyond that.
+// Interfaces and VARIANTs of one call, released when it ends.
 struct CallState {
-  static constexpr int32_t kInline = 8;
   pc::IDispatch* dispatch = nullptr;
   pc::ITypeInfo* typeInfo = nullptr;
   pc::ITypeComp* typeComp = nullptr;
-  int32_t argc = 0;
-  VARIANT* rg = nullptr;     // DISPPARAMS order
-  VARIANT* store = nullptr;  // by-reference values, in argument order
-  bool* byRef = nullptr;
+  platform::SmallArray<VARIANT, 8> rg;     // DISPPARAMS order
+  platform::SmallArray<VARIANT, 8> store;  // by-reference values, in argument order
+  platform::SmallArray<bool, 8> byRef;
   VARIANT result;
-  VARIANT rgInline[kInline];
-  VARIANT storeInline[kInline];
-  bool byRefInline[kInline];
-  std::vector<VARIANT> rgHeap, storeHeap;
-  std::unique_ptr<bool[]> byRefHeap;
 
   CallState() { pc::VariantInit(&result); }
   CallState(const CallState&) = delete;
   CallState& operator=(const CallState&) = delete;
+  // n empty arguments.
   void SetArgumentCount(int32_t n) {
-    argc = n;
-    if (n <= kInline) {
-      rg = rgInline;
-      store = storeInline;
-      byRef = byRefInline;
-    } else {
-      rgHeap.resize(n);
-      storeHeap.resize(n);
-      byRefHeap = std::make_unique<bool[]>(n);
-      rg = rgHeap.data();
-      store = storeHeap.data();
-      byRef = byRefHeap.get();
-    }
-    for (int32_t i = 0; i < n; ++i) {
-      pc::VariantInit(&rg[i]);
-      pc::VariantInit(&store[i]);
-      byRef[i] = false;
-    }
+    rg.Reset(static_cast<size_t>(n));
+    store.Reset(static_cast<size_t>(n));
+    byRef.Reset(static_cast<size_t>(n));
   }
   ~CallState() {
-    for (int32_t i = 0; i < argc; ++i) {
+    for (size_t i = 0; i < rg.size(); ++i) {
       if ((rg[i].vt & pc::VT_BYREF) == 0) pc::VariantClear(&rg[i]);
       pc::VariantClear(&store[i]);
     }
@@ -524,7 +501,7 @@ int32_t InvokeCore(int32_t count, ArgRecord* args, const uint16_t* kinds, size_t
   }
 
   pc::DISPID putId = pc::DISPID_PROPERTYPUT;
-  pc::DISPPARAMS dp{argc == 0 ? nullptr : s.rg, nullptr, static_cast<uint32_t>(argc), 0};
+  pc::DISPPARAMS dp{argc == 0 ? nullptr : s.rg.data(), nullptr, static_cast<uint32_t>(argc), 0};
   if (flags & (pc::DISPATCH_PROPERTYPUT | pc::DISPATCH_PROPERTYPUTREF)) {
     dp.rgdispidNamedArgs = &putId;
     dp.cNamedArgs = 1;

@@ -16,8 +16,8 @@
 #include <algorithm>
 #include <initializer_list>
 #include <utility>
-#include <vector>
 
+#include "platform/small_array.h"
 #include "runtime/com/bridge.h"
 #include "runtime/helper_interface.h"
 
@@ -69,19 +69,13 @@ namespace detail {
 // arguments.
 inline ArgRecord Invoke(CommandFn command, ComObject& object, const char* name,
                         std::initializer_list<ArgRecord> args) {
-  constexpr size_t kInline = 16;
-  ArgRecord buf[kInline];
-  std::vector<ArgRecord> heap;
-  ArgRecord* all = buf;
-  if (args.size() + 2 > kInline) {
-    heap.resize(args.size() + 2);
-    all = heap.data();
-  }
+  platform::SmallArray<ArgRecord, 16> all;
+  all.Reset(args.size() + 2);
   all[0] = object.Arg();
   all[1] = TextArg(name);
-  std::copy(args.begin(), args.end(), all + 2);
+  std::copy(args.begin(), args.end(), all.data() + 2);
   ArgRecord result = ArgRecord::Omitted();
-  Helpers().CallKernelCommand(command, &result, static_cast<int32_t>(args.size() + 2), all);
+  Helpers().CallKernelCommand(command, &result, static_cast<int32_t>(all.size()), all.data());
   return result;
 }
 }  // namespace detail

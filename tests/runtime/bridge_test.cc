@@ -260,6 +260,14 @@ TEST_F(BridgeTest, TooManyArgumentsUnlessTheMemberTakesAVariableList) {
   EXPECT_EQ(com::LastError(), 0);
   EXPECT_EQ(com::CallNumber(o, "Sum", {IntArg(1), IntArg(2), IntArg(3), IntArg(4)}), 10);
   EXPECT_EQ(com::LastError(), 0);
+  // More arguments than a call keeps in place: 20, in the record list, the bridge's VARIANTs
+  // and the object's view of them alike.
+  EXPECT_EQ(com::CallNumber(
+                o, "Sum", {IntArg(1),  IntArg(2),  IntArg(3),  IntArg(4),  IntArg(5),  IntArg(6),  IntArg(7),
+                           IntArg(8),  IntArg(9),  IntArg(10), IntArg(11), IntArg(12), IntArg(13), IntArg(14),
+                           IntArg(15), IntArg(16), IntArg(17), IntArg(18), IntArg(19), IntArg(20)}),
+            210);
+  EXPECT_EQ(com::LastError(), 0);
 }
 
 TEST_F(BridgeTest, OmittedMiddleArgumentArrivesAsParamNotFoundAndArgumentsKeepTheirOrder) {
