@@ -1,5 +1,6 @@
 #include "platform/heap.h"
 
+#include <atomic>
 #include <cstdint>
 #include <cstdlib>
 #include <cstring>
@@ -28,7 +29,9 @@ namespace {
 // from the C library; the pool tells its own blocks by their address. Under a memory checker
 // every block is a C library block, so that the checker sees each one.
 enum class Mode : int { kUndecided = 0, kPooled, kPlain };
-constinit Mode g_mode = Mode::kUndecided;
+// Decided on the first allocation, which may come from any thread; every thread decides the
+// same, so a relaxed store is enough (and a relaxed load costs what a plain one does).
+constinit std::atomic<Mode> g_mode{Mode::kUndecided};
 
 Mode DecideMode() {
 #if defined(WL_SANITIZED_HEAP)
@@ -41,8 +44,12 @@ Mode DecideMode() {
 }
 
 bool Pooled() {
-  if (g_mode == Mode::kUndecided) g_mode = DecideMode();
-  return g_mode == Mode::kPooled;
+  Mode mode = g_mode.load(std::memory_order_relaxed);
+  if (mode == Mode::kUndecided) {
+    mode = DecideMode();
+    g_mode.store(mode, std::memory_order_relaxed);
+  }
+  return mode == Mode::kPooled;
 }
 
 }  // namespace
