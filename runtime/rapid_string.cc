@@ -258,21 +258,6 @@ void RapidString::Release() {
   CallLibrary(kLibraryGeneralObjects, RapidStringRelease, {RapidStringArg(block_)});
 }
 
-bool RapidString::Append(std::initializer_list<ArgRecord> values) {
-  ArgRecord args[32];
-  int32_t n = 0;
-  args[n++] = RapidStringArg(block_);
-  for (const ArgRecord& v : values) {
-    if (n == 32) break;
-    args[n++] = v;
-  }
-  ArgRecord result = ArgRecord::Omitted();
-  Helpers().CallLibraryCommand(kLibraryGeneralObjects, RapidStringAppend, &result, n, args);
-  return result.boolean();
-}
-
-bool RapidString::AppendText(const char* text) { return Append({TextArg(text)}); }
-
 namespace {
 
 // Most pieces are a parser's token of a few bytes. Copied with two overlapping words; longer
@@ -293,7 +278,27 @@ void CopyPiece(unsigned char* to, const unsigned char* from, size_t n) {
   }
 }
 
+// Calls a general objects library command with the records as they stand.
+ArgRecord CallCommand(CommandFn command, ArgRecord* args, int32_t n) {
+  ArgRecord result = ArgRecord::Omitted();
+  Helpers().CallLibraryCommand(kLibraryGeneralObjects, command, &result, n, args);
+  return result;
+}
+
 }  // namespace
+
+bool RapidString::Append(std::initializer_list<ArgRecord> values) {
+  ArgRecord args[32];
+  int32_t n = 0;
+  args[n++] = RapidStringArg(block_);
+  for (const ArgRecord& v : values) {
+    if (n == 32) break;
+    args[n++] = v;
+  }
+  return CallCommand(RapidStringAppend, args, n).boolean();
+}
+
+bool RapidString::AppendText(const char* text) { return Append({TextArg(text)}); }
 
 bool RapidString::AppendBytes(const void* bytes, size_t n) {
   // A byte-set block on the stack: the command only reads it.
@@ -308,9 +313,7 @@ bool RapidString::AppendBytes(const void* bytes, size_t n) {
     CopyPiece(set + 8, p, piece);
     ArgRecord args[2] = {RapidStringArg(block_), {}};
     args[1].setPtr(set, kTypeBytes);
-    ArgRecord result = ArgRecord::Omitted();
-    Helpers().CallLibraryCommand(kLibraryGeneralObjects, RapidStringAppend, &result, 2, args);
-    ok = result.boolean() && ok;
+    ok = CallCommand(RapidStringAppend, args, 2).boolean() && ok;
     p += piece;
     n -= piece;
   }
@@ -320,26 +323,19 @@ bool RapidString::AppendBytes(const void* bytes, size_t n) {
 bool RapidString::Clear() {
   // One record, passed as it stands: the parser clears its buffer for every value.
   ArgRecord args[1] = {RapidStringArg(block_)};
-  ArgRecord result = ArgRecord::Omitted();
-  Helpers().CallLibraryCommand(kLibraryGeneralObjects, RapidStringClear, &result, 1, args);
-  return result.boolean();
+  return CallCommand(RapidStringClear, args, 1).boolean();
 }
 
 Text RapidString::GetText() const {
   ArgRecord args[1] = {RapidStringArg(block_)};
-  ArgRecord result = ArgRecord::Omitted();
-  Helpers().CallLibraryCommand(kLibraryGeneralObjects, RapidStringGetText, &result, 1, args);
-  return TextResult(result);
+  return TextResult(CallCommand(RapidStringGetText, args, 1));
 }
 
 Text RapidString::GetText(std::optional<int32_t> start, std::optional<int32_t> length) const {
   // Trailing omitted arguments are left off, as callers of commands do.
   ArgRecord args[3] = {RapidStringArg(block_), start ? IntArg(*start) : Omitted(),
                        length ? IntArg(*length) : Omitted()};
-  int32_t n = length ? 3 : start ? 2 : 1;
-  ArgRecord result = ArgRecord::Omitted();
-  Helpers().CallLibraryCommand(kLibraryGeneralObjects, RapidStringGetText, &result, n, args);
-  return TextResult(result);
+  return TextResult(CallCommand(RapidStringGetText, args, length ? 3 : start ? 2 : 1));
 }
 
 int32_t RapidString::length() const {
