@@ -28,9 +28,7 @@ rt::Text ExtractSetCookies(kernel::TextRef headerBlock) {
     result += entry.view();
     result += "; ";
   });
-  // Without the final "; ".
-  result.resize(result.size() >= 2 ? result.size() - 2 : 0);
-  return rt::Text(result);
+  return WithoutLastSeparator(result);
 }
 
 rt::Text CookieName(kernel::TextRef entry) {

@@ -33,16 +33,13 @@ void AppendCapitalized(std::string& out, std::string_view word) {
   if (!word.empty() && out[at] >= 'a' && out[at] <= 'z') out[at] = static_cast<char>(out[at] - ('a' - 'A'));
 }
 
-// The trimmed text before and after the first colon of `line`; both empty without a colon.
+// The trimmed text before and after the first colon of `line`, into whichever of `name` and
+// `value` is given; both empty without a colon.
 void NameAndValue(const char* line, rt::Text* name, rt::Text* value) {
   int32_t colon = kernel::FindText(line, ":");
-  if (colon == -1) {
-    *name = rt::Text();
-    *value = rt::Text();
-    return;
-  }
-  *name = kernel::TrimSpaces(kernel::LeftText(line, colon - 1));
-  *value = kernel::TrimSpaces(line + colon);  // the rest of the line after the colon
+  if (name) *name = colon == -1 ? rt::Text() : kernel::TrimSpaces(kernel::LeftText(line, colon - 1));
+  // The rest of the line after the colon.
+  if (value) *value = colon == -1 ? rt::Text() : kernel::TrimSpaces(line + colon);
 }
 
 }  // namespace
@@ -102,20 +99,18 @@ rt::Text NormalizeHeaders(kernel::TextRef headers) {
     }
     result += "\r\n";
   });
-  // Without the final CR LF.
-  result.resize(result.size() >= 2 ? result.size() - 2 : 0);
-  return rt::Text(result);
+  return WithoutLastSeparator(result);
 }
 
 rt::Text HeaderName(kernel::TextRef line) {
-  rt::Text name, value;
-  NameAndValue(line.p, &name, &value);
+  rt::Text name;
+  NameAndValue(line.p, &name, nullptr);
   return name;
 }
 
 rt::Text HeaderValue(kernel::TextRef line) {
-  rt::Text name, value;
-  NameAndValue(line.p, &name, &value);
+  rt::Text value;
+  NameAndValue(line.p, nullptr, &value);
   return value;
 }
 

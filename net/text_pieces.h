@@ -56,6 +56,11 @@ inline size_t FindInPiece(kernel::TextRef text, const char* sought, size_t from,
   return static_cast<size_t>(at - 1);
 }
 
+// Entries each followed by a two-byte separator, as a text without the last separator.
+inline rt::Text WithoutLastSeparator(std::string_view joined) {
+  return rt::Text(joined.substr(0, joined.size() >= 2 ? joined.size() - 2 : 0));
+}
+
 // The text without its last two bytes (the separator after the last entry).
 inline rt::Text DropLastTwo(const rt::Text& text) {
   return kernel::LeftText(text, kernel::TextLength(text) - 2);
