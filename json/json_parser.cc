@@ -562,7 +562,7 @@ void 类_JSON::对象值_获取其他(uint8_t b) {
     // The whole buffer is asked for, so its length is the text's.
     const size_t length = static_cast<size_t>(集_文本缓冲->length());
     rt::Text v = 集_文本缓冲->GetText();
-    if (是否数值(std::string_view(v.get() ? v.get() : "", v.get() ? length : 0))) {
+    if (是否数值(v.get() ? std::string_view(v.get(), length) : std::string_view())) {
       node->类型 = kTypeNumber;
     } else {
       if (!集_严格模式 && v.get() != nullptr) {
