@@ -203,6 +203,17 @@ class 类_JSON final {
   int32_t* CounterSlot(void** counters, int32_t* capacity, int32_t slot, bool grow);
   void CloseContainer(void** counters, int32_t* capacity, int32_t slot, char open, char close);
   void SetBufferAsName(节点* node);
+  // The text buffer as the handlers use it. While bytes are fed, input bytes appended to an
+  // empty buffer are only remembered (pendingRun_) and copied into 集_文本缓冲 when anything
+  // else is appended or when feeding ends: a text or word that lies whole in one piece goes
+  // from the input straight into its node.
+  void BufferAppendInput(const unsigned char* bytes, size_t n);  // REQUIRES: bytes are fed input
+  void BufferAppendByte(uint8_t b);
+  void BufferAppendOther(const char* bytes, size_t n);
+  rt::Text BufferText() const;
+  size_t BufferLength() const;
+  void BufferClear();
+  void FlushPendingRun();
   void FreeAll();
   void CopyFrom(const 类_JSON& source);
   // Changes of the node array.
@@ -240,6 +251,12 @@ class 类_JSON final {
   int32_t stateCapacity_ = 0;
   int32_t arrayCounterCapacity_ = 0;
   int32_t objectCounterCapacity_ = 0;
+
+  // Only while Feed runs: the byte being handled, and the input bytes that make up the text
+  // buffer's whole content when pendingRun_ is set (集_文本缓冲 itself is then empty).
+  const unsigned char* cursor_ = nullptr;
+  const unsigned char* pendingRun_ = nullptr;
+  size_t pendingLength_ = 0;
 };
 
 }  // namespace json

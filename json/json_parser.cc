@@ -116,7 +116,61 @@ void 类_JSON::SetError(int32_t code, const rt::Text& message) {
 
 void 类_JSON::SetBufferAsName(节点* node) {
   if (node == nullptr) return;
-  Assign(&node->名称, 集_文本缓冲->GetText().release());
+  Assign(&node->名称, BufferText().release());
+}
+
+// ---- The text buffer ---------------------------------------------------------------------------
+
+void 类_JSON::BufferAppendInput(const unsigned char* bytes, size_t n) {
+  if (pendingRun_ != nullptr) {
+    if (pendingRun_ + pendingLength_ == bytes) {
+      pendingLength_ += n;
+      return;
+    }
+    FlushPendingRun();
+  } else if (集_文本缓冲->length() == 0) {
+    pendingRun_ = bytes;
+    pendingLength_ = n;
+    return;
+  }
+  集_文本缓冲->AppendBytes(bytes, n);
+}
+
+void 类_JSON::BufferAppendByte(uint8_t b) {
+  // The handlers see a byte, not where it came from; the byte under the cursor is as good.
+  if (cursor_ != nullptr && *cursor_ == b) {
+    BufferAppendInput(cursor_, 1);
+  } else {
+    BufferAppendOther(reinterpret_cast<const char*>(&b), 1);
+  }
+}
+
+void 类_JSON::BufferAppendOther(const char* bytes, size_t n) {
+  FlushPendingRun();
+  集_文本缓冲->AppendBytes(bytes, n);
+}
+
+rt::Text 类_JSON::BufferText() const {
+  if (pendingRun_ != nullptr) {
+    return rt::Text::Adopt(rt::NewText(reinterpret_cast<const char*>(pendingRun_), pendingLength_));
+  }
+  return 集_文本缓冲->GetText();
+}
+
+size_t 类_JSON::BufferLength() const {
+  return pendingRun_ != nullptr ? pendingLength_ : static_cast<size_t>(集_文本缓冲->length());
+}
+
+void 类_JSON::BufferClear() {
+  pendingRun_ = nullptr;
+  if (集_文本缓冲->length() != 0) 集_文本缓冲->Clear();
+}
+
+void 类_JSON::FlushPendingRun() {
+  if (pendingRun_ == nullptr) return;
+  const unsigned char* run = pendingRun_;
+  pendingRun_ = nullptr;
+  集_文本缓冲->AppendBytes(run, pendingLength_);
 }
 
 // ---- Feeding -----------------------------------------------------------------------------------
@@ -152,6 +206,14 @@ int32_t 类_JSON::解析文本(const char* text, bool strict, bool namingMode) {
 }
 
 int32_t 类_JSON::Feed(const unsigned char* p, size_t n) {
+  // The fed bytes are only borrowed: whatever the buffer still refers to is copied on return.
+  struct EndOfFeed {
+    类_JSON* doc;
+    ~EndOfFeed() {
+      doc->FlushPendingRun();
+      doc->cursor_ = nullptr;
+    }
+  } endOfFeed{this};
   for (size_t i = 0; i < n; ++i) {
     if (集_错误位置 != 0) {
       补全结束符();
@@ -204,7 +266,7 @@ int32_t 类_JSON::Feed(const unsigned char* p, size_t n) {
         }
       }
       if (j - i >= 2) {
-        集_文本缓冲->AppendBytes(p + i, j - i);
+        BufferAppendInput(p + i, j - i);
         集_列号 += static_cast<int32_t>(j - i);
         集_已处理字节数 += static_cast<int32_t>(j - i);
         i = j - 1;
@@ -218,6 +280,7 @@ int32_t 类_JSON::Feed(const unsigned char* p, size_t n) {
       ++集_列号;
     }
     ++集_已处理字节数;
+    cursor_ = p + i;
     if (states > 0) {
       if (nodes == 0) {
         // The node array was exchanged for an empty one: there is no node to write into.
@@ -316,7 +379,7 @@ void 类_JSON::新建节点(uint8_t state) {
     node->父类型 = kParentObject;
   }
   if (node->层级 == 0) node->层级 = 集_当前层级;
-  if (集_文本缓冲->length() != 0) 集_文本缓冲->Clear();
+  BufferClear();
   AppendNode(node);
   PushIndex(Count(集_节点组));
 }
@@ -422,9 +485,9 @@ void 类_JSON::对象名_获取(uint8_t b) {
     SetBufferAsName(NewestNode());
     ReplaceTopState(4);
   } else if (b == '\t') {
-    集_文本缓冲->AppendBytes("\\t", 2);
+    BufferAppendOther("\\t", 2);
   } else {
-    集_文本缓冲->AppendBytes(&b, 1);
+    BufferAppendByte(b);
   }
 }
 
@@ -496,7 +559,7 @@ void 类_JSON::对象值_准备获取(uint8_t b) {
   if (node == nullptr) return;
   if (b == '{' || b == '[') {
     集_分隔状态 = 0;
-    集_文本缓冲->Clear();
+    BufferClear();
     ReplaceTopState(b == '{' ? 1 : 2);
     node->类型 = b == '{' ? kTypeObject : kTypeArray;
     集_当前层级 += 1;
@@ -523,13 +586,13 @@ void 类_JSON::对象值_准备获取(uint8_t b) {
   } else if (IsBlank(b)) {
   } else if (b == '"') {
     集_分隔状态 = 0;
-    if (集_文本缓冲->length() != 0) 集_文本缓冲->Clear();
+    BufferClear();
     node->类型 = kTypeText;
     ReplaceTopState(6);
   } else {
     集_分隔状态 = 0;
-    if (集_文本缓冲->length() != 0) 集_文本缓冲->Clear();
-    集_文本缓冲->AppendBytes(&b, 1);
+    BufferClear();
+    BufferAppendByte(b);
     ReplaceTopState(7);
   }
 }
@@ -537,7 +600,7 @@ void 类_JSON::对象值_准备获取(uint8_t b) {
 void 类_JSON::对象值_获取文本(uint8_t b) {
   bool lineBreak = b == '\n' || b == '\r';
   if ((b == '"' && !集_转义中) || (!集_严格模式 && lineBreak)) {
-    if (节点* node = NewestNode()) Assign(&node->值, 集_文本缓冲->GetText().release());
+    if (节点* node = NewestNode()) Assign(&node->值, BufferText().release());
     PopState();
     PopIndex();
     集_分隔状态 = 1;
@@ -548,9 +611,9 @@ void 类_JSON::对象值_获取文本(uint8_t b) {
                  "文本中不允许包含回车、换行、制表符，应分别用\\r \\n \\t 代替%s调用方法:对象值_获取文本()",
                  {T(kCrLf)}));
   } else if (b == '\t') {
-    集_文本缓冲->AppendBytes("\\t", 2);
+    BufferAppendOther("\\t", 2);
   } else {
-    集_文本缓冲->AppendBytes(&b, 1);
+    BufferAppendByte(b);
     集_转义中 = b == '\\' ? !集_转义中 : 0;
   }
 }
@@ -560,8 +623,8 @@ void 类_JSON::对象值_获取其他(uint8_t b) {
     节点* node = NewestNode();
     if (node == nullptr) return;
     // The whole buffer is asked for, so its length is the text's.
-    const size_t length = static_cast<size_t>(集_文本缓冲->length());
-    rt::Text v = 集_文本缓冲->GetText();
+    const size_t length = BufferLength();
+    rt::Text v = BufferText();
     if (是否数值(v.get() ? std::string_view(v.get(), length) : std::string_view())) {
       node->类型 = kTypeNumber;
     } else {
@@ -613,7 +676,7 @@ void 类_JSON::对象值_获取其他(uint8_t b) {
     集_分隔状态 = b == ',' ? 2 : 1;
   } else if (b == ' ' || b == '\t') {
   } else {
-    集_文本缓冲->AppendBytes(&b, 1);
+    BufferAppendByte(b);
   }
 }
 

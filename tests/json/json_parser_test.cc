@@ -265,6 +265,29 @@ TEST(JsonParserTest, LongArraysNameEveryElementInOrder) {
   all.clear();  // frees shared and own names alike
 }
 
+// Texts, names and words are read straight from the fed bytes where they lie whole in one
+// piece; whatever is unfinished when a call returns must have been copied, since the caller may
+// reuse the bytes at once.
+TEST(JsonParserTest, TheFedBytesAreNotKeptAfterTheCall) {
+  类_JSON doc;
+  doc.初始化();
+  std::string piece = R"({"name":"ab)";
+  doc.加入json文本(piece.c_str());
+  piece.assign(piece.size(), '#');
+  piece = R"(c","n":-1.)";
+  doc.加入json文本(piece.c_str());
+  piece.assign(piece.size(), '#');
+  piece = R"(5,"w":tr)";
+  doc.加入json文本(piece.c_str());
+  piece.assign(piece.size(), '#');
+  piece = "ue,\"t\":\"x\ty\",\"k\":\"p\\\"q\"}";  // a tab, kept as \t, and an escaped quote
+  doc.加入json文本(piece.c_str());
+  piece.assign(piece.size(), '#');
+  EXPECT_TRUE(doc.是否解析完毕());
+  EXPECT_EQ(Dump(doc),
+            "1|4|0||{ 5 }\n2|2|4|name|abc\n2|1|4|n|-1.5\n2|3|4|w|true\n2|2|4|t|x\\ty\n2|2|4|k|p\\\"q");
+}
+
 TEST(JsonParserTest, EverySplitGivesTheSameNodes) {
   const char* documents[] = {
       R"({"a":[1,"x\"y",{"b":null}],"c":{"d":TRUE,"e":-1.5e+3},"f":"\\"})",
