@@ -53,7 +53,69 @@ iconv_t Converter(const char* from, const char* to) {
   return converters.Get(from, to);
 }
 
-// Output is produced through a fixed stack buffer, so a conversion allocates only its result.
+// Where converted units go: appended to a string, written into a caller's buffer of fixed
+// size, or only counted (a size query converts nothing it keeps). A buffer that is too small
+// takes what fits and marks the sink overflowed.
+template <typename Unit>
+class Sink {
+ public:
+  static Sink Counting() { return Sink(nullptr, nullptr, 0); }
+  static Sink Into(std::basic_string<Unit>* out) { return Sink(out, nullptr, 0); }
+  static Sink Into(Unit* dst, size_t capacity) { return Sink(nullptr, dst, capacity); }
+
+  void Append(const Unit* units, size_t n) {
+    if (string_ != nullptr) {
+      string_->append(units, n);
+    } else if (buffer_ != nullptr) {
+      std::memcpy(buffer_ + size_, units, Room(n) * sizeof(Unit));
+    }
+    size_ += n;
+  }
+  // ASCII units of the other width, unit for unit.
+  template <typename From>
+  void AppendAscii(const From* units, size_t n) {
+    Unit* to = nullptr;
+    size_t k = n;
+    if (string_ != nullptr) {
+      string_->resize(size_ + n);
+      to = string_->data() + size_;
+    } else if (buffer_ != nullptr) {
+      to = buffer_ + size_;
+      k = Room(n);
+    }
+    if (to != nullptr) {
+      for (size_t i = 0; i < k; ++i) to[i] = static_cast<Unit>(units[i]);
+    }
+    size_ += n;
+  }
+  void Reserve(size_t n) {
+    if (string_ != nullptr) string_->reserve(n);
+  }
+  size_t size() const { return size_; }
+  bool overflowed() const { return overflowed_; }
+
+ private:
+  Sink(std::basic_string<Unit>* s, Unit* buffer, size_t capacity)
+      : string_(s), buffer_(buffer), capacity_(capacity) {
+    if (string_ != nullptr) string_->clear();
+  }
+  // How many of n more units fit in the buffer.
+  size_t Room(size_t n) {
+    size_t room = size_ < capacity_ ? capacity_ - size_ : 0;
+    if (n <= room) return n;
+    overflowed_ = true;
+    return room;
+  }
+
+  std::basic_string<Unit>* string_;
+  Unit* buffer_;
+  size_t capacity_;
+  size_t size_ = 0;
+  bool overflowed_ = false;
+};
+
+// iconv's output goes through a fixed stack buffer, so a conversion allocates at most its
+// result.
 constexpr size_t kChunk = 8192;
 
 // ASCII is the same in both code pages and in UTF-16, and most converted text (pages, headers,
@@ -61,15 +123,19 @@ constexpr size_t kChunk = 8192;
 // them go through iconv. A piece always ends on a character boundary, so the result is what one
 // conversion of the whole input gives.
 
-// Copies the ASCII run that starts at `at` to `out`, unit for unit; returns where the run ends.
-template <typename Unit, typename Text>
-size_t CopyAsciiRun(const Unit* src, size_t at, size_t n, Text* out) {
-  size_t end = at;
-  while (end < n && static_cast<uint32_t>(src[end]) < 0x80) ++end;
-  size_t done = out->size();
-  out->resize(done + (end - at));
-  for (size_t i = at; i < end; ++i) (*out)[done + i - at] = static_cast<typename Text::value_type>(src[i]);
-  return end;
+// Where the ASCII run that starts at `at` ends; eight bytes or four UTF-16 units at a time.
+template <typename Unit>
+size_t AsciiRunEnd(const Unit* src, size_t at, size_t n) {
+  constexpr size_t kPerWord = 8 / sizeof(Unit);
+  constexpr uint64_t kNonAscii = sizeof(Unit) == 1 ? 0x8080808080808080u : 0xFF80FF80FF80FF80u;
+  while (n - at >= kPerWord) {
+    uint64_t word;
+    std::memcpy(&word, src + at, sizeof word);
+    if ((word & kNonAscii) != 0) break;
+    at += kPerWord;
+  }
+  while (at < n && static_cast<uint32_t>(src[at]) < 0x80) ++at;
+  return at;
 }
 
 // The end of the non-ASCII piece that starts at `at`. In UTF-8 an ASCII byte is never inside a
@@ -82,22 +148,20 @@ size_t PieceEnd(uint32_t codePage, const unsigned char* src, size_t at, size_t n
 }
 
 // Decodes one piece, substituting U+FFFD for each byte that starts no valid character.
-void DecodePiece(iconv_t cd, const char* src, size_t n, std::u16string* out) {
+void DecodePiece(iconv_t cd, const char* src, size_t n, Sink<char16_t>* out) {
   iconv(cd, nullptr, nullptr, nullptr, nullptr);
   char* in = const_cast<char*>(src);
   size_t inLeft = n;
-  char buf[kChunk];
+  char16_t buf[kChunk / 2];
   while (inLeft > 0) {
-    char* o = buf;
+    char* o = reinterpret_cast<char*>(buf);
     size_t oLeft = sizeof buf;
     size_t r = iconv(cd, &in, &inLeft, &o, &oLeft);
-    size_t produced = (sizeof buf - oLeft) / 2;
-    size_t at = out->size();
-    out->resize(at + produced);
-    std::memcpy(out->data() + at, buf, produced * 2);
+    out->Append(buf, (sizeof buf - oLeft) / 2);
     if (r == static_cast<size_t>(-1)) {
       if (errno == E2BIG) continue;
-      out->push_back(u'\xFFFD');  // invalid or cut sequence: skip one byte
+      const char16_t replacement = u'\xFFFD';  // invalid or cut sequence: skip one byte
+      out->Append(&replacement, 1);
       ++in;
       --inLeft;
       iconv(cd, nullptr, nullptr, nullptr, nullptr);
@@ -106,17 +170,17 @@ void DecodePiece(iconv_t cd, const char* src, size_t n, std::u16string* out) {
 }
 
 // Decodes bytes to UTF-16 units.
-bool Decode(uint32_t codePage, const char* src, size_t n, std::u16string* out) {
+bool Decode(uint32_t codePage, const char* src, size_t n, Sink<char16_t>* out) {
   const char* name = IconvName(codePage);
   if (!name) return false;
   iconv_t cd = Converter(name, "UTF-16LE");
   if (cd == reinterpret_cast<iconv_t>(-1)) return false;
-  out->clear();
-  out->reserve(n);
+  out->Reserve(n);
   auto* bytes = reinterpret_cast<const unsigned char*>(src);
   size_t at = 0;
   while (at < n) {
-    size_t ascii = CopyAsciiRun(bytes, at, n, out);
+    size_t ascii = AsciiRunEnd(bytes, at, n);
+    out->AppendAscii(bytes + at, ascii - at);
     if (ascii == n) break;
     size_t end = PieceEnd(codePage, bytes, ascii, n);
     DecodePiece(cd, src + ascii, end - ascii, out);
@@ -127,7 +191,7 @@ bool Decode(uint32_t codePage, const char* src, size_t n, std::u16string* out) {
 
 // Encodes one piece of UTF-16 units, substituting the default character for what the code page
 // lacks.
-void EncodePiece(iconv_t cd, const char16_t* src, size_t n, const std::string& substitute, std::string* out,
+void EncodePiece(iconv_t cd, const char16_t* src, size_t n, std::string_view substitute, Sink<char>* out,
                  bool* usedDefault) {
   iconv(cd, nullptr, nullptr, nullptr, nullptr);
   char* in = reinterpret_cast<char*>(const_cast<char16_t*>(src));  // iconv only reads it
@@ -137,7 +201,7 @@ void EncodePiece(iconv_t cd, const char16_t* src, size_t n, const std::string& s
     char* o = buf;
     size_t oLeft = sizeof buf;
     size_t r = iconv(cd, &in, &inLeft, &o, &oLeft);
-    out->append(buf, sizeof buf - oLeft);
+    out->Append(buf, sizeof buf - oLeft);
     if (r == static_cast<size_t>(-1)) {
       if (errno == E2BIG) continue;
       // One unrepresentable character (a whole surrogate pair when it is one) or a lone
@@ -150,7 +214,7 @@ void EncodePiece(iconv_t cd, const char16_t* src, size_t n, const std::string& s
         std::memcpy(&low, in + 2, 2);
         if (low >= 0xDC00 && low <= 0xDFFF) skip = 4;
       }
-      out->append(substitute);
+      out->Append(substitute.data(), substitute.size());
       if (usedDefault) *usedDefault = true;
       in += skip;
       inLeft -= skip < inLeft ? skip : inLeft;
@@ -160,18 +224,19 @@ void EncodePiece(iconv_t cd, const char16_t* src, size_t n, const std::string& s
 }
 
 // Encodes UTF-16 units. An ASCII unit is never part of a surrogate pair, so pieces end there.
-bool Encode(uint32_t codePage, const char16_t* src, size_t n, const char* defaultChar, std::string* out,
+bool Encode(uint32_t codePage, const char16_t* src, size_t n, const char* defaultChar, Sink<char>* out,
             bool* usedDefault) {
   const char* name = IconvName(codePage);
   if (!name) return false;
   iconv_t cd = Converter("UTF-16LE", name);
   if (cd == reinterpret_cast<iconv_t>(-1)) return false;
-  out->clear();
-  out->reserve(n);
-  std::string substitute = codePage == kCodePageUtf8 ? "\xEF\xBF\xBD" : (defaultChar ? defaultChar : "?");
+  out->Reserve(n);
+  std::string_view substitute =
+      codePage == kCodePageUtf8 ? "\xEF\xBF\xBD" : (defaultChar ? defaultChar : "?");
   size_t at = 0;
   while (at < n) {
-    size_t ascii = CopyAsciiRun(src, at, n, out);
+    size_t ascii = AsciiRunEnd(src, at, n);
+    out->AppendAscii(src + at, ascii - at);
     if (ascii == n) break;
     size_t end = ascii;
     while (end < n && src[end] >= 0x80) ++end;
@@ -186,12 +251,12 @@ bool Encode(uint32_t codePage, const char16_t* src, size_t n, const char* defaul
 int32_t MultiByteToWideChar(uint32_t codePage, uint32_t /*flags*/, const char* src, int32_t srcLength,
                             char16_t* dst, int32_t dstLength) {
   if (src == nullptr || srcLength == 0 || srcLength < -1 || dstLength < 0) return 0;
+  if (dstLength > 0 && dst == nullptr) return 0;
   size_t n = srcLength == -1 ? std::strlen(src) + 1 : static_cast<size_t>(srcLength);
-  std::u16string out;
-  if (!Decode(codePage, src, n, &out)) return 0;
-  if (dstLength == 0) return static_cast<int32_t>(out.size());
-  if (out.size() > static_cast<size_t>(dstLength) || dst == nullptr) return 0;
-  std::memcpy(dst, out.data(), out.size() * 2);
+  // A size query only counts; a conversion writes straight into the caller's buffer.
+  auto out =
+      dstLength == 0 ? Sink<char16_t>::Counting() : Sink<char16_t>::Into(dst, static_cast<size_t>(dstLength));
+  if (!Decode(codePage, src, n, &out) || out.overflowed()) return 0;
   return static_cast<int32_t>(out.size());
 }
 
@@ -199,14 +264,13 @@ int32_t WideCharToMultiByte(uint32_t codePage, uint32_t /*flags*/, const char16_
                             char* dst, int32_t dstLength, const char* defaultChar, int32_t* usedDefault) {
   if (usedDefault) *usedDefault = 0;
   if (src == nullptr || srcLength == 0 || srcLength < -1 || dstLength < 0) return 0;
+  if (dstLength > 0 && dst == nullptr) return 0;
   size_t n = srcLength == -1 ? static_cast<size_t>(lstrlenW(src)) + 1 : static_cast<size_t>(srcLength);
-  std::string out;
+  auto out = dstLength == 0 ? Sink<char>::Counting() : Sink<char>::Into(dst, static_cast<size_t>(dstLength));
   bool used = false;
   if (!Encode(codePage, src, n, defaultChar, &out, &used)) return 0;
   if (usedDefault) *usedDefault = used ? 1 : 0;
-  if (dstLength == 0) return static_cast<int32_t>(out.size());
-  if (out.size() > static_cast<size_t>(dstLength) || dst == nullptr) return 0;
-  std::memcpy(dst, out.data(), out.size());
+  if (out.overflowed()) return 0;
   return static_cast<int32_t>(out.size());
 }
 
@@ -219,14 +283,20 @@ int32_t lstrlenW(const char16_t* s) {
 
 std::u16string ToUtf16(uint32_t codePage, std::string_view bytes) {
   std::u16string out;
-  if (!bytes.empty()) Decode(codePage, bytes.data(), bytes.size(), &out);
+  if (!bytes.empty()) {
+    auto sink = Sink<char16_t>::Into(&out);
+    Decode(codePage, bytes.data(), bytes.size(), &sink);
+  }
   return out;
 }
 
 std::string FromUtf16(uint32_t codePage, std::u16string_view text) {
   std::string out;
   bool used = false;
-  if (!text.empty()) Encode(codePage, text.data(), text.size(), nullptr, &out, &used);
+  if (!text.empty()) {
+    auto sink = Sink<char>::Into(&out);
+    Encode(codePage, text.data(), text.size(), nullptr, &sink, &used);
+  }
   return out;
 }
 

@@ -67,6 +67,49 @@ TEST(CodePageTest, MixedAsciiConvertsAsOneInput) {
   EXPECT_EQ(ToUtf16(kCodePageUtf8, FromUtf16(kCodePageUtf8, wide)), wide);
 }
 
+// A size query counts without converting and a conversion writes straight into the caller's
+// buffer; both must agree with the plain conversion wherever a non-ASCII piece falls within the
+// ASCII runs that are read eight bytes (four units) at a time.
+TEST(CodePageTest, SizeQueriesAndBuffersAgreeWithTheConversion) {
+  struct Case {
+    uint32_t codePage;
+    std::string piece;
+    std::u16string decoded;
+  };
+  const Case cases[] = {{kCodePageGbk, "\xD6\xD0", u"中"},
+                        {kCodePageUtf8, "\xE4\xB8\xAD", u"中"},
+                        {kCodePageUtf8, "\xFF", u"\uFFFD"}};
+  for (const Case& c : cases) {
+    for (size_t at = 0; at <= 20; ++at) {
+      std::string bytes = std::string(at, 'a') + c.piece + std::string(21 - at, 'b');
+      std::u16string wide = ToUtf16(c.codePage, bytes);
+      ASSERT_EQ(wide, std::u16string(at, u'a') + c.decoded + std::u16string(21 - at, u'b')) << at;
+      const auto n = static_cast<int32_t>(bytes.size());
+      const auto w = static_cast<int32_t>(wide.size());
+      ASSERT_EQ(MultiByteToWideChar(c.codePage, 0, bytes.data(), n, nullptr, 0), w) << at;
+      std::u16string into(w + 1, u'#');
+      ASSERT_EQ(MultiByteToWideChar(c.codePage, 0, bytes.data(), n, into.data(), w), w) << at;
+      EXPECT_EQ(into, wide + u"#") << at;  // nothing written past the units
+      EXPECT_EQ(MultiByteToWideChar(c.codePage, 0, bytes.data(), n, into.data(), w - 1), 0) << at;
+
+      std::u16string text = std::u16string(at, u'a') + u"中\U0001F600" + std::u16string(21 - at, u'b');
+      std::string narrow = FromUtf16(kCodePageGbk, text);
+      ASSERT_EQ(narrow, std::string(at, 'a') + "\xD6\xD0?" + std::string(21 - at, 'b')) << at;
+      const auto t = static_cast<int32_t>(text.size());
+      const auto m = static_cast<int32_t>(narrow.size());
+      int32_t used = 0;
+      ASSERT_EQ(WideCharToMultiByte(kCodePageGbk, 0, text.data(), t, nullptr, 0, nullptr, &used), m) << at;
+      EXPECT_EQ(used, 1);  // the emoji has no GBK form
+      std::string out(m + 1, '#');
+      ASSERT_EQ(WideCharToMultiByte(kCodePageGbk, 0, text.data(), t, out.data(), m, nullptr, nullptr), m)
+          << at;
+      EXPECT_EQ(out, narrow + "#") << at;
+      EXPECT_EQ(WideCharToMultiByte(kCodePageGbk, 0, text.data(), t, out.data(), m - 1, nullptr, nullptr), 0)
+          << at;
+    }
+  }
+}
+
 TEST(CodePageTest, PlatformCallingRules) {
   // Length -1 includes the terminating zero; a zero destination length asks for the size.
   EXPECT_EQ(MultiByteToWideChar(kCodePageGbk, 0, "中a", -1, nullptr, 0), 3);
