@@ -23,15 +23,21 @@ int HexDigit(unsigned char c) {
 void 类_JSON::反转义文本(rt::Text* text) {
   std::string_view in = text->view();
   size_t n = in.size();
+  // A text without a backslash has nothing to decode (an empty one becomes null, as a copy
+  // would make it).
+  if (n == 0) text->reset();
+  if (n == 0 || std::memchr(in.data(), '\\', n) == nullptr) return;
   // Never longer than the input: every escape is at most as long as what it replaces.
   std::string out;
   out.reserve(n + 1);
   size_t i = 0;
   while (i < n) {
-    char c = in[i];
-    if (c != '\\') {
-      out.push_back(c);
-      ++i;
+    if (in[i] != '\\') {
+      // The run up to the next backslash, at once.
+      const void* slash = std::memchr(in.data() + i, '\\', n - i);
+      size_t end = slash != nullptr ? static_cast<size_t>(static_cast<const char*>(slash) - in.data()) : n;
+      out.append(in.data() + i, end - i);
+      i = end;
       continue;
     }
     if (i + 1 >= n) break;  // a backslash at the very end writes nothing

@@ -13,9 +13,11 @@ namespace {
 using internal::Count;
 using internal::Elements;
 
+// Whether the text `a` (null: empty) is `b`, which holds no zero byte; reads no further into
+// `a` than b's length.
 bool SameText(const char* a, std::string_view b) {
-  std::string_view va = a ? std::string_view(a) : std::string_view();
-  return va == b;
+  if (a == nullptr) return b.empty();
+  return std::strncmp(a, b.data(), b.size()) == 0 && a[b.size()] == '\0';
 }
 
 // Splits a path into its segments: every "[" (at a character boundary, never the second

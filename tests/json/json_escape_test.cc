@@ -26,6 +26,7 @@ TEST_F(JsonEscapeTest, UnescapingRules) {
     return t.str();
   };
   EXPECT_EQ(decode(R"(a\r\n\t\b\f\/\\\"z)"), "a\r\n\t\b\f/\\\"z");
+  EXPECT_EQ(decode("plain 测试"), "plain 测试");  // nothing to decode
   EXPECT_EQ(decode(R"(\q)"), "\\q");
   EXPECT_EQ(decode(R"(\u00zz)"), "\\u00zz");
   EXPECT_EQ(decode(R"(x\u12)"), "x\\u12");  // fewer than four digits before the end: kept
