@@ -136,6 +136,7 @@ void 类_JSON::FreeAll() {
     *a = nullptr;
   }
   nodeCapacity_ = indexCapacity_ = stateCapacity_ = arrayCounterCapacity_ = objectCounterCapacity_ = 0;
+  topState_ = 0;
   rt::MemFree(集_错误信息);
   集_错误信息 = nullptr;
 }
@@ -160,6 +161,7 @@ void 类_JSON::初始化() {
   FreeNodeRecords(集_节点组);
   for (void* a : {集_节点组, 集_状态栈, 集_节点索引组, 集_数组成员计数, 集_对象成员计数})
     internal::SetCount(a, 0);
+  topState_ = 0;
   集_文本缓冲->Clear();
   集_严格模式 = 0;
   集_已处理字节数 = 0;
@@ -191,6 +193,7 @@ void 类_JSON::CopyFrom(const 类_JSON& source) {
   }
   copyPlain(source.集_节点索引组, sizeof(int32_t), &集_节点索引组, &indexCapacity_);
   copyPlain(source.集_状态栈, 1, &集_状态栈, &stateCapacity_);
+  topState_ = source.topState_;
   copyPlain(source.集_数组成员计数, sizeof(int32_t), &集_数组成员计数, &arrayCounterCapacity_);
   copyPlain(source.集_对象成员计数, sizeof(int32_t), &集_对象成员计数, &objectCounterCapacity_);
   集_当前层级 = source.集_当前层级;

@@ -252,6 +252,10 @@ class 类_JSON final {
   int32_t arrayCounterCapacity_ = 0;
   int32_t objectCounterCapacity_ = 0;
 
+  // The top of 集_状态栈 (0 when it is empty), kept beside it: the parser asks for it on every
+  // byte, and reading it from the array is a chain of dependent loads.
+  uint8_t topState_ = 0;
+
   // Only while Feed runs: the byte being handled, and the input bytes that make up the text
   // buffer's whole content when pendingRun_ is set (集_文本缓冲 itself is then empty).
   const unsigned char* cursor_ = nullptr;

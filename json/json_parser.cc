@@ -76,10 +76,15 @@ rt::Text IndexBeyondNodesMessage() {
 
 // ---- Stacks and counters -------------------------------------------------------------------
 
-inline void 类_JSON::PushState(uint8_t state) { internal::Push<uint8_t>(&集_状态栈, &stateCapacity_, state); }
+inline void 类_JSON::PushState(uint8_t state) {
+  internal::Push<uint8_t>(&集_状态栈, &stateCapacity_, state);
+  topState_ = state;
+}
 inline void 类_JSON::PopState() {
   int32_t n = Count(集_状态栈);
-  if (n > 0) internal::SetCount(集_状态栈, n - 1);
+  if (n == 0) return;
+  internal::SetCount(集_状态栈, n - 1);
+  topState_ = n > 1 ? Elements<uint8_t>(集_状态栈)[n - 2] : 0;
 }
 // "The top state becomes s": written in place, as popping and pushing would leave it.
 inline void 类_JSON::ReplaceTopState(uint8_t state) {
@@ -89,11 +94,9 @@ inline void 类_JSON::ReplaceTopState(uint8_t state) {
     return;
   }
   Elements<uint8_t>(集_状态栈)[n - 1] = state;
+  topState_ = state;
 }
-inline uint8_t 类_JSON::TopState() const {
-  int32_t n = Count(集_状态栈);
-  return n > 0 ? Elements<uint8_t>(集_状态栈)[n - 1] : 0;
-}
+inline uint8_t 类_JSON::TopState() const { return topState_; }
 void 类_JSON::PushIndex(int32_t index) { internal::Push<int32_t>(&集_节点索引组, &indexCapacity_, index); }
 void 类_JSON::PopIndex() {
   int32_t n = Count(集_节点索引组);
