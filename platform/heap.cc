@@ -33,7 +33,9 @@ enum class Mode : int { kUndecided = 0, kPooled, kPlain };
 // same, so a relaxed store is enough (and a relaxed load costs what a plain one does).
 constinit std::atomic<Mode> g_mode{Mode::kUndecided};
 
-Mode DecideMode() {
+// Out of line: asking whether a memory checker runs needs a stack frame of its own, which the
+// allocation fast paths would otherwise set up on every call.
+[[gnu::noinline, gnu::cold]] Mode DecideMode() {
 #if defined(WL_SANITIZED_HEAP)
   return Mode::kPlain;
 #elif defined(WL_HAVE_VALGRIND_H)
