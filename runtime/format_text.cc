@@ -149,16 +149,7 @@ void FormatText(ArgRecord* result, int32_t count, ArgRecord* args) {
 void AppendAppInterfaceCommands(std::vector<CommandFn>* table) { table->push_back(FormatText); }
 
 Text FormatTextOf(const char* format, std::initializer_list<ArgRecord> values) {
-  ArgRecord args[32];
-  int32_t n = 0;
-  args[n++] = TextArg(format);
-  for (const ArgRecord& v : values) {
-    if (n == 32) break;
-    args[n++] = v;
-  }
-  ArgRecord result = ArgRecord::Omitted();
-  Helpers().CallLibraryCommand(kLibraryAppInterface, FormatText, &result, n, args);
-  return TextResult(result);
+  return TextResult(CallLibrary(kLibraryAppInterface, FormatText, TextArg(format), values));
 }
 
 }  // namespace rt

@@ -111,8 +111,8 @@ inline ArgRecord Omitted() { return ArgRecord::Omitted(); }
 // Copies the argument records into the array a command receives (at most 32). Value and type
 // are copied at the widths they were just written with: one wide copy of a record the caller
 // has only now filled would wait for its narrower stores on every call.
-inline int32_t CopyArgs(std::initializer_list<ArgRecord> args, ArgRecord (&buf)[32]) {
-  int32_t n = 0;
+// `n` records are already in place.
+inline int32_t CopyArgs(std::initializer_list<ArgRecord> args, ArgRecord (&buf)[32], int32_t n = 0) {
   for (const ArgRecord& a : args) {
     if (n == 32) break;
     std::memcpy(buf[n].value, a.value, sizeof a.value);
@@ -134,6 +134,17 @@ inline ArgRecord CallLibrary(int32_t library, CommandFn command, std::initialize
   ArgRecord result = ArgRecord::Omitted();
   ArgRecord buf[32];
   int32_t n = CopyArgs(args, buf);
+  Helpers().CallLibraryCommand(library, command, &result, n, buf);
+  return result;
+}
+
+// The same with one record before the list: the object a command works on, or a format.
+inline ArgRecord CallLibrary(int32_t library, CommandFn command, const ArgRecord& first,
+                             std::initializer_list<ArgRecord> rest) {
+  ArgRecord result = ArgRecord::Omitted();
+  ArgRecord buf[32];
+  buf[0] = first;
+  int32_t n = CopyArgs(rest, buf, 1);
   Helpers().CallLibraryCommand(library, command, &result, n, buf);
   return result;
 }

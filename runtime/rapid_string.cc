@@ -288,14 +288,7 @@ ArgRecord CallCommand(CommandFn command, ArgRecord* args, int32_t n) {
 }  // namespace
 
 bool RapidString::Append(std::initializer_list<ArgRecord> values) {
-  ArgRecord args[32];
-  int32_t n = 0;
-  args[n++] = RapidStringArg(block_);
-  for (const ArgRecord& v : values) {
-    if (n == 32) break;
-    args[n++] = v;
-  }
-  return CallCommand(RapidStringAppend, args, n).boolean();
+  return CallLibrary(kLibraryGeneralObjects, RapidStringAppend, RapidStringArg(block_), values).boolean();
 }
 
 bool RapidString::AppendText(const char* text) { return Append({TextArg(text)}); }
