@@ -74,7 +74,7 @@ rt::Text MergeCookies(rt::Text& oldCookies, rt::Text& newCookies) {
     if (kernel::RightText(entry, 8) == "=deleted") continue;
     merged = Concat({merged, entry, "; "});
   }
-  merged = RemoveDuplicateEntries(DropLastTwo(merged), "; ");
+  merged = RemoveDuplicateEntries(WithoutLastSeparator(merged.view()), "; ");
   oldCookies = merged;
   return merged;
 }

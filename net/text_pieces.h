@@ -61,11 +61,6 @@ inline rt::Text WithoutLastSeparator(std::string_view joined) {
   return rt::Text(joined.substr(0, joined.size() >= 2 ? joined.size() - 2 : 0));
 }
 
-// The text without its last two bytes (the separator after the last entry).
-inline rt::Text DropLastTwo(const rt::Text& text) {
-  return kernel::LeftText(text, kernel::TextLength(text) - 2);
-}
-
 }  // namespace net
 
 #endif  // NET_TEXT_PIECES_H_

@@ -127,7 +127,7 @@ rt::Text ComposedNormalize(kernel::TextRef headers) {
     }
     result = Concat({result, name, ": ", parts.size() == 2 ? parts.at(2) : "", "\r\n"});
   }
-  return DropLastTwo(result);
+  return kernel::LeftText(result, kernel::TextLength(result) - 2);
 }
 
 rt::Text ComposedValue(kernel::TextRef line) {
