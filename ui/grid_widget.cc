@@ -219,9 +219,12 @@ int GridWidget::rowTop(int row) const {
 
 QRect GridWidget::cellRect(int row, int column) const {
   if (!cellExists(row, column)) return QRect();
+  return cellRectAt(columnLeft(column), rowTop(row), row, column);
+}
+
+QRect GridWidget::cellRectAt(int left, int top, int row, int column) const {
   // The cell's right and bottom pixel lines are its grid lines.
-  return QRect(columnLeft(column), rowTop(row), std::max(columns_[column].width - 1, 0),
-               std::max(rows_[row].height - 1, 0));
+  return QRect(left, top, std::max(columns_[column].width - 1, 0), std::max(rows_[row].height - 1, 0));
 }
 
 std::pair<int, int> GridWidget::cellAt(QPoint point) const {
@@ -369,7 +372,7 @@ void GridWidget::paintEvent(QPaintEvent*) {
       if (top + rows_[r].height < 0) continue;
       int left = firstColumn < endColumn ? columnLeft(firstColumn) : 0;
       for (int c = firstColumn; c < endColumn; left += columns_[c].width, ++c) {
-        const QRect rect(left, top, std::max(columns_[c].width - 1, 0), std::max(rows_[r].height - 1, 0));
+        const QRect rect = cellRectAt(left, top, r, c);
         if (rect.left() > view.right()) break;
         if (rect.right() + 1 < 0) continue;
         drawCell(painter, r, c, rect);

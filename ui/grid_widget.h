@@ -136,6 +136,8 @@ class GridWidget : public QAbstractScrollArea {
   // Left edge of the column / top edge of the row in client coordinates.
   int columnLeft(int column) const;
   int rowTop(int row) const;
+  // The rectangle of an existing cell whose column starts at `left` and row at `top`.
+  QRect cellRectAt(int left, int top, int row, int column) const;
   void updateScrollBars();
   void drawCell(QPainter& painter, int row, int column, const QRect& rect) const;
   static const QImage& decodedPicture(const Cell& cell);
