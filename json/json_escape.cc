@@ -23,10 +23,11 @@ int HexDigit(unsigned char c) {
 void 类_JSON::反转义文本(rt::Text* text) {
   std::string_view in = text->view();
   size_t n = in.size();
-  // A text without a backslash has nothing to decode (an empty one becomes null, as a copy
-  // would make it).
-  if (n == 0) text->reset();
-  if (n == 0 || std::memchr(in.data(), '\\', n) == nullptr) return;
+  if (n == 0) {
+    text->reset();  // an empty text becomes null, as a copy would make it
+    return;
+  }
+  if (std::memchr(in.data(), '\\', n) == nullptr) return;  // nothing to decode
   // Never longer than the input: every escape is at most as long as what it replaces.
   std::string out;
   out.reserve(n + 1);
