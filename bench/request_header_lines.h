@@ -9,6 +9,7 @@
 #include <string_view>
 
 #include "net/headers.h"
+#include "net/text_pieces.h"
 #include "runtime/values.h"
 
 namespace bench_support {
@@ -20,13 +21,12 @@ inline curl_slist* WebRequestHeaderLines(const char* given, const std::string& u
   rt::Text headers(given);
   net::AddDefaultHeaders(headers, url.c_str(), 0);  // method 0: GET
   rt::Text normalized = net::NormalizeHeaders(headers);
+  // Split into lines as WebRequest splits them, empty ones left out.
   curl_slist* lines = nullptr;
-  std::string_view rest = normalized.view();
-  while (!rest.empty()) {
-    size_t end = rest.find("\r\n");
-    lines = curl_slist_append(lines, std::string(rest.substr(0, end)).c_str());
-    rest = end == std::string_view::npos ? std::string_view() : rest.substr(end + 2);
-  }
+  const std::string_view block = normalized.view();
+  net::ForEachPiece(normalized, "\r\n", [&](size_t start, size_t end) {
+    if (end > start) lines = curl_slist_append(lines, std::string(block.substr(start, end - start)).c_str());
+  });
   return lines;
 }
 

@@ -1,7 +1,7 @@
 // The kernel's text search, replacement and splitting, and AllTextsBetween, on a generated
 // HTML page of mostly ASCII with GBK text in it, side by side with memmem and plain std::string
-// code doing the same work on the same buffer, and the page's conversion from UTF-8 to text. Each case runs
-// at 1 MiB and 10 MiB, so the growth with the text's length shows as well.
+// code doing the same work on the same buffer, and the page's conversion from UTF-8 to text.
+// Each case runs at 1 MiB and 10 MiB, so the growth with the text's length shows as well.
 #include <benchmark/benchmark.h>
 #include <string.h>  // memmem
 
