@@ -83,13 +83,24 @@ void SetProgramConstants(const void* start, size_t length) {
   g_programConstantsLength = length;
 }
 
-bool IsConstant(const void* p) {
+namespace {
+
+// The end of the constant region (the runtime's or the program's) that holds p, or null when p
+// is no constant.
+const unsigned char* ConstantRegionEnd(const void* p) {
   auto* b = static_cast<const unsigned char*>(p);
   auto* own = reinterpret_cast<const unsigned char*>(&kConstants);
-  if (b >= own && b < own + sizeof kConstants) return true;
-  return g_programConstants != nullptr && b >= g_programConstants &&
-         b < g_programConstants + g_programConstantsLength;
+  if (b >= own && b < own + sizeof kConstants) return own + sizeof kConstants;
+  if (g_programConstants != nullptr && b >= g_programConstants &&
+      b < g_programConstants + g_programConstantsLength) {
+    return g_programConstants + g_programConstantsLength;
+  }
+  return nullptr;
 }
+
+}  // namespace
+
+bool IsConstant(const void* p) { return ConstantRegionEnd(p) != nullptr; }
 
 void* MemTryAlloc(uint64_t size) {
   if (RequestTooLarge(size)) return nullptr;
@@ -104,12 +115,9 @@ void* MemAlloc(uint64_t size) {
 
 void* MemRealloc(void* block, uint64_t size) {
   if (block == nullptr) return MemAlloc(size);
-  if (IsConstant(block)) {
+  if (const unsigned char* end = ConstantRegionEnd(block)) {
+    // A constant is copied into a new block, as far as its region reaches.
     auto* src = static_cast<const unsigned char*>(block);
-    auto* own = reinterpret_cast<const unsigned char*>(&kConstants);
-    const unsigned char* end = (src >= own && src < own + sizeof kConstants)
-                                   ? own + sizeof kConstants
-                                   : g_programConstants + g_programConstantsLength;
     uint64_t available = static_cast<uint64_t>(end - src);
     void* p = MemAlloc(size);
     std::memcpy(p, src, static_cast<size_t>(size < available ? size : available));
