@@ -2,12 +2,16 @@
 
 #include <QAbstractEventDispatcher>
 #include <QApplication>
+#include <QDeadlineTimer>
 #include <QEvent>
 #include <QEventLoop>
 #include <QMetaObject>
 #include <QPointer>
 #include <QThread>
+#include <QTimer>
 #include <QWidget>
+#include <algorithm>
+#include <mutex>
 
 namespace platform {
 namespace {
@@ -15,6 +19,26 @@ namespace {
 bool g_quitPending = false;
 int g_quitCode = 0;
 QEventLoop* g_loop = nullptr;
+int g_waitDepth = 0;
+
+// The GUI thread's dispatcher, for wake-ups from other threads: set while the application
+// object lives, under the lock, so that a late wake-up never reaches a destroyed dispatcher.
+std::mutex g_wakeMutex;
+QAbstractEventDispatcher* g_guiDispatcher = nullptr;
+
+// Counts a running wait for the idle hook, which must not run inside one.
+class WaitScope {
+ public:
+  WaitScope() { ++g_waitDepth; }
+  ~WaitScope() { --g_waitDepth; }
+  WaitScope(const WaitScope&) = delete;
+  WaitScope& operator=(const WaitScope&) = delete;
+};
+
+// Handles one batch of events, waiting for it first; the timer (when running) bounds the wait.
+void HandleNextEvents(QAbstractEventDispatcher* d) {
+  d->processEvents(QEventLoop::AllEvents | QEventLoop::WaitForMoreEvents);
+}
 
 class HiddenOwnerWidget : public QWidget {
  public:
@@ -41,9 +65,14 @@ std::unique_ptr<HiddenOwnerWidget>& Owner() {
 
 GuiApplication::GuiApplication(int& argc, char** argv) : app_(std::make_unique<QApplication>(argc, argv)) {
   QApplication::setQuitOnLastWindowClosed(false);
+  std::lock_guard<std::mutex> lock(g_wakeMutex);
+  g_guiDispatcher = QAbstractEventDispatcher::instance();
 }
 
-GuiApplication::~GuiApplication() = default;
+GuiApplication::~GuiApplication() {
+  std::lock_guard<std::mutex> lock(g_wakeMutex);
+  g_guiDispatcher = nullptr;
+}
 
 int RunEventLoop(const std::function<void()>& idle) {
   if (g_quitPending) {
@@ -57,7 +86,7 @@ int RunEventLoop(const std::function<void()>& idle) {
   QMetaObject::Connection c;
   if (auto* d = QAbstractEventDispatcher::instance()) {
     c = QObject::connect(d, &QAbstractEventDispatcher::aboutToBlock, &loop, [&] {
-      if (idling || !idle) return;
+      if (idling || !idle || g_waitDepth > 0) return;
       idling = true;
       idle();
       idling = false;
@@ -87,6 +116,52 @@ void ProcessPendingEvents() {
     if (!d->processEvents(QEventLoop::AllEvents)) break;
   }
 }
+
+bool CanWaitHandlingEvents() {
+  QCoreApplication* app = QCoreApplication::instance();
+  return app != nullptr && QThread::currentThread() == app->thread() &&
+         QAbstractEventDispatcher::instance() != nullptr;
+}
+
+bool WaitHandlingEvents(const std::function<bool()>& done, int timeoutMs) {
+  QAbstractEventDispatcher* d = QAbstractEventDispatcher::instance();
+  if (d == nullptr) return done();
+  WaitScope scope;
+  const bool unlimited = timeoutMs < 0;
+  QDeadlineTimer deadline(unlimited ? QDeadlineTimer::Forever : QDeadlineTimer(timeoutMs, Qt::PreciseTimer));
+  QTimer timer;  // wakes the dispatcher when the time is up
+  timer.setSingleShot(true);
+  timer.setTimerType(Qt::PreciseTimer);
+  while (!done()) {
+    if (g_quitPending || deadline.hasExpired()) return done();
+    if (!unlimited && !timer.isActive()) timer.start(std::max<qint64>(1, deadline.remainingTime()));
+    HandleNextEvents(d);
+  }
+  return true;
+}
+
+bool WaitForEvents(int timeoutMs) {
+  QAbstractEventDispatcher* d = QAbstractEventDispatcher::instance();
+  if (d == nullptr || g_quitPending) return false;
+  WaitScope scope;
+  QTimer timer;
+  bool timedOut = false;
+  if (timeoutMs >= 0) {
+    timer.setSingleShot(true);
+    timer.setTimerType(Qt::PreciseTimer);
+    QObject::connect(&timer, &QTimer::timeout, [&timedOut] { timedOut = true; });
+    timer.start(timeoutMs);
+  }
+  HandleNextEvents(d);
+  return !timedOut;
+}
+
+void WakeEventLoop() {
+  std::lock_guard<std::mutex> lock(g_wakeMutex);
+  if (g_guiDispatcher != nullptr) g_guiDispatcher->wakeUp();
+}
+
+int EventWaitDepth() { return g_waitDepth; }
 
 void CreateHiddenOwner(std::function<void(int)> onEndRequest) {
   if (qobject_cast<QApplication*>(QCoreApplication::instance()) == nullptr) return;  // no toolkit

@@ -36,6 +36,25 @@ bool QuitPending();
 // Dispatches waiting events until none is left or a quit is pending.
 void ProcessPendingEvents();
 
+// Handles events until `done()` holds, `timeoutMs` milliseconds have passed (negative: no
+// limit) or a quit is pending, and returns done(). This is how the program waits for work that
+// runs elsewhere (a transfer) without freezing its windows: they repaint, move and take input
+// meanwhile, with the runtime's rules for events. Idle routines do not run inside it.
+// REQUIRES: the GUI thread, with the toolkit's application object alive.
+bool WaitHandlingEvents(const std::function<bool()>& done, int timeoutMs);
+// Waits until at least one event has arrived or `timeoutMs` have passed (negative: no limit),
+// handles what has arrived and returns whether anything did before the time-out. Returns at
+// once when a quit is pending. REQUIRES: as WaitHandlingEvents.
+bool WaitForEvents(int timeoutMs);
+// From any thread: makes a waiting WaitHandlingEvents or WaitForEvents look again. Does nothing
+// without the toolkit's application object.
+void WakeEventLoop();
+// True on the GUI thread while the toolkit's application object lives, so that a caller can
+// tell whether it may wait with WaitHandlingEvents.
+bool CanWaitHandlingEvents();
+// Number of WaitHandlingEvents and WaitForEvents calls running (nested) on the GUI thread.
+int EventWaitDepth();
+
 // The hidden owner window "_WL_HideOwner": never shown, parent of the program's windows,
 // receiver of end requests from other threads (message 33767).
 inline constexpr int kEndRequestMessage = 33767;
