@@ -8,87 +8,15 @@
 #include <mutex>
 #include <vector>
 
+#include "platform/event_loop.h"
+#include "platform/http/transfer_loop.h"
+
 namespace platform::http {
 namespace {
 
-using Clock = std::chrono::steady_clock;
-
-constexpr char kDefaultUserAgent[] = "Mozilla/4.0 (compatible; Win32; WinHttp.WinHttpRequest.5)";
-constexpr long kMaxRedirects = 10;
-
-// The process-wide cache of connections, DNS results and TLS sessions. Cookies are not
-// shared: each engine keeps its own.
-class SharedCache {
- public:
-  static SharedCache& Get() {
-    static SharedCache cache;
-    return cache;
-  }
-  CURLSH* share() const { return share_; }
-
- private:
-  SharedCache() {
-    curl_global_init(CURL_GLOBAL_DEFAULT);
-    share_ = curl_share_init();
-    curl_share_setopt(share_, CURLSHOPT_LOCKFUNC, &Lock);
-    curl_share_setopt(share_, CURLSHOPT_UNLOCKFUNC, &Unlock);
-    curl_share_setopt(share_, CURLSHOPT_USERDATA, this);
-    curl_share_setopt(share_, CURLSHOPT_SHARE, CURL_LOCK_DATA_CONNECT);
-    curl_share_setopt(share_, CURLSHOPT_SHARE, CURL_LOCK_DATA_DNS);
-    curl_share_setopt(share_, CURLSHOPT_SHARE, CURL_LOCK_DATA_SSL_SESSION);
-  }
-  ~SharedCache() { curl_share_cleanup(share_); }
-
-  static void Lock(CURL*, curl_lock_data data, curl_lock_access, void* self) {
-    static_cast<SharedCache*>(self)->locks_[Index(data)].lock();
-  }
-  static void Unlock(CURL*, curl_lock_data data, void* self) {
-    static_cast<SharedCache*>(self)->locks_[Index(data)].unlock();
-  }
-  static size_t Index(curl_lock_data data) {
-    size_t i = static_cast<size_t>(data);
-    return i < kLocks ? i : 0;
-  }
-
-  static constexpr size_t kLocks = CURL_LOCK_DATA_LAST;
-  CURLSH* share_ = nullptr;
-  std::mutex locks_[kLocks];
-};
-
-// Idle transfer handles of engines that have ended, so that a new engine does not pay for a
-// new handle and its internal machinery. A handle comes back with its cookies erased.
-class HandlePool {
- public:
-  static HandlePool& Get() {
-    static HandlePool pool;
-    return pool;
-  }
-  CURL* Take() {
-    std::lock_guard<std::mutex> lock(mu_);
-    if (idle_.empty()) return nullptr;
-    CURL* h = idle_.back();
-    idle_.pop_back();
-    return h;
-  }
-  void Give(CURL* h) {
-    curl_easy_setopt(h, CURLOPT_COOKIELIST, "ALL");
-    std::lock_guard<std::mutex> lock(mu_);
-    if (idle_.size() < kMaxIdle) {
-      idle_.push_back(h);
-      return;
-    }
-    curl_easy_cleanup(h);
-  }
-
- private:
-  HandlePool() = default;
-  ~HandlePool() {
-    for (CURL* h : idle_) curl_easy_cleanup(h);
-  }
-  static constexpr size_t kMaxIdle = 8;
-  std::mutex mu_;
-  std::vector<CURL*> idle_;
-};
+// A release of a handle by an aborted transfer takes the loop one round; wait this long for
+// it before the next request takes a fresh handle instead.
+constexpr int kHandleReleaseWaitMs = 1000;
 
 bool EqualsIgnoreCase(std::string_view a, std::string_view b) {
   if (a.size() != b.size()) return false;
@@ -136,102 +64,12 @@ std::string_view Trim(std::string_view s) {
   return s;
 }
 
-struct SList {
-  curl_slist* list = nullptr;
-  ~SList() { curl_slist_free_all(list); }
-  void Add(const std::string& line) { list = curl_slist_append(list, line.c_str()); }
-};
-
 }  // namespace
 
-// State of one Send, seen by the transfer library's callbacks.
-struct HttpEngine::Transfer {
-  HttpEngine* engine = nullptr;
-  // Progress bookkeeping for the send and receive time-outs: the clock starts when the
-  // connection is ready and restarts whenever a byte moves either way.
-  bool connected = false;
-  Clock::time_point lastMove;
-  curl_off_t lastDown = 0, lastUp = 0;
-
-  static size_t OnBody(char* data, size_t size, size_t count, void* self) {
-    auto* t = static_cast<Transfer*>(self);
-    t->engine->body_.append(data, size * count);
-    return size * count;
-  }
-
-  static size_t OnHeader(char* data, size_t size, size_t count, void* self) {
-    auto* t = static_cast<Transfer*>(self);
-    HttpEngine& e = *t->engine;
-    std::string_view line(data, size * count);
-    while (!line.empty() && (line.back() == '\n' || line.back() == '\r')) line.remove_suffix(1);
-    if (line.size() >= 5 && line.substr(0, 5) == "HTTP/") {
-      // A new response (after a redirect or an interim 1xx): only the last one is kept.
-      e.responseHeaders_.clear();
-      e.body_.clear();
-      e.statusText_.clear();
-      size_t sp = line.find(' ');
-      if (sp != std::string_view::npos) {
-        size_t sp2 = line.find(' ', sp + 1);
-        if (sp2 != std::string_view::npos) e.statusText_ = std::string(line.substr(sp2 + 1));
-      }
-    } else if (!line.empty()) {
-      e.responseHeaders_.emplace_back(line);
-    }
-    return size * count;
-  }
-
-  static int OnConnected(void* self, char*, char*, int, int) {
-    auto* t = static_cast<Transfer*>(self);
-    t->connected = true;
-    t->lastMove = Clock::now();
-    return CURL_PREREQFUNC_OK;
-  }
-
-  static int OnProgress(void* self, curl_off_t, curl_off_t dlnow, curl_off_t ultotal, curl_off_t ulnow) {
-    auto* t = static_cast<Transfer*>(self);
-    if (!t->connected) return 0;  // the connect time-out covers this phase
-    Clock::time_point now = Clock::now();
-    if (dlnow != t->lastDown || ulnow != t->lastUp) {
-      t->lastDown = dlnow;
-      t->lastUp = ulnow;
-      t->lastMove = now;
-      return 0;
-    }
-    bool sending = ultotal > 0 && ulnow < ultotal;
-    int32_t limit = sending ? t->engine->sendMs_ : t->engine->receiveMs_;
-    if (limit <= 0) return 0;
-    return now - t->lastMove > std::chrono::milliseconds(limit) ? 1 : 0;
-  }
-};
-
-HttpEngine::HttpEngine() {
-  CURLSH* share = SharedCache::Get().share();
-  HandlePool& pool = HandlePool::Get();  // made after the cache, so it ends before it
-  if ((handle_ = pool.Take()) != nullptr) return;
-  CURL* h = curl_easy_init();
-  handle_ = h;
-  // What stays the same for every request of this engine. The handle is never reset, so its
-  // cookie store, enabled here once, lives as long as the engine.
-  curl_easy_setopt(h, CURLOPT_SHARE, share);
-  curl_easy_setopt(h, CURLOPT_COOKIEFILE, "");
-  curl_easy_setopt(h, CURLOPT_NOSIGNAL, 1L);
-  curl_easy_setopt(h, CURLOPT_HTTP_VERSION, static_cast<long>(CURL_HTTP_VERSION_1_1));
-  curl_easy_setopt(h, CURLOPT_PROTOCOLS_STR, "http,https");
-  curl_easy_setopt(h, CURLOPT_REDIR_PROTOCOLS_STR, "http,https");
-  curl_easy_setopt(h, CURLOPT_MAXREDIRS, kMaxRedirects);
-  curl_easy_setopt(h, CURLOPT_SUPPRESS_CONNECT_HEADERS, 1L);
-  curl_easy_setopt(h, CURLOPT_PROXY_SSL_VERIFYPEER, 1L);
-  curl_easy_setopt(h, CURLOPT_PROXY_SSL_VERIFYHOST, 2L);
-  curl_easy_setopt(h, CURLOPT_HEADEROPT, static_cast<long>(CURLHEADER_SEPARATE));
-  curl_easy_setopt(h, CURLOPT_NOPROGRESS, 0L);
-  curl_easy_setopt(h, CURLOPT_XFERINFOFUNCTION, &Transfer::OnProgress);
-  curl_easy_setopt(h, CURLOPT_PREREQFUNCTION, &Transfer::OnConnected);
-  curl_easy_setopt(h, CURLOPT_WRITEFUNCTION, &Transfer::OnBody);
-  curl_easy_setopt(h, CURLOPT_HEADERFUNCTION, &Transfer::OnHeader);
-}
+HttpEngine::HttpEngine() = default;
 
 HttpEngine::~HttpEngine() {
-  HandlePool::Get().Give(handle_);
+  Abort();
   curl_url_cleanup(static_cast<CURLU*>(parsed_));
 }
 
@@ -298,7 +136,10 @@ std::string HttpEngine::EncodeAddress(std::string_view url) {
 }
 
 bool HttpEngine::Open(std::string_view method, std::string_view url) {
+  Abort();
+  transfer_.reset();
   opened_ = false;
+  cookieLine_.reset();
   curl_url_cleanup(static_cast<CURLU*>(parsed_));
   parsed_ = nullptr;
   requestHeaders_.clear();
@@ -330,6 +171,11 @@ bool HttpEngine::SetRequestHeader(std::string_view name, std::string_view value)
   if (!opened_ || !IsToken(name)) return false;
   if (value.find_first_of(std::string_view("\r\n\0", 3)) != std::string_view::npos) return false;
   value = Trim(value);
+  if (EqualsIgnoreCase(name, "Cookie")) {
+    // Sent by the transfer library, in one line with the cookies it keeps for the address.
+    cookieLine_ = std::string(value);
+    return true;
+  }
   for (auto& [n, v] : requestHeaders_) {
     if (EqualsIgnoreCase(n, name)) {
       v = std::string(value);
@@ -342,37 +188,48 @@ bool HttpEngine::SetRequestHeader(std::string_view name, std::string_view value)
 
 void HttpEngine::ClearResponse() {
   hasResponse_ = false;
+  effectiveUrl_.clear();
   status_ = 0;
   statusText_.clear();
   responseHeaders_.clear();
   body_.clear();
 }
 
-bool HttpEngine::Send(std::string_view body) {
+const std::shared_ptr<EasyHandle>& HttpEngine::FreeHandle() {
+  if (abortedTransfer_ && !abortedTransfer_->Wait(kHandleReleaseWaitMs)) handle_.reset();
+  abortedTransfer_.reset();
+  transfer_.reset();
+  if (!handle_) handle_ = EasyHandle::Acquire();
+  return handle_;
+}
+
+bool HttpEngine::Start(std::string_view body) {
+  if (running()) return false;
   ClearResponse();
   lastError_.clear();
   if (!opened_) {
     lastError_ = "the request is not open";
     return false;
   }
-  CURL* h = handle_;
-  // Every option that can differ between requests is set here, each time.
-  Transfer transfer;
-  transfer.engine = this;
-  char errors[CURL_ERROR_SIZE] = {};
-  curl_easy_setopt(h, CURLOPT_ERRORBUFFER, errors);
+  auto transfer = std::make_shared<Transfer>(FreeHandle());
+  CURL* h = transfer->handle();
+  // Every option that can differ between requests is set here, each time. The address was
+  // parsed by Open; the transfer keeps it, so the next Open parses its own.
+  transfer->AdoptAddress(std::exchange(parsed_, nullptr));
+  opened_ = false;
   curl_easy_setopt(h, CURLOPT_URL, nullptr);  // no address left from an earlier transfer
-  curl_easy_setopt(h, CURLOPT_CURLU, static_cast<CURLU*>(parsed_));
+  curl_easy_setopt(h, CURLOPT_CURLU, static_cast<CURLU*>(transfer->address()));
   curl_easy_setopt(h, CURLOPT_FOLLOWLOCATION, followRedirects_ ? 1L : 0L);
-  curl_easy_setopt(h, CURLOPT_XFERINFODATA, &transfer);
-  curl_easy_setopt(h, CURLOPT_PREREQDATA, &transfer);
-  curl_easy_setopt(h, CURLOPT_WRITEDATA, &transfer);
-  curl_easy_setopt(h, CURLOPT_HEADERDATA, &transfer);
+  curl_easy_setopt(h, CURLOPT_REDIR_PROTOCOLS_STR,
+                   scheme_ == "https" && !httpsToHttp_ ? "https" : "http,https");
+  transfer->SetFollowsRedirects(followRedirects_);
 
-  // Time-outs.
+  // Time-outs: the connect phase (resolve included) by the transfer library, each hop anew;
+  // send and receive by the loop, as time without progress.
   long connectLimit = 0;
   if (connectMs_ > 0) connectLimit = connectMs_ + (resolveMs_ > 0 ? resolveMs_ : 0);
   curl_easy_setopt(h, CURLOPT_CONNECTTIMEOUT_MS, connectLimit);
+  transfer->SetPhaseTimeouts(sendMs_, receiveMs_);
 
   // Proxy: null options fall back to the standard environment variables.
   std::string proxy;
@@ -398,16 +255,19 @@ bool HttpEngine::Send(std::string_view body) {
   curl_easy_setopt(h, CURLOPT_SSL_VERIFYPEER, relaxChain ? 0L : 1L);
   curl_easy_setopt(h, CURLOPT_SSL_VERIFYHOST, (certMask_ & kIgnoreCertNameInvalid) ? 0L : 2L);
 
-  // Method and body.
+  // Method and body; the transfer keeps the body for as long as the library reads it.
+  std::string& requestBody = transfer->requestBody();
+  requestBody.assign(body);
   bool bodyBearing = !body.empty() || method_ == "POST" || method_ == "PUT";
   curl_easy_setopt(h, CURLOPT_CUSTOMREQUEST, nullptr);
+  curl_easy_setopt(h, CURLOPT_POSTFIELDS, nullptr);
   if (method_ == "HEAD") {
     curl_easy_setopt(h, CURLOPT_HTTPGET, 1L);
     curl_easy_setopt(h, CURLOPT_NOBODY, 1L);
   } else if (bodyBearing) {
     curl_easy_setopt(h, CURLOPT_NOBODY, 0L);
-    curl_easy_setopt(h, CURLOPT_POSTFIELDSIZE_LARGE, static_cast<curl_off_t>(body.size()));
-    curl_easy_setopt(h, CURLOPT_POSTFIELDS, body.empty() ? "" : body.data());
+    curl_easy_setopt(h, CURLOPT_POSTFIELDSIZE_LARGE, static_cast<curl_off_t>(requestBody.size()));
+    curl_easy_setopt(h, CURLOPT_POSTFIELDS, requestBody.c_str());
     if (method_ != "POST") curl_easy_setopt(h, CURLOPT_CUSTOMREQUEST, method_.c_str());
   } else {
     curl_easy_setopt(h, CURLOPT_NOBODY, 0L);
@@ -417,44 +277,90 @@ bool HttpEngine::Send(std::string_view body) {
 
   // Headers: the caller's go to the site, Proxy-Authorization to the proxy only. The
   // library's own Accept, Expect and form Content-Type are not added.
-  SList siteHeaders, proxyHeaders;
+  curl_slist** site = transfer->siteHeaders();
+  curl_slist** toProxy = transfer->proxyHeaders();
+  auto add = [](curl_slist** list, const std::string& line) {
+    *list = curl_slist_append(*list, line.c_str());
+  };
   bool hasAccept = false, hasExpect = false, hasContentType = false, hasUserAgent = false;
   for (const auto& [name, value] : requestHeaders_) {
     std::string line = value.empty() ? name + ";" : name + ": " + value;
     if (EqualsIgnoreCase(name, "Proxy-Authorization")) {
-      proxyHeaders.Add(line);
+      add(toProxy, line);
       continue;
     }
     hasAccept |= EqualsIgnoreCase(name, "Accept");
     hasExpect |= EqualsIgnoreCase(name, "Expect");
     hasContentType |= EqualsIgnoreCase(name, "Content-Type");
     hasUserAgent |= EqualsIgnoreCase(name, "User-Agent");
-    siteHeaders.Add(line);
+    add(site, line);
   }
-  if (!hasAccept) siteHeaders.Add("Accept:");
-  if (!hasExpect) siteHeaders.Add("Expect:");
-  if (!hasContentType && bodyBearing) siteHeaders.Add("Content-Type:");
-  curl_easy_setopt(h, CURLOPT_USERAGENT, hasUserAgent ? nullptr : kDefaultUserAgent);
-  curl_easy_setopt(h, CURLOPT_HTTPHEADER, siteHeaders.list);
-  curl_easy_setopt(h, CURLOPT_PROXYHEADER, proxyHeaders.list);
+  if (!hasAccept) add(site, "Accept:");
+  if (!hasExpect) add(site, "Expect:");
+  if (!hasContentType && bodyBearing) add(site, "Content-Type:");
+  curl_easy_setopt(h, CURLOPT_USERAGENT, hasUserAgent || userAgent_.empty() ? nullptr : userAgent_.c_str());
+  curl_easy_setopt(h, CURLOPT_HTTPHEADER, *site);
+  curl_easy_setopt(h, CURLOPT_PROXYHEADER, *toProxy);
+  curl_easy_setopt(h, CURLOPT_COOKIE, cookieLine_ ? cookieLine_->c_str() : nullptr);
 
-  CURLcode rc = curl_easy_perform(h);
-  long code = 0;
-  if (rc == CURLE_OK) curl_easy_getinfo(h, CURLINFO_RESPONSE_CODE, &code);
-  // Nothing set above may outlive this call.
-  curl_easy_setopt(h, CURLOPT_HTTPHEADER, nullptr);
-  curl_easy_setopt(h, CURLOPT_PROXYHEADER, nullptr);
-  curl_easy_setopt(h, CURLOPT_ERRORBUFFER, nullptr);
-  curl_easy_setopt(h, CURLOPT_POSTFIELDS, nullptr);
-  curl_easy_setopt(h, CURLOPT_CURLU, nullptr);
-  if (rc != CURLE_OK || code <= 0) {
-    lastError_ = errors[0] ? errors : curl_easy_strerror(rc);
+  transfer_ = transfer;
+  TransferLoop::Get().Start(std::move(transfer));
+  return true;
+}
+
+bool HttpEngine::running() const { return transfer_ != nullptr && !transfer_->Ended(); }
+
+bool HttpEngine::Wait(int timeoutMs) {
+  if (!transfer_) return true;
+  std::shared_ptr<Transfer> t = transfer_;
+  if (!t->Ended()) {
+    if (CanWaitHandlingEvents()) {
+      // A routine run by an event in the meantime may abort or reopen this request.
+      WaitHandlingEvents([&] { return transfer_ != t || t->Ended(); }, timeoutMs);
+    } else {
+      t->Wait(timeoutMs);
+    }
+  }
+  if (transfer_ != t) return true;
+  if (!t->Ended()) return false;
+  Collect();
+  return true;
+}
+
+void HttpEngine::Collect() {
+  Transfer& t = *transfer_;
+  if (t.end() == TransferEnd::kComplete) {
+    hasResponse_ = true;
+    status_ = t.status();
+    statusText_ = t.statusText();
+    responseHeaders_ = std::move(t.responseHeaders());
+    body_ = std::move(t.body());
+    effectiveUrl_ = t.effectiveUrl();
+  } else {
     ClearResponse();
+    lastError_ = t.error();
+  }
+  // The transfer stays until the next Start, which may share its handle.
+}
+
+bool HttpEngine::Send(std::string_view body) {
+  if (!Start(body)) return false;
+  if (!Wait(-1)) {
+    Abort();
+    lastError_ = "the program is ending";
     return false;
   }
-  hasResponse_ = true;
-  status_ = static_cast<int32_t>(code);
-  return true;
+  return hasResponse_;
+}
+
+void HttpEngine::Abort() {
+  if (!running()) return;
+  TransferLoop::Get().Cancel(transfer_);
+  ClearResponse();
+  lastError_ = "aborted";
+  // Kept until it has ended, so that the next Start knows whether the handle is free; its
+  // results are never taken.
+  abortedTransfer_ = std::move(transfer_);
 }
 
 std::string HttpEngine::AllResponseHeaders() const {

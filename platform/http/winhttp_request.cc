@@ -1,7 +1,7 @@
 #include "platform/http/winhttp_request.h"
 
+#include <climits>
 #include <cstring>
-#include <map>
 #include <string>
 
 #include "platform/codepage.h"
@@ -29,6 +29,8 @@ enum Member : DISPID {
   kResponseText,
   kGetResponseHeader,
   kStatusText,
+  kWaitForResponse,
+  kAbort,
 };
 
 std::string Utf8(std::u16string_view s) { return platform::FromUtf16(kCodePageUtf8, s); }
@@ -38,6 +40,53 @@ std::string Utf8Arg(const InvokeArgs& args, size_t i) {
   return Utf8(args.TextView(i, scratch));
 }
 std::u16string Utf16(std::string_view s) { return platform::ToUtf16(kCodePageUtf8, s); }
+
+// Whether `s` is well-formed UTF-8 (no overlong forms, surrogates or values past U+10FFFF).
+bool IsUtf8(std::string_view s) {
+  size_t i = 0;
+  while (i < s.size()) {
+    unsigned char c = static_cast<unsigned char>(s[i]);
+    if (c < 0x80) {
+      ++i;
+      continue;
+    }
+    size_t n;
+    uint32_t min, cp;
+    if (c >= 0xC2 && c <= 0xDF) {
+      n = 1, min = 0x80, cp = c & 0x1F;
+    } else if (c >= 0xE0 && c <= 0xEF) {
+      n = 2, min = 0x800, cp = c & 0x0F;
+    } else if (c >= 0xF0 && c <= 0xF4) {
+      n = 3, min = 0x10000, cp = c & 0x07;
+    } else {
+      return false;
+    }
+    if (s.size() - i <= n) return false;
+    for (size_t k = 1; k <= n; ++k) {
+      unsigned char t = static_cast<unsigned char>(s[i + k]);
+      if ((t & 0xC0) != 0x80) return false;
+      cp = (cp << 6) | (t & 0x3F);
+    }
+    if (cp < min || cp > 0x10FFFF || (cp >= 0xD800 && cp <= 0xDFFF)) return false;
+    i += n + 1;
+  }
+  return true;
+}
+
+// Response header bytes as text: UTF-8 where they are UTF-8, else (a GBK cookie value, a
+// Latin-1 header) the program's code page, line by line, so that such bytes come back as they
+// were sent instead of as replacement characters.
+std::u16string HeaderText(std::string_view bytes) {
+  if (IsUtf8(bytes)) return Utf16(bytes);
+  std::u16string out;
+  while (!bytes.empty()) {
+    size_t end = bytes.find('\n');
+    std::string_view line = bytes.substr(0, end == std::string_view::npos ? bytes.size() : end + 1);
+    out += platform::ToUtf16(IsUtf8(line) ? kCodePageUtf8 : kCodePageAnsi, line);
+    bytes.remove_prefix(line.size());
+  }
+  return out;
+}
 
 class WinHttpRequest final : public AutomationObject {
  public:
@@ -53,8 +102,10 @@ class WinHttpRequest final : public AutomationObject {
       case kSetProxy:
         return SetProxy(args);
       case kOpen:
-        // Requests are always synchronous here; the third argument is accepted and ignored.
-        return engine_.Open(Utf8Arg(args, 0), Utf8Arg(args, 1)) ? S_OK : DISP_E_EXCEPTION;
+        async_ = args.Has(2) && args.Bool(2);
+        sent_ = false;
+        openedUrl_ = Utf8Arg(args, 1);
+        return engine_.Open(Utf8Arg(args, 0), openedUrl_) ? S_OK : DISP_E_EXCEPTION;
       case kOption:
         return kind == DISPATCH_PROPERTYGET ? GetOption(args.Int(0), result)
                                             : SetOption(args.Int(0), args[1]);
@@ -65,7 +116,7 @@ class WinHttpRequest final : public AutomationObject {
       case kResponseBody:
         return ResponseBody(result);
       case kGetAllResponseHeaders:
-        return ReturnText(Utf16(engine_.AllResponseHeaders()), result);
+        return ReturnText(HeaderText(engine_.AllResponseHeaders()), result);
       case kStatus:
         if (!engine_.hasResponse()) return DISP_E_EXCEPTION;
         if (result) *result = MakeI4Variant(engine_.status());
@@ -77,11 +128,16 @@ class WinHttpRequest final : public AutomationObject {
         if (!engine_.hasResponse()) return DISP_E_EXCEPTION;
         std::optional<std::string> value = engine_.ResponseHeader(Utf8Arg(args, 0));
         if (!value) return DISP_E_EXCEPTION;
-        if (result) *result = MakeBstrVariant(Utf16(*value));
+        if (result) *result = MakeBstrVariant(HeaderText(*value));
         return S_OK;
       }
       case kStatusText:
-        return ReturnText(Utf16(engine_.statusText()), result);
+        return ReturnText(HeaderText(engine_.statusText()), result);
+      case kWaitForResponse:
+        return WaitForResponse(args, result);
+      case kAbort:
+        engine_.Abort();
+        return S_OK;
       default:
         return DISP_E_MEMBERNOTFOUND;
     }
@@ -106,17 +162,24 @@ class WinHttpRequest final : public AutomationObject {
   HRESULT GetOption(int32_t index, VARIANT* result) {
     if (result == nullptr) return S_OK;
     switch (index) {
+      case kOptionUserAgent:
+        *result = MakeBstrVariant(Utf16(engine_.userAgent()));
+        return S_OK;
+      case kOptionUrl:
+        // The address after the redirects followed; before a response, the opened one.
+        *result = MakeBstrVariant(Utf16(engine_.hasResponse() ? engine_.effectiveUrl() : openedUrl_));
+        return S_OK;
       case kOptionSslErrorIgnoreFlags:
         *result = MakeI4Variant(static_cast<int32_t>(engine_.certificateErrorMask()));
         return S_OK;
       case kOptionEnableRedirects:
         *result = MakeBoolVariant(engine_.followRedirects());
         return S_OK;
-      default: {
-        auto it = options_.find(index);
-        if (it == options_.end()) return DISP_E_EXCEPTION;
-        return VariantCopy(result, &it->second);
-      }
+      case kOptionEnableHttpsToHttpRedirects:
+        *result = MakeBoolVariant(engine_.allowHttpsToHttpRedirects());
+        return S_OK;
+      default:
+        return DISP_E_EXCEPTION;  // an option this object does not support
     }
   }
 
@@ -124,6 +187,15 @@ class WinHttpRequest final : public AutomationObject {
     VARIANT v;
     VariantInit(&v);
     switch (index) {
+      case kOptionUserAgent: {
+        if (Failed(VariantChangeType(&v, &value, 0, VT_BSTR))) return DISP_E_EXCEPTION;
+        std::string agent = Utf8(BstrView(v.bstrVal));
+        VariantClear(&v);
+        // A line break would end the header line early.
+        if (agent.find_first_of(std::string_view("\r\n\0", 3)) != std::string::npos) return DISP_E_EXCEPTION;
+        engine_.SetUserAgent(agent);
+        return S_OK;
+      }
       case kOptionSslErrorIgnoreFlags:
         if (Failed(VariantChangeType(&v, &value, 0, VT_I4))) return DISP_E_EXCEPTION;
         // Only the four flags the platform knows; other bits are refused.
@@ -134,10 +206,25 @@ class WinHttpRequest final : public AutomationObject {
         if (Failed(VariantChangeType(&v, &value, 0, VT_BOOL))) return DISP_E_EXCEPTION;
         engine_.SetFollowRedirects(v.boolVal != 0);
         return S_OK;
+      case kOptionEnableHttpsToHttpRedirects:
+        if (Failed(VariantChangeType(&v, &value, 0, VT_BOOL))) return DISP_E_EXCEPTION;
+        engine_.SetAllowHttpsToHttpRedirects(v.boolVal != 0);
+        return S_OK;
       default:
-        VariantClear(&options_[index]);
-        return VariantCopyInd(&options_[index], &value);
+        return DISP_E_EXCEPTION;  // read-only (the address) or not supported
     }
+  }
+
+  // Seconds, fractions allowed; omitted or -1: no limit. Raises the request's failure, as a
+  // synchronous Send does.
+  HRESULT WaitForResponse(InvokeArgs& args, VARIANT* result) {
+    double seconds = args.Has(0) ? args.Number(0) : -1;
+    int timeoutMs = -1;
+    if (seconds >= 0) timeoutMs = seconds * 1000 >= INT32_MAX ? INT32_MAX : static_cast<int>(seconds * 1000);
+    bool ended = engine_.Wait(timeoutMs);
+    if (ended && sent_ && !engine_.hasResponse()) return DISP_E_EXCEPTION;
+    if (result) *result = MakeBoolVariant(ended);
+    return S_OK;
   }
 
   HRESULT Send(InvokeArgs& args) {
@@ -154,8 +241,13 @@ class WinHttpRequest final : public AutomationObject {
         body = Utf8Arg(args, 0);
       }
     }
-    bool ok = engine_.Send(body);
-    return ok ? S_OK : DISP_E_EXCEPTION;
+    sent_ = false;
+    if (async_) {
+      if (!engine_.Start(body)) return DISP_E_EXCEPTION;
+      sent_ = true;
+      return S_OK;
+    }
+    return engine_.Send(body) ? S_OK : DISP_E_EXCEPTION;
   }
 
   HRESULT ResponseBody(VARIANT* result) {
@@ -178,12 +270,9 @@ class WinHttpRequest final : public AutomationObject {
   }
 
   HttpEngine engine_;
-  std::map<int32_t, VARIANT> options_;
-
- public:
-  ~WinHttpRequest() override {
-    for (auto& [index, v] : options_) VariantClear(&v);
-  }
+  bool async_ = false;  // Open's third argument
+  bool sent_ = false;   // an asynchronous Send started the engine's request
+  std::string openedUrl_;
 };
 
 }  // namespace
@@ -209,6 +298,9 @@ const TypeInfo& WinHttpRequestType() {
           PropertyGet(kResponseText, "ResponseText", VT_BSTR),
           Method(kGetResponseHeader, "GetResponseHeader", VT_BSTR, {Param(VT_BSTR)}),
           PropertyGet(kStatusText, "StatusText", VT_BSTR),
+          Method(kWaitForResponse, "WaitForResponse", VT_BOOL,
+                 {Param(VT_VARIANT, PARAMFLAG_FIN | PARAMFLAG_FOPT)}),
+          Method(kAbort, "Abort", VT_EMPTY),
       });
   return *type;
 }
