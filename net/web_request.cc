@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <climits>
+#include <memory>
 
 #include "net/cookies.h"
 #include "net/headers.h"
@@ -23,23 +24,75 @@ void CoUninitialize() { rt::CallDll<rt::CoUninitializeFn>(rt::kDllCoUninitialize
 
 }  // namespace
 
-rt::ByteSet WebRequest(kernel::TextRef url, std::optional<int32_t> method,
-                       std::optional<kernel::TextRef> postText, rt::Text* cookies, rt::Text* returnedCookies,
-                       rt::Text* headers, rt::Text* returnedHeaders, int32_t* status,
-                       std::optional<bool> noRedirect, std::optional<kernel::BytesRef> postBytes,
-                       std::optional<kernel::TextRef> proxy, std::optional<int32_t> timeoutSeconds,
-                       std::optional<kernel::TextRef> proxyUser, std::optional<kernel::TextRef> proxyPassword,
-                       std::optional<int32_t> proxyAuthMode, rt::com::ComObject* requestObject,
-                       std::optional<bool> mergeCookies, std::optional<bool> addDefaultHeaders) {
-  // Omitted parameters read as their empty values; omitted outputs go to locals.
-  const bool cookiesGiven = cookies != nullptr;
-  rt::Text localCookies, localReturnedCookies, localHeaders, localReturnedHeaders;
-  int32_t localStatus = 0;
-  if (!cookies) cookies = &localCookies;
-  if (!returnedCookies) returnedCookies = &localReturnedCookies;
+struct PendingWebRequest::State {
+  rt::com::ComObject request;
+  bool created = false;  // false: the object could not be created; nothing was sent
+  bool async = false;
+  bool cookiesGiven = false;
+  bool merge = true;
+  rt::Text* cookies = nullptr;
+  rt::Text* returnedCookies = nullptr;
+  rt::Text* returnedHeaders = nullptr;
+  int32_t* status = nullptr;
+  bool ended = false;  // COM left and the object released
+
+  State() = default;
+  State(const State&) = delete;
+  State& operator=(const State&) = delete;
+  // An unfinished request is aborted: its transfer ends now, not at its time-out.
+  ~State() {
+    if (ended) return;
+    if (created && async) rt::com::Call(request, "Abort");
+    End();
+  }
+  // Step 18's release: the routine's reference, then COM.
+  void End() {
+    if (created) rt::com::Clear(request);
+    CoUninitialize();
+    ended = true;
+  }
+};
+
+PendingWebRequest::PendingWebRequest() = default;
+PendingWebRequest::PendingWebRequest(std::unique_ptr<State> state) : state_(std::move(state)) {}
+PendingWebRequest::PendingWebRequest(PendingWebRequest&&) noexcept = default;
+PendingWebRequest& PendingWebRequest::operator=(PendingWebRequest&&) noexcept = default;
+PendingWebRequest::~PendingWebRequest() = default;
+
+bool PendingWebRequest::Wait(double timeoutSeconds) {
+  if (!state_ || !state_->created || !state_->async) return true;
+  double complete = rt::com::CallNumber(state_->request, "WaitForResponse", {rt::DoubleArg(timeoutSeconds)});
+  // A failed transfer raises its error here: it is over as well.
+  return complete != 0 || rt::com::LastError() != 0;
+}
+
+void PendingWebRequest::Abort() {
+  if (state_ && state_->created && state_->async) rt::com::Call(state_->request, "Abort");
+}
+
+namespace {
+
+// Steps 1 to 13. `async`: Open's third argument, so that Send returns at once.
+PendingWebRequest StartRequest(bool async, kernel::TextRef url, std::optional<int32_t> method,
+                               std::optional<kernel::TextRef> postText, rt::Text* cookies,
+                               rt::Text* returnedCookies, rt::Text* headers, rt::Text* returnedHeaders,
+                               int32_t* status, std::optional<bool> noRedirect,
+                               std::optional<kernel::BytesRef> postBytes, std::optional<kernel::TextRef> proxy,
+                               std::optional<int32_t> timeoutSeconds, std::optional<kernel::TextRef> proxyUser,
+                               std::optional<kernel::TextRef> proxyPassword, std::optional<int32_t> proxyAuthMode,
+                               rt::com::ComObject* requestObject, std::optional<bool> mergeCookies,
+                               std::optional<bool> addDefaultHeaders) {
+  auto state = std::make_unique<PendingWebRequest::State>();
+  // Omitted parameters read as their empty values; an omitted headers variable is a local.
+  state->cookiesGiven = cookies != nullptr;
+  state->cookies = cookies;
+  state->returnedCookies = returnedCookies;
+  state->returnedHeaders = returnedHeaders;
+  state->status = status;
+  state->merge = mergeCookies.value_or(true);
+  state->async = async;
+  rt::Text localHeaders;
   if (!headers) headers = &localHeaders;
-  if (!returnedHeaders) returnedHeaders = &localReturnedHeaders;
-  if (!status) status = &localStatus;
   const kernel::TextRef postTextValue = postText.value_or(kernel::TextRef(""));
   const kernel::BytesRef postBytesValue = postBytes.value_or(kernel::BytesRef(nullptr));
   const kernel::TextRef proxyValue = proxy.value_or(kernel::TextRef(""));
@@ -47,8 +100,8 @@ rt::ByteSet WebRequest(kernel::TextRef url, std::optional<int32_t> method,
   const kernel::TextRef proxyPasswordValue = proxyPassword.value_or(kernel::TextRef(""));
   const int32_t timeout = timeoutSeconds.value_or(0);
   const int32_t authMode = proxyAuthMode.value_or(1);
-  const bool merge = mergeCookies.value_or(true);
   const bool addDefaults = addDefaultHeaders.value_or(true);
+  rt::com::ComObject& request = state->request;
 
   // 1. COM on this thread.
   CoInitialize();
@@ -57,13 +110,12 @@ rt::ByteSet WebRequest(kernel::TextRef url, std::optional<int32_t> method,
   if (m < 0 || m > 7) m = 0;
   const char* methodText = kMethods[m];
   // 3. The request object: a second holder of the caller's, or a new one.
-  rt::com::ComObject request;
   if (requestObject != nullptr) {
     rt::com::Copy(request, *requestObject);
   } else if (!rt::com::Create(request, kRequestProgId)) {
-    CoUninitialize();
-    return rt::ByteSet();
+    return PendingWebRequest(std::move(state));  // nothing sent; Finish returns at once
   }
+  state->created = true;
   // 4. Time-outs for all four phases.
   if (timeout != -1) {
     // Computed in 64 bits: a time-out too long for 32-bit milliseconds becomes the longest one.
@@ -75,8 +127,8 @@ rt::ByteSet WebRequest(kernel::TextRef url, std::optional<int32_t> method,
   // 5. A named proxy, without a bypass list.
   const bool proxyGiven = proxyValue.p[0] != '\0';
   if (proxyGiven) rt::com::Call(request, "SetProxy", {rt::IntArg(kProxySettingProxy), proxyValue.arg()});
-  // 6. Open, synchronous.
-  rt::com::Call(request, "Open", {rt::TextArg(methodText), url.arg(), rt::BoolArg(false)});
+  // 6. Open.
+  rt::com::Call(request, "Open", {rt::TextArg(methodText), url.arg(), rt::BoolArg(async)});
   // 7, 8. Redirects off on request; certificate errors of the site ignored.
   if (noRedirect.value_or(false)) {
     rt::com::SetProperty(request, "Option", {rt::IntArg(kOptionEnableRedirects), rt::IntArg(0)});
@@ -93,7 +145,7 @@ rt::ByteSet WebRequest(kernel::TextRef url, std::optional<int32_t> method,
     rt::com::Call(request, "SetRequestHeader", {rt::TextArg("Proxy-Authorization"), rt::TextArg(value)});
   }
   // 11. The caller's cookies, also when empty.
-  if (cookiesGiven)
+  if (state->cookiesGiven)
     rt::com::Call(request, "SetRequestHeader", {rt::TextArg("Cookie"), rt::TextArg(*cookies)});
   // 12. The header lines.
   SendHeaderLines(request, *headers);
@@ -105,6 +157,43 @@ rt::ByteSet WebRequest(kernel::TextRef url, std::optional<int32_t> method,
   } else {
     rt::com::Call(request, "Send", {postTextValue.arg()});
   }
+  return PendingWebRequest(std::move(state));
+}
+
+}  // namespace
+
+PendingWebRequest StartWebRequest(kernel::TextRef url, std::optional<int32_t> method,
+                                  std::optional<kernel::TextRef> postText, rt::Text* cookies,
+                                  rt::Text* returnedCookies, rt::Text* headers, rt::Text* returnedHeaders,
+                                  int32_t* status, std::optional<bool> noRedirect,
+                                  std::optional<kernel::BytesRef> postBytes, std::optional<kernel::TextRef> proxy,
+                                  std::optional<int32_t> timeoutSeconds, std::optional<kernel::TextRef> proxyUser,
+                                  std::optional<kernel::TextRef> proxyPassword, std::optional<int32_t> proxyAuthMode,
+                                  rt::com::ComObject* requestObject, std::optional<bool> mergeCookies,
+                                  std::optional<bool> addDefaultHeaders) {
+  return StartRequest(true, url, method, postText, cookies, returnedCookies, headers, returnedHeaders, status,
+                      noRedirect, postBytes, proxy, timeoutSeconds, proxyUser, proxyPassword, proxyAuthMode,
+                      requestObject, mergeCookies, addDefaultHeaders);
+}
+
+rt::ByteSet FinishWebRequest(PendingWebRequest& pending) {
+  std::unique_ptr<PendingWebRequest::State> state = std::move(pending.state_);
+  if (!state) return rt::ByteSet();
+  if (!state->created) {
+    // The object could not be created: the outputs stay as they were.
+    state->End();
+    return rt::ByteSet();
+  }
+  rt::com::ComObject& request = state->request;
+  // The asynchronous send's response; without a limit, the request's own time-outs apply.
+  if (state->async) rt::com::CallNumber(request, "WaitForResponse");
+  // Omitted outputs go to locals.
+  rt::Text localCookies, localReturnedCookies, localReturnedHeaders;
+  int32_t localStatus = 0;
+  rt::Text* cookies = state->cookies ? state->cookies : &localCookies;
+  rt::Text* returnedCookies = state->returnedCookies ? state->returnedCookies : &localReturnedCookies;
+  rt::Text* returnedHeaders = state->returnedHeaders ? state->returnedHeaders : &localReturnedHeaders;
+  int32_t* status = state->status ? state->status : &localStatus;
   // 14. The body.
   rt::ByteSet result;
   {
@@ -117,11 +206,24 @@ rt::ByteSet WebRequest(kernel::TextRef url, std::optional<int32_t> method,
   *status = static_cast<int32_t>(rt::TruncToInteger(rt::com::GetNumber(request, "Status")));
   // 17. Cookies the response set, merged into the caller's when asked.
   *returnedCookies = ExtractSetCookies(*returnedHeaders);
-  if (merge && cookiesGiven) *returnedCookies = MergeCookies(*cookies, *returnedCookies);
+  if (state->merge && state->cookiesGiven) *returnedCookies = MergeCookies(*cookies, *returnedCookies);
   // 18. Release the routine's reference, leave COM, return a copy of the body.
-  rt::com::Clear(request);
-  CoUninitialize();
+  state->End();
   return result;
+}
+
+rt::ByteSet WebRequest(kernel::TextRef url, std::optional<int32_t> method, std::optional<kernel::TextRef> postText,
+                       rt::Text* cookies, rt::Text* returnedCookies, rt::Text* headers, rt::Text* returnedHeaders,
+                       int32_t* status, std::optional<bool> noRedirect, std::optional<kernel::BytesRef> postBytes,
+                       std::optional<kernel::TextRef> proxy, std::optional<int32_t> timeoutSeconds,
+                       std::optional<kernel::TextRef> proxyUser, std::optional<kernel::TextRef> proxyPassword,
+                       std::optional<int32_t> proxyAuthMode, rt::com::ComObject* requestObject,
+                       std::optional<bool> mergeCookies, std::optional<bool> addDefaultHeaders) {
+  PendingWebRequest request =
+      StartRequest(false, url, method, postText, cookies, returnedCookies, headers, returnedHeaders, status,
+                   noRedirect, postBytes, proxy, timeoutSeconds, proxyUser, proxyPassword, proxyAuthMode,
+                   requestObject, mergeCookies, addDefaultHeaders);
+  return FinishWebRequest(request);
 }
 
 }  // namespace net
