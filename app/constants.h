@@ -1,6 +1,6 @@
 // The program's fixed values: addresses, markers and the request header line of the video lookup.
 //
-// Texts are code page 936 bytes (every value here is ASCII). Constants only; safe from any thread.
+// Texts are code page 936 bytes. Constants only; safe from any thread.
 #ifndef APP_CONSTANTS_H_
 #define APP_CONSTANTS_H_
 
@@ -30,6 +30,9 @@ inline constexpr char kRequestHeaderLine[] =
     "Chrome/72.0.3626.121 Safari/537.36";
 // Separator written after each play address in the address cell.
 inline constexpr char kAddressSeparator[] = "||";
+// 按钮1's caption: it starts a lookup, and stops one while it runs.
+inline constexpr char kLookUpButtonCaption[] = "解析";
+inline constexpr char kStopButtonCaption[] = "停止";
 // Video CDN base address; the text up to the next "/" after it names an address's quality.
 inline constexpr char kCdnBase[] = "https://vdn.vzuu.com/";
 

@@ -9,9 +9,9 @@
 
 namespace app {
 
-// The event routine bound to 按钮1's click. A click that arrives while a lookup runs (the id
-// extraction lets pending messages run) is ignored; when the main window is closed during a
-// lookup, the lookup stops at its next step.
+// The event routine bound to 按钮1's click. The lookup keeps the window alive while its
+// requests run (see VideoLookup); a click on 按钮1 that arrives meanwhile stops it instead of
+// starting a second one, and closing the main window ends it at once.
 int64_t LookUpVideos(int32_t argCount, const int64_t* args, int32_t* resultGiven);
 
 }  // namespace app

@@ -65,7 +65,8 @@ ui::WindowData MainWindowDescription() {
       ui::ControlUnit(k高级表格1, rt::kTypeGrid, "高级表格1", 8, 8, 776, 560, kControlFlags, ResultGridData(),
                       {{kGridLeftButtonUpEvent, kShowRowAddressesSlot}}),
       ui::ControlUnit(k按钮1, rt::kTypeButton, "按钮1", 1096, 48, 104, 48, kControlFlags,
-                      ui::CaptionTypeData{"解析", 1}.Encode(), {{kButtonClickedEvent, kLookUpVideosSlot}}),
+                      ui::CaptionTypeData{kLookUpButtonCaption, 1}.Encode(),
+                      {{kButtonClickedEvent, kLookUpVideosSlot}}),
   };
   return ui::WindowData{{w}};
 }

@@ -17,9 +17,10 @@ const rt::DllCommand kDllCommands[] = {
     {"kernel32.dll", "WideCharToMultiByte"},
     {"kernel32.dll", "WideCharToMultiByte"},
     {"kernel32.dll", "MultiByteToWideChar"},
+    {"user32.dll", "MsgWaitForMultipleObjects"},
 };
 
-static_assert(sizeof kDllCommands / sizeof kDllCommands[0] == rt::kDllMultiByteToWideChar2 + 1);
+static_assert(sizeof kDllCommands / sizeof kDllCommands[0] == rt::kDllMsgWaitForMultipleObjects + 1);
 
 // The application's constant data block.
 alignas(8) const unsigned char kConstantData[] = {1, 0, 0, 0, 0, 0, 0, 0};

@@ -11,6 +11,7 @@
 #include <QTimer>
 #include <QWidget>
 #include <algorithm>
+#include <climits>
 #include <mutex>
 
 namespace platform {
@@ -154,6 +155,14 @@ bool WaitForEvents(int timeoutMs) {
   }
   HandleNextEvents(d);
   return !timedOut;
+}
+
+uint32_t MsgWaitForMultipleObjects(uint32_t count, const void* const* /*handles*/, int32_t /*waitAll*/,
+                                   uint32_t milliseconds, uint32_t /*wakeMask*/) {
+  if (count != 0 || !CanWaitHandlingEvents()) return kWaitFailed;
+  int timeoutMs =
+      milliseconds == kInfinite ? -1 : static_cast<int>(std::min<uint32_t>(milliseconds, INT32_MAX));
+  return WaitForEvents(timeoutMs) ? kWaitObject0 : kWaitTimeout;
 }
 
 void WakeEventLoop() {

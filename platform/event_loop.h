@@ -5,6 +5,7 @@
 #ifndef PLATFORM_EVENT_LOOP_H_
 #define PLATFORM_EVENT_LOOP_H_
 
+#include <cstdint>
 #include <functional>
 #include <memory>
 
@@ -46,6 +47,18 @@ bool WaitHandlingEvents(const std::function<bool()>& done, int timeoutMs);
 // handles what has arrived and returns whether anything did before the time-out. Returns at
 // once when a quit is pending. REQUIRES: as WaitHandlingEvents.
 bool WaitForEvents(int timeoutMs);
+// The system call a program of this platform waits with until input arrives (user32's
+// MsgWaitForMultipleObjects), for waits without object handles: `count` must be 0. Waits as
+// WaitForEvents does (INFINITE: no limit), so what arrived has been handled on return.
+// Returns WAIT_OBJECT_0 (0) when input arrived, WAIT_TIMEOUT when the time ran out, WAIT_FAILED
+// for handles or off the GUI thread.
+inline constexpr uint32_t kInfinite = 0xFFFFFFFF;
+inline constexpr uint32_t kWaitObject0 = 0;
+inline constexpr uint32_t kWaitTimeout = 258;
+inline constexpr uint32_t kWaitFailed = 0xFFFFFFFF;
+inline constexpr uint32_t kQueueAllInput = 0x04FF;  // QS_ALLINPUT
+uint32_t MsgWaitForMultipleObjects(uint32_t count, const void* const* handles, int32_t waitAll,
+                                   uint32_t milliseconds, uint32_t wakeMask);
 // From any thread: makes a waiting WaitHandlingEvents or WaitForEvents look again. Does nothing
 // without the toolkit's application object.
 void WakeEventLoop();

@@ -9,6 +9,7 @@
 
 #include "platform/codepage.h"
 #include "platform/com/com_init.h"
+#include "platform/event_loop.h"
 
 namespace platform {
 
@@ -38,6 +39,9 @@ const Export kKernel32[] = {
     {"WideCharToMultiByte", Address(&WideCharToMultiByte)},
     {"lstrlenW", Address(&lstrlenW)},
 };
+const Export kUser32[] = {
+    {"MsgWaitForMultipleObjects", Address(&MsgWaitForMultipleObjects)},
+};
 const Export kOle32[] = {
     {"CoInitialize", Address(&com::CoInitialize)},
     {"CoUninitialize", Address(&com::CoUninitialize)},
@@ -45,7 +49,7 @@ const Export kOle32[] = {
 
 Module g_builtins[] = {
     {"kernel32.dll", kKernel32, 3, nullptr}, {"gdi32.dll", nullptr, 0, nullptr},
-    {"user32.dll", nullptr, 0, nullptr},     {"advapi32.dll", nullptr, 0, nullptr},
+    {"user32.dll", kUser32, 1, nullptr},     {"advapi32.dll", nullptr, 0, nullptr},
     {"mpr.dll", nullptr, 0, nullptr},        {"shell32.dll", nullptr, 0, nullptr},
     {"ole32.dll", kOle32, 2, nullptr},
 };

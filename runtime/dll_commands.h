@@ -21,6 +21,7 @@ enum DllCommandIndex : int32_t {
   kDllWideCharToMultiByte = 4,
   kDllWideCharToMultiByte2 = 5,
   kDllMultiByteToWideChar2 = 6,
+  kDllMsgWaitForMultipleObjects = 7,
 };
 
 // Declared signatures, for CallDll.
@@ -29,6 +30,8 @@ using CoUninitializeFn = void();
 using MultiByteToWideCharFn = int32_t(uint32_t codePage, uint32_t flags, const char* src, int32_t srcLength,
                                       char16_t* dst, int32_t dstLength);
 using LstrlenWFn = int32_t(const char16_t*);
+using MsgWaitForMultipleObjectsFn = uint32_t(uint32_t count, const void* const* handles, int32_t waitAll,
+                                             uint32_t milliseconds, uint32_t wakeMask);
 using WideCharToMultiByteFn = int32_t(uint32_t codePage, uint32_t flags, const char16_t* src,
                                       int32_t srcLength, char* dst, int32_t dstLength,
                                       const char* defaultChar, int32_t* usedDefault);

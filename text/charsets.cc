@@ -1,6 +1,7 @@
 #include "text/charsets.h"
 
 #include <cstring>
+#include <string>
 #include <string_view>
 #include <vector>
 
@@ -56,6 +57,31 @@ rt::Text Utf8BytesToText(kernel::BytesRef bytes) {
                                          narrow.data(), m, static_cast<const char*>(nullptr),
                                          static_cast<int32_t*>(nullptr));
   return rt::Text(std::string_view(narrow.data()));  // up to the first zero
+}
+
+rt::Text Utf8BytesToEscapedText(kernel::BytesRef bytes) {
+  int32_t n = rt::ByteSetLength(bytes.p);
+  if (n <= 0) return rt::Text();
+  const char* src = reinterpret_cast<const char*>(rt::ByteSetData(bytes.p));
+  int32_t w = rt::CallDll<rt::MultiByteToWideCharFn>(rt::kDllMultiByteToWideChar, 65001u, 0u, src, n,
+                                                     static_cast<char16_t*>(nullptr), 0);
+  if (w <= 0) return rt::Text();
+  std::vector<char16_t> wide(static_cast<size_t>(w));
+  rt::CallDll<rt::MultiByteToWideCharFn>(rt::kDllMultiByteToWideChar, 65001u, 0u, src, n, wide.data(), w);
+  static const char kHex[] = "0123456789ABCDEF";
+  std::string out;
+  out.reserve(static_cast<size_t>(n));
+  for (char16_t unit : wide) {
+    if (unit == 0) break;
+    if (unit < 0x80) {
+      out.push_back(static_cast<char>(unit));
+      continue;
+    }
+    char escape[6] = {
+        '\\', 'u', kHex[(unit >> 12) & 15], kHex[(unit >> 8) & 15], kHex[(unit >> 4) & 15], kHex[unit & 15]};
+    out.append(escape, sizeof escape);
+  }
+  return rt::Text(out);
 }
 
 rt::Text UnescapeText(kernel::TextRef text) {

@@ -16,6 +16,13 @@ namespace text {
 // U+FFFD and characters code page 936 lacks become "?" before the cut.
 rt::Text Utf8BytesToText(kernel::BytesRef bytes);
 
+// The UTF-8 bytes as an ASCII text in which every other character is written as its JSON
+// escape "\uXXXX" (upper-case hex; UTF-16 surrogate pairs for characters past U+FFFF), cut
+// at the first zero. Invalid UTF-8 becomes U+FFFD. For JSON documents read by the byte-driven
+// parser: no byte of the result can be taken for a quote or a backslash of the document, and
+// the values' decoding gives each character in the code page (or "?" where it has none).
+rt::Text Utf8BytesToEscapedText(kernel::BytesRef bytes);
+
 // Decodes the escapes of a text as a JScript string literal followed by unescape() would:
 // "\/" gives "/", "\u4e2d" and "%u4e2d" give the character, "%41" gives "A". CR LF pairs and
 // apostrophes survive; a text that starts with a lone CR loses it. A text that the engine

@@ -304,6 +304,7 @@ bool HttpEngine::Start(std::string_view body) {
   curl_easy_setopt(h, CURLOPT_COOKIE, cookieLine_ ? cookieLine_->c_str() : nullptr);
 
   transfer_ = transfer;
+  collected_ = false;
   TransferLoop::Get().Start(std::move(transfer));
   return true;
 }
@@ -323,11 +324,12 @@ bool HttpEngine::Wait(int timeoutMs) {
   }
   if (transfer_ != t) return true;
   if (!t->Ended()) return false;
-  Collect();
+  if (!collected_) Collect();
   return true;
 }
 
 void HttpEngine::Collect() {
+  collected_ = true;
   Transfer& t = *transfer_;
   if (t.end() == TransferEnd::kComplete) {
     hasResponse_ = true;

@@ -143,6 +143,7 @@ class HttpEngine {
   std::shared_ptr<EasyHandle> handle_;         // kept across requests, for the cookie state
   std::shared_ptr<Transfer> transfer_;         // the started request's, until the next Start
   std::shared_ptr<Transfer> abortedTransfer_;  // an aborted request's, until it has let go
+  bool collected_ = false;                     // the ended transfer's results were taken
   int32_t resolveMs_ = kDefaultResolveTimeoutMs;
   int32_t connectMs_ = kDefaultConnectTimeoutMs;
   int32_t sendMs_ = kDefaultSendTimeoutMs;

@@ -51,6 +51,7 @@ class MainWindowFixture : public ::testing::Test {
   }
   // The window's caption (the same property of the window unit) and a grid cell's text.
   static std::string Caption() { return Content(ui::kWindowUnitId); }
+  static std::string ButtonCaption() { return Content(app::k按钮1); }
   static std::string CellText(int row, int column) {
     grid::CellValue v = grid::GetCell({app::kMainWindowId, app::k高级表格1}, row, column);
     return v.isText() ? v.text.str() : std::string("<not text>");

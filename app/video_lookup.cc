@@ -1,0 +1,230 @@
+#include "app/video_lookup.h"
+
+#include "app/constants.h"
+#include "app/main_window.h"
+#include "runtime/dll_commands.h"
+#include "runtime/helper_interface.h"
+#include "runtime/kernel.h"
+#include "runtime/window_system.h"
+#include "text/charsets.h"
+#include "text/text_helpers.h"
+#include "ui/grid_commands.h"
+#include "ui/list_view_commands.h"
+#include "ui/window_manager.h"
+#include "ui/window_template.h"
+
+namespace app {
+namespace {
+
+using json::NodeArray;
+using json::类_JSON;
+using json::节点;
+
+constexpr ui::ControlRef kGrid{kMainWindowId, k高级表格1};
+constexpr ui::ControlRef kList{kMainWindowId, k超级列表框1};
+constexpr int32_t kCaptionProperty = 8;
+constexpr int32_t kContentProperty = 8;
+constexpr int32_t kPictureColumn = 1;
+constexpr int32_t kAddressColumn = 2;
+constexpr int32_t kTitleColumn = 3;
+constexpr int32_t kVideoRowHeight = 100;
+constexpr int32_t kVideoColumnWidth = 100;
+// Level of the members directly inside "playlist": the root is 1, its members 2.
+constexpr int32_t kQualityLevel = 3;
+// The longest the lookup sleeps without looking at its requests. Every transfer that ends
+// wakes it at once; this only bounds the wait should a wake-up ever be lost.
+constexpr uint32_t kLongestWaitMs = 1000;
+
+// The body as text: UTF-8 to the code page, then through the kernel's conversion to text.
+rt::Text BodyText(const rt::ByteSet& body) {
+  rt::Text text = text::Utf8BytesToText(body);
+  return kernel::ToText(text);
+}
+
+// Sleeps until an event arrives (a transfer that ended wakes the loop too) and handles it.
+void WaitForNextEvent() {
+  rt::CallDll<rt::MsgWaitForMultipleObjectsFn>(rt::kDllMsgWaitForMultipleObjects, 0u, nullptr, 0,
+                                               kLongestWaitMs, 0x04FFu /* QS_ALLINPUT */);
+}
+
+// Parses the description into the document. The bytes go in as ASCII, every other character
+// as its \u escape, so that no trail byte of a code-page character can pass for a quote or a
+// backslash; the values' decoding then gives the characters in the code page. A description
+// that does not come to its end (a connection cut in the middle) leaves the document empty, as
+// a malformed one does: the lenient parser would complete it, and a cut address would look
+// like a real one.
+void ParseDescription(类_JSON& document, const rt::ByteSet& body) {
+  rt::Text text = kernel::ToText(text::Utf8BytesToEscapedText(body));
+  document.初始化();
+  document.加入json文本(text.c_str());
+  if (!document.是否解析完毕()) {
+    document.初始化();
+    return;
+  }
+  document.补全结束符();
+}
+
+// The play addresses of the members directly inside "playlist", each followed by the
+// separator, the last quality first.
+rt::Text JoinedPlayAddresses(类_JSON& document) {
+  NodeArray members;
+  document.取成员("playlist", std::nullopt, &members);
+  rt::Text joined;
+  for (int32_t m = 1; m <= members.size(); ++m) {
+    const 节点& member = members.at(m);
+    if (member.层级 != kQualityLevel) continue;
+    const char* pieces[] = {"playlist.", member.名称, ".play_url"};
+    rt::Text path = rt::Text::Adopt(rt::ConcatTexts(3, pieces));
+    rt::Text address = document.取值(path.c_str(), std::nullopt, nullptr, true);
+    const char* parts[] = {address.get(), kAddressSeparator, joined.get()};
+    joined = rt::Text::Adopt(rt::ConcatTexts(3, parts));
+  }
+  return joined;
+}
+
+}  // namespace
+
+VideoLookup::VideoLookup() = default;
+VideoLookup::~VideoLookup() = default;
+
+bool VideoLookup::Closing() {
+  return ui::IsWindowClosePending(kMainWindowId) || !rt::IsProgramWindowLive(kMainWindowId);
+}
+
+bool VideoLookup::Cancelled() const { return stopRequested_ || Closing(); }
+
+net::PendingWebRequest VideoLookup::Send(const rt::Text& url) {
+  rt::Text headers(kRequestHeaderLine);
+  return net::StartWebRequest(url, std::nullopt, std::nullopt, nullptr, nullptr, &headers);
+}
+
+void VideoLookup::SetCaption(const char* text) {
+  rt::Helpers().SetUnitProperty(kMainWindowId, ui::kWindowUnitId, kCaptionProperty, -1,
+                                reinterpret_cast<intptr_t>(text));
+}
+
+void VideoLookup::SetButtonCaption(const char* text) {
+  rt::Helpers().SetUnitProperty(kMainWindowId, k按钮1, kCaptionProperty, -1,
+                                reinterpret_cast<intptr_t>(text));
+}
+
+void VideoLookup::ShowProgress() {
+  rt::Text found = kernel::ToText(static_cast<int32_t>(videos_.size()));
+  rt::Text finished = kernel::ToText(rowsFilled_);
+  const char* pieces[] = {title_.get(), " (", finished.get(), "/", found.get(), ")"};
+  rt::Text caption = rt::Text::Adopt(rt::ConcatTexts(6, pieces));
+  SetCaption(caption.c_str());
+}
+
+bool VideoLookup::FetchPage(const rt::Text& address, rt::ByteSet* body) {
+  net::PendingWebRequest page = Send(address);
+  while (!page.IsComplete()) {
+    if (Cancelled()) return false;  // the request is aborted as it goes
+    WaitForNextEvent();
+  }
+  if (Cancelled()) return false;
+  *body = net::FinishWebRequest(page);
+  return true;
+}
+
+void VideoLookup::Run() {
+  for (int32_t n = grid::RowCount(kGrid); n >= 2; --n) grid::DeleteRow(kGrid, n - 1);
+  list_view::DeleteAllItems(kList);
+  SetButtonCaption(kStopButtonCaption);
+
+  rt::Text pageAddress = rt::Text::Adopt(
+      reinterpret_cast<char*>(rt::Helpers().GetUnitProperty(kMainWindowId, k编辑框2, kContentProperty, -1)));
+  rt::ByteSet pageBody;
+  if (!FetchPage(pageAddress, &pageBody)) {
+    if (Closing()) return;  // the window is going: leave it alone
+    SetCaption("");         // stopped before the page, so before its title, was in
+    SetButtonCaption(kLookUpButtonCaption);
+    return;
+  }
+  rt::Text page = BodyText(pageBody);
+
+  rt::TextArray ids;
+  text::AllTextsBetween(page, kIdStartMarker, kIdEndMarker, &ids);
+  if (Closing()) return;  // the id extraction handles events too
+  title_ = text::TextBetween(page, kTitleStartMarker, kTitleEndMarker);
+  videos_.resize(static_cast<size_t>(ids.size()));
+  for (int32_t i = 1; i <= ids.size(); ++i) {
+    videos_[static_cast<size_t>(i - 1)].number = i;
+    videos_[static_cast<size_t>(i - 1)].id = rt::Text(ids.at(i));
+  }
+
+  int32_t shown = -1;
+  while (!Cancelled() && rowsFilled_ < static_cast<int32_t>(videos_.size())) {
+    if (shown != rowsFilled_) ShowProgress();
+    shown = rowsFilled_;
+    if (!Advance()) WaitForNextEvent();
+  }
+  if (Closing()) return;
+  // Stopped or done: what is still on its way is aborted as the lookup ends.
+  for (Video& video : videos_) video.request.Abort();
+  SetCaption(title_.c_str());
+  SetButtonCaption(kLookUpButtonCaption);
+}
+
+bool VideoLookup::Advance() {
+  bool moved = false;
+  for (size_t i = 0; i < nextToSend_; ++i) {
+    Video& video = videos_[i];
+    if (video.stage == Video::Stage::kDescription && video.request.IsComplete()) {
+      rt::ByteSet body = net::FinishWebRequest(video.request);
+      --descriptionsInFlight_;
+      ReadDescription(video, body);
+      moved = true;
+    }
+    if (video.stage == Video::Stage::kCover && video.request.IsComplete()) {
+      video.cover = net::FinishWebRequest(video.request);
+      FillRow(video);
+      moved = true;
+    }
+    if (Cancelled()) return moved;
+  }
+  while (nextToSend_ < videos_.size() && descriptionsInFlight_ < kDescriptionsInFlight) {
+    Video& video = videos_[nextToSend_++];
+    const char* pieces[] = {kVideoServiceAddress, video.id.get()};
+    rt::Text address = rt::Text::Adopt(rt::ConcatTexts(2, pieces));
+    video.request = Send(address);
+    video.stage = Video::Stage::kDescription;
+    ++descriptionsInFlight_;
+    moved = true;
+  }
+  return moved;
+}
+
+void VideoLookup::ReadDescription(Video& video, const rt::ByteSet& body) {
+  ParseDescription(document_, body);
+  rt::Text coverAddress = document_.取值("cover_url", std::nullopt, nullptr, true);
+  video.title = document_.取值("title", std::nullopt, nullptr, true);
+  video.addresses = JoinedPlayAddresses(document_);
+  // A missing cover_url sends the cover request to an empty address, which fails at once.
+  video.request = Send(coverAddress);
+  video.stage = Video::Stage::kCover;
+}
+
+void VideoLookup::FillRow(Video& video) {
+  // In its place among the rows of the page: after the rows of the videos before it.
+  int32_t position = 1;
+  for (const Video& other : videos_) {
+    if (other.number >= video.number) break;
+    if (other.stage == Video::Stage::kFilled) ++position;
+  }
+  int32_t number = video.number;
+  grid::InsertRow(kGrid, kernel::ToText(number).c_str(), position);
+  grid::SetCellPicture(kGrid, position, kPictureColumn, video.cover.block());
+  grid::SetCellText(kGrid, position, kTitleColumn, video.title.c_str());
+  grid::SetRowHeight(kGrid, position, kVideoRowHeight);
+  // Column i widens for video i: only videos 1 to 4 change a width, the grid has no more.
+  grid::SetColumnWidth(kGrid, number, kVideoColumnWidth);
+  grid::SetCellText(kGrid, position, kAddressColumn, video.addresses.c_str());
+  video.stage = Video::Stage::kFilled;
+  video.title.reset();
+  video.addresses.reset();
+  video.cover = rt::ByteSet();
+  ++rowsFilled_;
+}
+
+}  // namespace app
