@@ -75,15 +75,21 @@ bool IsUtf8(std::string_view s) {
 
 // Response header bytes as text: UTF-8 where they are UTF-8, else (a GBK cookie value, a
 // Latin-1 header) the program's code page, line by line, so that such bytes come back as they
-// were sent instead of as replacement characters.
+// were sent instead of as replacement characters. Line ends are kept out of the conversion, so
+// that a stray lead byte at the end of a value cannot take the CR with it.
 std::u16string HeaderText(std::string_view bytes) {
   if (IsUtf8(bytes)) return Utf16(bytes);
   std::u16string out;
   while (!bytes.empty()) {
     size_t end = bytes.find('\n');
-    std::string_view line = bytes.substr(0, end == std::string_view::npos ? bytes.size() : end + 1);
+    std::string_view line = bytes.substr(0, end);
+    std::string_view rest = end == std::string_view::npos ? std::string_view() : bytes.substr(end + 1);
+    bool crlf = !line.empty() && line.back() == '\r';
+    if (crlf) line.remove_suffix(1);
     out += platform::ToUtf16(IsUtf8(line) ? kCodePageUtf8 : kCodePageAnsi, line);
-    bytes.remove_prefix(line.size());
+    if (crlf) out += u'\r';
+    if (end != std::string_view::npos) out += u'\n';
+    bytes = rest;
   }
   return out;
 }

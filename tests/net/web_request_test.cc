@@ -52,6 +52,39 @@ TEST_F(WebRequestCallsTest, OnlyUrlAndHeadersGiven) {
   EXPECT_EQ(recorder_.log().created, 1);
 }
 
+TEST_F(WebRequestCallsTest, TheTwoHalvesMakeTheSameCallsWithAnAsynchronousOpen) {
+  rt::Text headers("user-agent: X");
+  PendingWebRequest pending = StartWebRequest("U", std::nullopt, std::nullopt, nullptr, nullptr, &headers);
+  Calls sent = {"SetTimeouts 15000|15000|15000|15000",
+                "Open 'GET'|'U'|true",
+                "Option 4|13056",
+                "SetRequestHeader 'User-Agent'|'X'",
+                "SetRequestHeader 'Accept'|'*/*'",
+                "SetRequestHeader 'Referer'|'U'",
+                "SetRequestHeader 'Accept-Language'|'zh-cn'",
+                "Send ''"};
+  EXPECT_EQ(calls(), sent);  // sent, nothing read yet
+  EXPECT_EQ(headers.str(), "User-Agent: X\r\nAccept: */*\r\nReferer: U\r\nAccept-Language: zh-cn");
+  EXPECT_TRUE(pending.pending());
+  EXPECT_TRUE(pending.IsComplete());
+  rt::ByteSet body = FinishWebRequest(pending);
+  Calls all = sent;
+  all.push_back("WaitForResponse 0");
+  all.push_back("WaitForResponse");
+  for (const std::string& r : Reads()) all.push_back(r);
+  EXPECT_EQ(calls(), all);
+  EXPECT_EQ(body.view(), "hi");
+  EXPECT_FALSE(pending.pending());
+  EXPECT_TRUE(FinishWebRequest(pending).empty());  // finished once: nothing more is called
+  EXPECT_EQ(calls().size(), all.size());
+
+  // A request given up before its end is aborted, not left to its time-out.
+  recorder_.log().calls.clear();
+  { PendingWebRequest dropped = StartWebRequest("U"); }
+  ASSERT_FALSE(calls().empty());
+  EXPECT_EQ(calls().back(), "Abort");
+}
+
 TEST_F(WebRequestCallsTest, MethodNumbers) {
   for (auto [number, text] : {std::pair{9, "GET"}, {-1, "GET"}, {3, "PUT"}, {7, "CONNECT"}}) {
     recorder_.log().calls.clear();
@@ -253,6 +286,45 @@ TEST_F(WebRequestServerTest, RedirectsAndCookies) {
   // The merged text goes back out with the next request.
   WebRequest(server_.url("/page"), std::nullopt, std::nullopt, &cookies);
   EXPECT_EQ(Seen("Cookie"), "r=1; old=0");
+}
+
+TEST_F(WebRequestServerTest, RequestsInFlightTogetherGiveWhatOneAtATimeGives) {
+  rt::Text cookies("old=0"), returned, returnedHeaders;
+  int32_t status = 0;
+  PendingWebRequest hop = StartWebRequest(server_.url("/hop"), std::nullopt, std::nullopt, &cookies,
+                                          &returned, nullptr, &returnedHeaders, &status, true);
+  std::vector<PendingWebRequest> pages;
+  for (int i = 0; i < 4; ++i) pages.push_back(StartWebRequest(server_.url("/page")));
+  // Finished in another order than they were started.
+  for (auto it = pages.rbegin(); it != pages.rend(); ++it) EXPECT_EQ(FinishWebRequest(*it).view(), "page");
+  EXPECT_TRUE(hop.Wait(10));
+  EXPECT_EQ(status, 0);  // the outputs are written by the finish half
+  EXPECT_EQ(FinishWebRequest(hop).view(), "");
+  EXPECT_EQ(status, 302);
+  EXPECT_EQ(cookies.str(), "r=1; old=0");
+  EXPECT_EQ(returned.str(), "r=1; old=0");
+  EXPECT_NE(returnedHeaders.view().find("Location: /landing\r\n"), std::string_view::npos);
+}
+
+TEST(WebRequestHeaderBytesTest, HeaderBytesThatAreNotUtf8ComeBackInTheCodePage) {
+  const rt::ProgramHeader& program = app::ProgramDescription();
+  rt::InitDllCommands(program.dllCommands, program.dllCommandCount);
+  platform::com::RegisterBuiltinClasses();
+  // 中文 in GBK, a UTF-8 line beside it, and a Latin-1 byte that is no character of either.
+  testing_support::RawServer raw(
+      "HTTP/1.1 200 OK\r\nSet-Cookie: n=\xD6\xD0\xCE\xC4; Path=/\r\nX-Utf8: \xE4\xB8\xAD\r\n"
+      "X-Latin: caf\xE9\r\nContent-Length: 2\r\nConnection: close\r\n\r\nok");
+  rt::Text cookies("a=1"), returned, returnedHeaders;
+  rt::ByteSet body =
+      WebRequest(raw.url("/"), std::nullopt, std::nullopt, &cookies, &returned, nullptr, &returnedHeaders);
+  EXPECT_EQ(body.view(), "ok");
+  EXPECT_NE(returnedHeaders.view().find("Set-Cookie: n=\xD6\xD0\xCE\xC4; Path=/\r\n"),
+            std::string_view::npos);
+  EXPECT_NE(returnedHeaders.view().find("X-Utf8: \xD6\xD0\r\n"), std::string_view::npos);  // 中 in GBK
+  EXPECT_NE(returnedHeaders.view().find("X-Latin: caf?\r\nContent-Length: 2\r\n"), std::string_view::npos)
+      << returnedHeaders.str();
+  EXPECT_EQ(returned.str(), "n=\xD6\xD0\xCE\xC4; a=1");
+  EXPECT_EQ(cookies.str(), "n=\xD6\xD0\xCE\xC4; a=1");
 }
 
 TEST_F(WebRequestServerTest, AddressWithLineBreakSendsNothing) {

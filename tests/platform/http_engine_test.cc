@@ -8,6 +8,7 @@
 #include <mutex>
 #include <thread>
 
+#include "tests/support/fault_server.h"
 #include "tests/support/local_servers.h"
 
 namespace platform::http {
@@ -193,6 +194,41 @@ TEST_F(HttpEngineTest, RedirectsFollowedOrNotAndOnlyTheFinalResponseIsKept) {
   EXPECT_TRUE(e.body().empty());
 }
 
+TEST_F(HttpEngineTest, OneCookieLineWithTheCallersCookiesAndThoseOfTheRedirectChain) {
+  HttpEngine e;
+  ASSERT_TRUE(e.Open("GET", server_.url("/redirect")));  // sets r=1, then /final
+  ASSERT_TRUE(e.SetRequestHeader("Cookie", "c=9"));
+  ASSERT_TRUE(e.Send("")) << e.lastError();
+  EXPECT_EQ(seen_.path, "/final");
+  EXPECT_EQ(seen_.HeaderCount("Cookie"), 1u);
+  EXPECT_EQ(seen_.Header("Cookie"), "r=1; c=9");
+  // The same engine again: the cookies its responses set and the caller's, in one line.
+  ASSERT_TRUE(e.Open("GET", server_.url("/echo")));
+  ASSERT_TRUE(e.SetRequestHeader("Cookie", "c=10"));
+  ASSERT_TRUE(e.Send(""));
+  EXPECT_EQ(seen_.HeaderCount("Cookie"), 1u);
+  EXPECT_EQ(seen_.Header("Cookie"), "f=2; r=1; c=10");
+  // A request of its own without a Cookie header sends the stored ones only.
+  ASSERT_TRUE(e.Open("GET", server_.url("/echo")));
+  ASSERT_TRUE(e.Send(""));
+  EXPECT_EQ(seen_.HeaderCount("Cookie"), 1u);
+  EXPECT_EQ(seen_.Header("Cookie"), "f=2; r=1");
+}
+
+TEST_F(HttpEngineTest, UserAgentAndTheAddressAfterRedirects) {
+  HttpEngine e;
+  e.SetUserAgent("Agent/2");
+  ASSERT_TRUE(e.Open("GET", server_.url("/redirect")));
+  ASSERT_TRUE(e.Send(""));
+  EXPECT_EQ(seen_.Header("User-Agent"), "Agent/2");
+  EXPECT_EQ(e.effectiveUrl(), server_.url("/final"));
+  ASSERT_TRUE(e.Open("GET", server_.url("/echo")));
+  ASSERT_TRUE(e.SetRequestHeader("User-Agent", "Own/1"));  // the request's own line wins
+  ASSERT_TRUE(e.Send(""));
+  EXPECT_EQ(seen_.Header("User-Agent"), "Own/1");
+  EXPECT_EQ(e.effectiveUrl(), server_.url("/echo"));
+}
+
 TEST_F(HttpEngineTest, EachSendGoesToTheAddressItsOpenGave) {
   auto first = std::make_unique<HttpEngine>();
   for (const char* path : {"/p1", "/p2?q=1"}) {
@@ -290,6 +326,91 @@ TEST_F(HttpEngineTest, ReceiveTimeOutMeansNoProgressNotTheWholeTransfer) {
   EXPECT_TRUE(e.body().empty());
   EXPECT_TRUE(e.AllResponseHeaders().empty());  // nothing of the earlier response is left
   EXPECT_EQ(e.statusText(), "");
+}
+
+// Accepts a connection, waits `delayMs` and only then relays it to `upstreamPort`: a server
+// whose connections take that long to become ready (the TLS handshake waits).
+class SlowHandshakeRelay {
+ public:
+  SlowHandshakeRelay(int upstreamPort, int delayMs)
+      : server_([upstreamPort, delayMs](testing_support::FaultServer& s, int fd) {
+          for (int i = 0; i < delayMs / 10 && !s.stopping(); ++i)
+            std::this_thread::sleep_for(std::chrono::milliseconds(10));
+          int up = socket(AF_INET, SOCK_STREAM, 0);
+          sockaddr_in a{};
+          a.sin_family = AF_INET;
+          a.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+          a.sin_port = htons(static_cast<uint16_t>(upstreamPort));
+          if (connect(up, reinterpret_cast<sockaddr*>(&a), sizeof a) == 0) Pump(s, fd, up);
+          close(up);
+        }) {}
+  std::string url(const std::string& path) const { return server_.url(path, "https"); }
+
+ private:
+  // Copies bytes both ways until either side closes, for at most about five seconds.
+  static void Pump(testing_support::FaultServer& s, int a, int b) {
+    char buf[16384];
+    for (int i = 0; i < 500 && !s.stopping(); ++i) {
+      pollfd p[2] = {{a, POLLIN, 0}, {b, POLLIN, 0}};
+      if (poll(p, 2, 10) <= 0) continue;
+      for (int k = 0; k < 2; ++k) {
+        if (!(p[k].revents & (POLLIN | POLLHUP))) continue;
+        ssize_t n = recv(p[k].fd, buf, sizeof buf, 0);
+        if (n <= 0 || !s.SendAll(p[1 - k].fd, buf, static_cast<size_t>(n))) return;
+      }
+    }
+  }
+  testing_support::FaultServer server_;
+};
+
+TEST(HttpEngineRedirectTest, EachHopConnectsUnderTheConnectTimeOut) {
+  ASSERT_TRUE(testing_support::TestCertificate::Get().ok());
+  LocalServer secure(true);
+  secure->Get("/final", [](const httplib::Request&, httplib::Response& res) {
+    res.set_content("there", "text/plain");
+  });
+  secure.Start();
+  SlowHandshakeRelay relay(secure.port(), 800);
+  LocalServer plain;
+  plain->Get("/hop", [&relay](const httplib::Request&, httplib::Response& res) {
+    res.set_redirect(relay.url("/final"), 302);
+  });
+  plain.Start();
+
+  // The second hop's connection takes 800 ms: within the connect limit, over the receive one.
+  HttpEngine e;
+  e.SetTimeouts(0, 5000, 5000, 300);
+  e.SetCertificateErrorMask(kIgnoreAllCertErrors);
+  ASSERT_TRUE(e.Open("GET", plain.url("/hop")));
+  ASSERT_TRUE(e.Send("")) << e.lastError();
+  EXPECT_EQ(e.body(), "there");
+}
+
+TEST_F(HttpEngineTest, RedirectsFromHttpsToHttpOnlyWhenAllowed) {
+  ASSERT_TRUE(testing_support::TestCertificate::Get().ok());
+  LocalServer secure(true);
+  std::string target = server_.url("/final");
+  secure->Get("/down",
+              [&target](const httplib::Request&, httplib::Response& res) { res.set_redirect(target, 302); });
+  secure->Get("/up",
+              [](const httplib::Request&, httplib::Response& res) { res.set_content("up", "text/plain"); });
+  secure.Start();
+  HttpEngine e;
+  e.SetCertificateErrorMask(kIgnoreAllCertErrors);
+  EXPECT_FALSE(e.allowHttpsToHttpRedirects());
+  ASSERT_TRUE(e.Open("GET", secure.url("/down")));
+  EXPECT_FALSE(e.Send(""));  // refused, as the platform's object refuses it
+  EXPECT_EQ(e.status(), 0);
+  e.SetAllowHttpsToHttpRedirects(true);
+  ASSERT_TRUE(e.Open("GET", secure.url("/down")));
+  ASSERT_TRUE(e.Send("")) << e.lastError();
+  EXPECT_EQ(e.body(), "final");
+  // An https address that stays on https is followed either way.
+  e.SetAllowHttpsToHttpRedirects(false);
+  target = secure.url("/up");
+  ASSERT_TRUE(e.Open("GET", secure.url("/down")));
+  ASSERT_TRUE(e.Send("")) << e.lastError();
+  EXPECT_EQ(e.body(), "up");
 }
 
 TEST(HttpEngineFailureTest, ClosedPortGivesNoResponse) {

@@ -2,6 +2,9 @@
 
 #include <gtest/gtest.h>
 
+#include <chrono>
+#include <thread>
+
 #include "platform/com/automation.h"
 #include "runtime/com/com_bridge.h"
 #include "tests/support/local_servers.h"
@@ -24,6 +27,13 @@ class WinHttpRequestTest : public ::testing::Test {
     server_->Post("/echo", [](const httplib::Request& req, httplib::Response& res) {
       res.set_content(req.body, "application/octet-stream");
     });
+    server_->Get("/slow", [](const httplib::Request& req, httplib::Response& res) {
+      std::this_thread::sleep_for(std::chrono::milliseconds(300));
+      res.set_header("User-Agent-Seen", req.get_header_value("User-Agent"));
+      res.set_content("late", "text/plain");
+    });
+    server_->Get("/moved",
+                 [](const httplib::Request&, httplib::Response& res) { res.set_redirect("/hello", 302); });
     server_.Start();
     ASSERT_TRUE(rt::com::Create(request_, kWinHttpRequestProgId));
   }
@@ -31,9 +41,18 @@ class WinHttpRequestTest : public ::testing::Test {
     rt::com::Clear(request_);
     com::CoUninitialize();
   }
-  void Open(const std::string& method, const std::string& url) {
+  void Open(const std::string& method, const std::string& url, bool async = false) {
     rt::com::Call(request_, "Open",
-                  {rt::TextArg(method.c_str()), rt::TextArg(url.c_str()), rt::BoolArg(false)});
+                  {rt::TextArg(method.c_str()), rt::TextArg(url.c_str()), rt::BoolArg(async)});
+  }
+  // WaitForResponse: 1 complete, 0 not yet, -1 raised an error.
+  int WaitForResponse(double seconds) {
+    bool complete = rt::com::CallNumber(request_, "WaitForResponse", {rt::DoubleArg(seconds)}) != 0;
+    return rt::com::LastError() != 0 ? -1 : complete ? 1 : 0;
+  }
+  rt::Text Option(int index) {
+    rt::Text t = rt::com::GetText(request_, "Option", {rt::IntArg(index)});
+    return rt::com::LastError() == 0 ? std::move(t) : rt::Text("<error>");
   }
   rt::ByteSet Body() {
     rt::com::Variant v = rt::com::GetVariant(request_, "ResponseBody");
@@ -104,6 +123,68 @@ TEST_F(WinHttpRequestTest, RefusalsRaiseErrorsAndLeaveNoResponse) {
   EXPECT_EQ(rt::com::LastError(), rt::kComException);
   rt::com::Call(request_, "SetProxy", {rt::IntArg(2), rt::TextArg("")});
   EXPECT_EQ(rt::com::LastError(), rt::kComException);
+}
+
+TEST_F(WinHttpRequestTest, AnAsynchronousSendReturnsAtOnceAndWaitForResponseTellsWhenItIsIn) {
+  Open("GET", server_.url("/slow"), true);
+  rt::com::Call(request_, "Send");
+  EXPECT_EQ(rt::com::LastError(), 0);
+  EXPECT_EQ(WaitForResponse(0), 0);  // the server takes 300 ms
+  rt::com::GetNumber(request_, "Status");
+  EXPECT_EQ(rt::com::LastError(), rt::kComException);  // nothing to read yet
+  EXPECT_EQ(WaitForResponse(20), 1);
+  EXPECT_EQ(rt::com::GetNumber(request_, "Status"), 200);
+  EXPECT_EQ(Body().view(), "late");
+  EXPECT_EQ(WaitForResponse(0), 1);  // and stays complete
+
+  // Abort ends it; waiting then raises, as the failed send would have.
+  Open("GET", server_.url("/slow"), true);
+  rt::com::Call(request_, "Send");
+  rt::com::Call(request_, "Abort");
+  EXPECT_EQ(rt::com::LastError(), 0);
+  EXPECT_EQ(WaitForResponse(5), -1);
+  EXPECT_TRUE(Body().empty());
+
+  // A transfer that fails raises in WaitForResponse; the object takes the next request.
+  Open("GET", "http://127.0.0.1:" + std::to_string(testing_support::ClosedPort()) + "/", true);
+  rt::com::Call(request_, "Send");
+  EXPECT_EQ(rt::com::LastError(), 0);
+  EXPECT_EQ(WaitForResponse(-1), -1);
+  Open("GET", server_.url("/hello"), true);
+  rt::com::Call(request_, "Send");
+  EXPECT_EQ(WaitForResponse(-1), 1);
+  EXPECT_EQ(rt::com::GetNumber(request_, "Status"), 201);
+}
+
+TEST_F(WinHttpRequestTest, OptionsThatExistWorkAndTheOthersRaise) {
+  // 0: the user agent of requests that set none.
+  EXPECT_TRUE(rt::com::SetProperty(request_, "Option", {rt::IntArg(0), rt::TextArg("Agent/7")}));
+  EXPECT_EQ(Option(0).str(), "Agent/7");
+  Open("GET", server_.url("/slow"));
+  rt::com::Call(request_, "Send");
+  EXPECT_EQ(rt::com::CallText(request_, "GetResponseHeader", {rt::TextArg("User-Agent-Seen")}).str(),
+            "Agent/7");
+  EXPECT_FALSE(rt::com::SetProperty(request_, "Option", {rt::IntArg(0), rt::TextArg("a\r\nX: 1")}));
+
+  // 1: the address, after the redirects followed; read-only.
+  Open("GET", server_.url("/moved"));
+  EXPECT_EQ(Option(1).str(), server_.url("/moved"));
+  rt::com::Call(request_, "Send");
+  EXPECT_EQ(Option(1).str(), server_.url("/hello"));
+  EXPECT_FALSE(rt::com::SetProperty(request_, "Option", {rt::IntArg(1), rt::TextArg("http://x/")}));
+
+  // 12: https-to-http redirects, off until set.
+  EXPECT_EQ(rt::com::GetNumber(request_, "Option", {rt::IntArg(12)}), 0);
+  EXPECT_TRUE(rt::com::SetProperty(request_, "Option", {rt::IntArg(12), rt::BoolArg(true)}));
+  EXPECT_NE(rt::com::GetNumber(request_, "Option", {rt::IntArg(12)}), 0);
+
+  // Anything else is an option this object does not support: an error, never a silent success.
+  for (int index : {2, 3, 5, 7, 9, 11, 13, 99, -1}) {
+    SCOPED_TRACE(index);
+    EXPECT_FALSE(rt::com::SetProperty(request_, "Option", {rt::IntArg(index), rt::IntArg(1)}));
+    rt::com::GetVariant(request_, "Option", {rt::IntArg(index)});
+    EXPECT_EQ(rt::com::LastError(), rt::kComException);
+  }
 }
 
 }  // namespace

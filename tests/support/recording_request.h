@@ -54,6 +54,8 @@ class RecordingRequest final : public platform::com::AutomationObject {
       *result = pc::MakeBstrVariant(platform::ToUtf16(platform::kCodePageGbk, log_->responseHeaders));
     } else if (line == "Status" && result) {
       *result = pc::MakeI4Variant(log_->status);
+    } else if (line.rfind("WaitForResponse", 0) == 0 && result) {
+      *result = pc::MakeBoolVariant(true);  // the canned response is always in
     }
     return pc::S_OK;
   }
