@@ -3,6 +3,7 @@
 #include <QMouseEvent>
 #include <QPainter>
 #include <QScrollBar>
+#include <QTimerEvent>
 #include <algorithm>
 
 #include "platform/codepage.h"
@@ -45,7 +46,7 @@ void GridWidget::Reset(int rows, int columns, int fixedRows, int fixedColumns, i
   fixedColumns_ = std::clamp(fixedColumns, 0, columns);
   currentRow_ = currentColumn_ = -1;
   updateScrollBars();
-  viewport()->update();
+  ScheduleRepaint(viewport()->rect());
 }
 
 bool GridWidget::cellExists(int row, int column) const {
@@ -68,7 +69,7 @@ bool GridWidget::deleteRow(int row) {
   if (wasLast && currentRow_ >= 0) --currentRow_;
   if (currentRow_ >= 0 && currentRow_ < fixedRows_) currentRow_ = currentColumn_ = -1;
   updateScrollBars();
-  viewport()->update();
+  ScheduleRepaint(viewport()->rect());
   return true;
 }
 
@@ -87,7 +88,7 @@ bool GridWidget::insertRow(std::string_view text, std::optional<int> position) {
   // The current cell keeps its numbers; it never becomes a fixed cell.
   if (currentRow_ >= 0 && isFixed(currentRow_, currentColumn_)) currentRow_ = currentColumn_ = -1;
   updateScrollBars();
-  viewport()->update();
+  ScheduleRepaint(viewport()->rect());
   return true;
 }
 
@@ -96,14 +97,14 @@ bool GridWidget::setCellText(int row, int column, std::string_view text) {
   const int kind = columns_[column].kind;
   if (!isFixed(row, column) && (kind == kKindPicture || kind == kKindCheck)) return false;
   rows_[row].cells[column].text.assign(text);
-  viewport()->update(cellRect(row, column));
+  ScheduleRepaint(cellRect(row, column));
   return true;
 }
 
 bool GridWidget::setCellCheck(int row, int column, bool checked) {
   if (!cellExists(row, column) || columns_[column].kind != kKindCheck) return false;
   rows_[row].cells[column].check = checked;
-  viewport()->update(cellRect(row, column));
+  ScheduleRepaint(cellRect(row, column));
   return true;
 }
 
@@ -115,7 +116,7 @@ bool GridWidget::setCellPicture(int row, int column, std::string_view bytes) {
   // Bytes of no known format never become a picture; anything else waits to be decoded.
   cell.pictureDecoded = platform::DetectPictureFormat(reinterpret_cast<const unsigned char*>(bytes.data()),
                                                       bytes.size()) == platform::PictureFormat::kNone;
-  viewport()->update(cellRect(row, column));
+  ScheduleRepaint(cellRect(row, column));
   return true;
 }
 
@@ -158,7 +159,7 @@ bool GridWidget::setRowHeight(int row, int height) {
   if (row < 0 || row >= rowCount() || height < 0) return false;
   rows_[row].height = height;
   updateScrollBars();
-  viewport()->update();
+  ScheduleRepaint(viewport()->rect());
   return true;
 }
 
@@ -166,7 +167,7 @@ bool GridWidget::setColumnWidth(int column, int width) {
   if (column < 0 || column >= columnCount() || width < 0) return false;
   columns_[column].width = width;
   updateScrollBars();
-  viewport()->update();
+  ScheduleRepaint(viewport()->rect());
   return true;
 }
 
@@ -178,7 +179,7 @@ int GridWidget::columnWidth(int column) const {
 bool GridWidget::setColumnKind(int column, int kind) {
   if (column < 0 || column >= columnCount() || kind < 1 || kind > 8) return false;
   columns_[column].kind = kind;
-  viewport()->update();
+  ScheduleRepaint(viewport()->rect());
   return true;
 }
 
@@ -190,7 +191,7 @@ bool GridWidget::setPictureMode(int column, int mode) {
   if (column < 0 || column >= columnCount() || columns_[column].kind != kKindPicture) return false;
   if (mode < kModeTile || mode > kModeFit) return false;
   columns_[column].mode = mode;
-  viewport()->update();
+  ScheduleRepaint(viewport()->rect());
   return true;
 }
 
@@ -390,6 +391,21 @@ void GridWidget::resizeEvent(QResizeEvent* event) {
 }
 
 void GridWidget::scrollContentsBy(int, int) { viewport()->update(); }
+
+void GridWidget::ScheduleRepaint(const QRect& rect) {
+  pendingRepaint_ += rect;
+  if (!repaintTimer_.isActive()) repaintTimer_.start(kRepaintIntervalMs, Qt::PreciseTimer, this);
+}
+
+void GridWidget::timerEvent(QTimerEvent* event) {
+  if (event->timerId() != repaintTimer_.timerId()) {
+    QAbstractScrollArea::timerEvent(event);
+    return;
+  }
+  repaintTimer_.stop();
+  viewport()->update(pendingRepaint_);
+  pendingRepaint_ = QRegion();
+}
 
 void GridWidget::mousePressEvent(QMouseEvent* event) {
   if (event->button() == Qt::LeftButton) {

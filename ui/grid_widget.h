@@ -12,7 +12,9 @@
 #define UI_GRID_WIDGET_H_
 
 #include <QAbstractScrollArea>
+#include <QBasicTimer>
 #include <QImage>
+#include <QRegion>
 #include <cstdint>
 #include <functional>
 #include <optional>
@@ -139,6 +141,11 @@ class GridWidget : public QAbstractScrollArea {
   // The rectangle of an existing cell whose column starts at `left` and row at `top`.
   QRect cellRectAt(int left, int top, int row, int column) const;
   void updateScrollBars();
+  // Changes of the data are painted at most once per kRepaintIntervalMs: a lookup that fills
+  // rows faster than a screen refreshes would otherwise lay out and paint every visible cell
+  // once per row. What the user does (the current cell, scrolling) is painted at once.
+  void ScheduleRepaint(const QRect& rect);
+  void timerEvent(QTimerEvent* event) override;
   void drawCell(QPainter& painter, int row, int column, const QRect& rect) const;
   static const QImage& decodedPicture(const Cell& cell);
   static void drawPicture(QPainter& painter, const QImage& picture, int mode, const QRect& rect);
@@ -150,6 +157,9 @@ class GridWidget : public QAbstractScrollArea {
   int currentRow_ = -1;
   int currentColumn_ = -1;
   std::function<void(int, int)> onRelease_;
+  static constexpr int kRepaintIntervalMs = 16;
+  QBasicTimer repaintTimer_;
+  QRegion pendingRepaint_;
 };
 
 }  // namespace ui
