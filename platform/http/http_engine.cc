@@ -223,6 +223,7 @@ bool HttpEngine::Start(std::string_view body) {
   curl_easy_setopt(h, CURLOPT_REDIR_PROTOCOLS_STR,
                    scheme_ == "https" && !httpsToHttp_ ? "https" : "http,https");
   transfer->SetFollowsRedirects(followRedirects_);
+  transfer->SetResponseSink(sink_);
 
   // Time-outs: the connect phase (resolve included) by the transfer library, each hop anew;
   // send and receive by the loop, as time without progress.
@@ -308,6 +309,9 @@ bool HttpEngine::Start(std::string_view body) {
   TransferLoop::Get().Start(std::move(transfer));
   return true;
 }
+
+int64_t HttpEngine::receivedBytes() const { return transfer_ ? transfer_->receivedBytes() : 0; }
+int64_t HttpEngine::expectedBytes() const { return transfer_ ? transfer_->expectedBytes() : -1; }
 
 bool HttpEngine::running() const { return transfer_ != nullptr && !transfer_->Ended(); }
 

@@ -49,6 +49,7 @@ enum class ProxyMode {
 };
 
 class EasyHandle;
+class ResponseSink;
 class Transfer;
 
 class HttpEngine {
@@ -98,6 +99,14 @@ class HttpEngine {
   // responses set for the address (the hops of one redirect chain included).
   bool SetRequestHeader(std::string_view name, std::string_view value);
 
+  // The requests started from now on hand their final response to `sink` (on the transfer
+  // loop's thread) instead of keeping its body: body() stays empty. Null: keep bodies again.
+  void SetResponseSink(std::shared_ptr<ResponseSink> sink) { sink_ = std::move(sink); }
+  // Body bytes of the running or last request's final response received so far, and its
+  // Content-Length (-1 before its headers or without one). Any thread may ask while it runs.
+  int64_t receivedBytes() const;
+  int64_t expectedBytes() const;
+
   // Starts the request with `body` (may be empty) and returns at once. False, and nothing
   // started, before a successful Open or while a request runs.
   bool Start(std::string_view body);
@@ -144,6 +153,7 @@ class HttpEngine {
   std::shared_ptr<Transfer> transfer_;         // the started request's, until the next Start
   std::shared_ptr<Transfer> abortedTransfer_;  // an aborted request's, until it has let go
   bool collected_ = false;                     // the ended transfer's results were taken
+  std::shared_ptr<ResponseSink> sink_;
   int32_t resolveMs_ = kDefaultResolveTimeoutMs;
   int32_t connectMs_ = kDefaultConnectTimeoutMs;
   int32_t sendMs_ = kDefaultSendTimeoutMs;

@@ -3,6 +3,7 @@
 #include <curl/curl.h>
 
 #include <algorithm>
+#include <cstdlib>
 #include <type_traits>
 
 #include "platform/event_loop.h"
@@ -182,9 +183,17 @@ bool Transfer::Wait(int timeoutMs) const {
 size_t Transfer::OnBody(char* data, size_t size, size_t count, void* self) {
   auto* t = static_cast<Transfer*>(self);
   size_t n = size * count;
-  t->body_.append(data, n);
-  t->received_.fetch_add(static_cast<int64_t>(n), std::memory_order_relaxed);
   t->lastMove_ = Clock::now();
+  if (t->sink_) {
+    if (!t->final_) return n;  // the body of a response that is not the last one
+    if (!t->sink_->OnBody(std::string_view(data, n))) {
+      t->sinkRefused_ = true;
+      return 0;  // ends the transfer with a write error
+    }
+  } else {
+    t->body_.append(data, n);
+  }
+  t->received_.fetch_add(static_cast<int64_t>(n), std::memory_order_relaxed);
   return n;
 }
 
@@ -199,6 +208,8 @@ size_t Transfer::OnHeader(char* data, size_t size, size_t count, void* self) {
     t->responseHeaders_.clear();
     t->body_.clear();
     t->received_.store(0, std::memory_order_relaxed);
+    t->expected_.store(-1, std::memory_order_relaxed);
+    t->final_ = false;
     t->statusText_.clear();
     t->hopStatus_ = 0;
     size_t sp = line.find(' ');
@@ -213,12 +224,26 @@ size_t Transfer::OnHeader(char* data, size_t size, size_t count, void* self) {
     }
   } else if (!line.empty()) {
     t->responseHeaders_.emplace_back(line);
-  } else if (t->followsRedirects_ && IsFollowedRedirect(t->hopStatus_)) {
-    // The end of a redirect's header block: the next hop connects afresh (or reuses a
+  } else if (t->hopStatus_ >= 100 && t->hopStatus_ < 200) {
+    // An interim response: the real one follows on the same connection.
+  } else if (t->followsRedirects_ && IsFollowedRedirect(t->hopStatus_) &&
+             std::any_of(t->responseHeaders_.begin(), t->responseHeaders_.end(),
+                         [](const std::string& h) { return StartsWithIgnoreCase(h, "location:"); })) {
+    // The end of a followed redirect's header block: the next hop connects afresh (or reuses a
     // connection), and until it is ready only the connect time-out applies.
-    bool hasLocation = std::any_of(t->responseHeaders_.begin(), t->responseHeaders_.end(),
-                                   [](const std::string& h) { return StartsWithIgnoreCase(h, "location:"); });
-    if (hasLocation) t->connected_ = false;
+    t->connected_ = false;
+  } else {
+    t->final_ = true;
+    for (const std::string& h : t->responseHeaders_) {
+      if (!StartsWithIgnoreCase(h, "content-length:")) continue;
+      char* end = nullptr;
+      long long length = std::strtoll(h.c_str() + 15, &end, 10);
+      if (end != h.c_str() + 15 && length >= 0) t->expected_.store(length, std::memory_order_relaxed);
+    }
+    if (t->sink_ && !t->sink_->OnResponse(t->hopStatus_, t->responseHeaders_)) {
+      t->sinkRefused_ = true;
+      return 0;  // ends the transfer
+    }
   }
   return n;
 }
@@ -429,7 +454,10 @@ void TransferLoop::Run() {
       if (i == running.size()) continue;
       CURLcode rc = m->data.result;
       Transfer& t = *running[i];
-      std::string error = rc == CURLE_OK ? "" : t.errors_[0] ? t.errors_ : curl_easy_strerror(rc);
+      std::string error = rc == CURLE_OK   ? ""
+                          : t.sinkRefused_ ? "the response was refused by its receiver"
+                          : t.errors_[0]   ? t.errors_
+                                           : curl_easy_strerror(rc);
       end(i, rc == CURLE_OK ? TransferEnd::kComplete : TransferEnd::kFailed, std::move(error), true);
     }
 

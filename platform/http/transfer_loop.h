@@ -63,6 +63,20 @@ class EasyHandle {
   CURL* curl_;
 };
 
+// Takes a transfer's final response as it arrives, on the transfer loop's thread, instead of
+// the transfer keeping its body in memory (a download to a file). Responses of followed
+// redirects and interim responses never reach it.
+// Thread contract: called on the loop's thread only, one call at a time.
+class ResponseSink {
+ public:
+  virtual ~ResponseSink() = default;
+  // The final response's status and header lines (status line excluded), before its body.
+  // False ends the transfer as failed; nothing more is called.
+  virtual bool OnResponse(int32_t status, const std::vector<std::string>& headers) = 0;
+  // The next piece of the body. False (a failed write) ends the transfer as failed.
+  virtual bool OnBody(std::string_view bytes) = 0;
+};
+
 class Transfer {
  public:
   using Clock = std::chrono::steady_clock;
@@ -95,6 +109,8 @@ class Transfer {
   void SetFollowsRedirects(bool follow) { followsRedirects_ = follow; }
   // Runs on the loop's thread once the transfer has ended, after waiters were released.
   void SetOnEnded(std::function<void()> onEnded) { onEnded_ = std::move(onEnded); }
+  // Hands the final response to `sink` instead of keeping it (body() stays empty).
+  void SetResponseSink(std::shared_ptr<ResponseSink> sink) { sink_ = std::move(sink); }
 
   // ---- Thread-safe. -----------------------------------------------------------------------
   bool Ended() const { return end_.load(std::memory_order_acquire) != TransferEnd::kRunning; }
@@ -104,6 +120,8 @@ class Transfer {
   bool Wait(int timeoutMs) const;
   // Body bytes received so far (of the final response).
   int64_t receivedBytes() const { return received_.load(std::memory_order_relaxed); }
+  // The final response's Content-Length; -1 before its headers or without one.
+  int64_t expectedBytes() const { return expected_.load(std::memory_order_relaxed); }
 
   // ---- Read by the starter once Ended(). ---------------------------------------------------
   int32_t status() const { return status_; }
@@ -139,6 +157,7 @@ class Transfer {
   int32_t receiveMs_ = 0;
   bool followsRedirects_ = true;
   std::function<void()> onEnded_;
+  std::shared_ptr<ResponseSink> sink_;
   char errors_[256] = {};  // CURL_ERROR_SIZE
 
   // Written on the loop's thread while the transfer runs.
@@ -147,6 +166,8 @@ class Transfer {
   int64_t lastDown_ = 0, lastUp_ = 0;
   bool sending_ = false;
   int32_t hopStatus_ = 0;  // status of the response whose header lines are arriving
+  bool final_ = false;     // the final response's header block is complete
+  bool sinkRefused_ = false;
   int32_t status_ = 0;
   std::string statusText_;
   std::vector<std::string> responseHeaders_;
@@ -154,6 +175,7 @@ class Transfer {
   std::string error_;
   std::string effectiveUrl_;
   std::atomic<int64_t> received_{0};
+  std::atomic<int64_t> expected_{-1};
 
   mutable std::mutex mutex_;
   mutable std::condition_variable ended_;

@@ -169,5 +169,85 @@ TEST(TransferLoopTest, AWaitOffTheGuiThreadBlocksWithoutEvents) {
   EXPECT_EQ(body, "done");
 }
 
+// Collects what a transfer hands it; refuses a status of 400 and up, or fails after `failAfter`
+// body bytes.
+class CollectingSink : public ResponseSink {
+ public:
+  explicit CollectingSink(int64_t failAfter = -1) : failAfter_(failAfter) {}
+  bool OnResponse(int32_t status, const std::vector<std::string>& headers) override {
+    ++responses;
+    this->status = status;
+    this->headers = headers;
+    return status < 400;
+  }
+  bool OnBody(std::string_view bytes) override {
+    if (failAfter_ >= 0 && static_cast<int64_t>(body.size() + bytes.size()) > failAfter_) return false;
+    body.append(bytes);
+    ++pieces;
+    return true;
+  }
+  int responses = 0, pieces = 0;
+  int32_t status = 0;
+  std::vector<std::string> headers;
+  std::string body;
+
+ private:
+  int64_t failAfter_;
+};
+
+TEST(TransferLoopTest, ASinkTakesTheFinalResponseAsItArrives) {
+  std::string big(3 * 1024 * 1024 + 17, '\0');
+  for (size_t i = 0; i < big.size(); ++i) big[i] = static_cast<char>(i * 131 + (i >> 11));
+  LocalServer server;
+  server->Get("/moved", [](const httplib::Request&, httplib::Response& res) {
+    res.set_content("the redirect's own body", "text/plain");
+    res.set_redirect("/file", 302);
+  });
+  server->Get("/file", [&big](const httplib::Request&, httplib::Response& res) {
+    res.set_content(big, "application/octet-stream");
+  });
+  server->Get("/missing", [](const httplib::Request&, httplib::Response& res) {
+    res.status = 404;
+    res.set_content("not here", "text/plain");
+  });
+  server.Start();
+
+  auto sink = std::make_shared<CollectingSink>();
+  HttpEngine e;
+  e.SetResponseSink(sink);
+  ASSERT_TRUE(e.Open("GET", server.url("/moved")));
+  ASSERT_TRUE(e.Send("")) << e.lastError();
+  EXPECT_EQ(sink->responses, 1);  // the redirect's response never reached it
+  EXPECT_EQ(sink->status, 200);
+  EXPECT_TRUE(sink->body == big);
+  EXPECT_GT(sink->pieces, 1);
+  EXPECT_TRUE(e.body().empty());
+  EXPECT_EQ(e.status(), 200);
+  EXPECT_EQ(e.receivedBytes(), static_cast<int64_t>(big.size()));
+  EXPECT_EQ(e.expectedBytes(), static_cast<int64_t>(big.size()));
+
+  // Refused at its headers: nothing of the body is taken, and the request fails.
+  auto refusing = std::make_shared<CollectingSink>();
+  e.SetResponseSink(refusing);
+  ASSERT_TRUE(e.Open("GET", server.url("/missing")));
+  EXPECT_FALSE(e.Send(""));
+  EXPECT_EQ(refusing->status, 404);
+  EXPECT_TRUE(refusing->body.empty());
+
+  // A write that fails midway ends the transfer.
+  auto failing = std::make_shared<CollectingSink>(1024 * 1024);
+  e.SetResponseSink(failing);
+  ASSERT_TRUE(e.Open("GET", server.url("/file")));
+  EXPECT_FALSE(e.Send(""));
+  EXPECT_LE(failing->body.size(), 1024u * 1024u);
+  EXPECT_EQ(e.lastError(), "the response was refused by its receiver");
+
+  // Without a sink the engine keeps bodies again.
+  e.SetResponseSink(nullptr);
+  ASSERT_TRUE(e.Open("GET", server.url("/missing")));
+  ASSERT_TRUE(e.Send(""));
+  EXPECT_EQ(e.body(), "not here");
+}
+
 }  // namespace
 }  // namespace platform::http
