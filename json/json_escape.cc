@@ -18,6 +18,9 @@ int HexDigit(unsigned char c) {
   return p ? static_cast<int>(p - kDigits) : -1;
 }
 
+// The second byte of a double-byte character in code page 936.
+bool IsTrailByte(unsigned char c) { return c >= 0x40 && c <= 0xFE && c != 0x7F; }
+
 }  // namespace
 
 void 类_JSON::反转义文本(rt::Text* text) {
@@ -105,25 +108,31 @@ void 类_JSON::反转义文本(rt::Text* text) {
 void 类_JSON::转义文本(const char* input, rt::Text* out, bool unicodeEscapes, bool slashEscapes) {
   const char* in = rt::OrEmpty(input);
   size_t n = std::strlen(in);
-  auto* buffer = static_cast<char*>(rt::MemTryAlloc(3 * static_cast<uint64_t>(n) + 1));
+  // The longest output a byte can give: a backslash escape is two bytes, and a one-byte
+  // character (0x80, 0xFF) written as a Unicode escape is six.
+  const uint64_t size = (unicodeEscapes ? 6 : 2) * static_cast<uint64_t>(n) + 1;
+  auto* buffer = static_cast<char*>(rt::MemTryAlloc(size));
   if (buffer == nullptr) {
     *out = rt::Text();
     return;
   }
-  std::memset(buffer, 0, 3 * n + 1);
+  std::memset(buffer, 0, static_cast<size_t>(size));
   static const char kHex[] = "0123456789ABCDEF";
   char* w = buffer;
   for (size_t i = 0; i < n; ++i) {
     auto c = static_cast<unsigned char>(in[i]);
     if (unicodeEscapes && c >= 0x80) {
-      // A lead byte and the byte after it, whatever its value (trail bytes start at 0x40);
-      // a lead byte at the end is dropped.
-      if (i + 1 >= n) break;
+      // One character of the code page: 0x80 (the euro sign) and 0xFF stand alone, a lead byte
+      // takes the next byte only when that is a trail byte. A lead byte without one is
+      // dropped and the next byte keeps its own rule, so no quote or control byte is lost.
+      const bool lead = c >= 0x81 && c <= 0xFE;
+      const int32_t length = lead ? 2 : 1;
+      if (lead && (i + 1 >= n || !IsTrailByte(static_cast<unsigned char>(in[i + 1])))) continue;
       char16_t wide = 0;
       int32_t units = rt::CallDll<rt::MultiByteToWideCharFn>(
-          rt::kDllMultiByteToWideChar, platform::kCodePageAnsi, 0u, in + i, 2, &wide, 1);
+          rt::kDllMultiByteToWideChar, platform::kCodePageAnsi, 0u, in + i, length, &wide, 1);
       if (units != 1) wide = 0xFFFD;
-      ++i;
+      i += static_cast<size_t>(length - 1);
       *w++ = '\\';
       *w++ = 'u';
       *w++ = kHex[(wide >> 12) & 15];

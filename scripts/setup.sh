@@ -25,3 +25,14 @@ if [ "${#missing[@]}" -gt 0 ]; then
   $SUDO apt-get update -qq
   $SUDO apt-get install -y -qq --no-install-recommends "${missing[@]}"
 fi
+# The number formatting tests run under a German locale (decimal comma): generate de_DE.UTF-8
+# the way Debian keeps its locales, enabled in /etc/locale.gen, so a later locale-gen keeps it.
+available="$(locale -a 2>/dev/null || true)"
+if ! grep -qix 'de_DE\.utf-\?8' <<<"$available"; then
+  if [ -f /etc/locale.gen ] && grep -q '^# *de_DE\.UTF-8 UTF-8' /etc/locale.gen; then
+    $SUDO sed -i 's/^# *\(de_DE\.UTF-8 UTF-8\)/\1/' /etc/locale.gen
+  elif ! grep -qs '^de_DE\.UTF-8 UTF-8' /etc/locale.gen; then
+    echo 'de_DE.UTF-8 UTF-8' | $SUDO tee -a /etc/locale.gen >/dev/null
+  fi
+  $SUDO locale-gen >/dev/null
+fi

@@ -73,6 +73,13 @@ std::string ListViewWidget::itemText(int item, int column) const {
   return FromDisplay(it->text(column));
 }
 
+std::optional<ListViewWidget::ItemAttributes> ListViewWidget::itemAttributes(int item) const {
+  const QTreeWidgetItem* it = topLevelItem(item);
+  if (it == nullptr) return std::nullopt;
+  return ItemAttributes{it->data(0, kImageRole).toInt(), it->data(0, kStateImageRole).toInt(),
+                        it->data(0, kIndentRole).toInt(), it->data(0, kDataRole).toLongLong()};
+}
+
 int ListViewWidget::selectedItem() const {
   for (int i = 0; i < topLevelItemCount(); ++i) {
     if (topLevelItem(i)->isSelected()) return i;

@@ -10,6 +10,7 @@
 #include <QTreeWidget>
 #include <cstdint>
 #include <functional>
+#include <optional>
 #include <string>
 #include <string_view>
 
@@ -31,6 +32,15 @@ class ListViewWidget : public QTreeWidget {
   // Empty for a missing item or column.
   std::string itemText(int item, int column) const;
   int itemCount() const { return topLevelItemCount(); }
+  // What an item keeps beside its texts, as it was inserted; nothing for a missing item.
+  struct ItemAttributes {
+    int image = -1;
+    int stateImage = 0;
+    int indent = 0;
+    int64_t data = 0;
+    bool operator==(const ItemAttributes&) const = default;
+  };
+  std::optional<ItemAttributes> itemAttributes(int item) const;
   // The first selected item in item order, -1 when none.
   int selectedItem() const;
 

@@ -3,6 +3,8 @@
 #include <gtest/gtest.h>
 
 #include <cstring>
+#include <numeric>
+#include <vector>
 
 #include "tests/json/json_test_util.h"
 
@@ -20,21 +22,27 @@ int64_t SlotOf(M member) {
   return static_cast<int64_t>((words[0] - 1) / sizeof(void*));
 }
 
+// The slots of the given operations, in the order given.
+template <typename... M>
+std::vector<int64_t> SlotsOf(M... members) {
+  return {SlotOf(members)...};
+}
+
 TEST(JsonDocumentTest, OperationsSitInTheTableSlotOrder) {
-  EXPECT_EQ(SlotOf(&类_JSON::销毁), 0);
-  EXPECT_EQ(SlotOf(&类_JSON::复制), 1);
-  EXPECT_EQ(SlotOf(&类_JSON::取全部节点_交换变量), 4);
-  EXPECT_EQ(SlotOf(&类_JSON::取错误信息), 10);
-  EXPECT_EQ(SlotOf(&类_JSON::取值), 11);
-  EXPECT_EQ(SlotOf(&类_JSON::查找节点), 14);
-  EXPECT_EQ(SlotOf(&类_JSON::取JSON文本), 18);
-  EXPECT_EQ(SlotOf(&类_JSON::取节点路径), 24);
-  EXPECT_EQ(SlotOf(&类_JSON::解析文本), 25);
-  EXPECT_EQ(SlotOf(&类_JSON::加入json字节集), 27);
-  EXPECT_EQ(SlotOf(&类_JSON::初始化), 31);
-  EXPECT_EQ(SlotOf(&类_JSON::大括号), 33);
-  EXPECT_EQ(SlotOf(&类_JSON::对象值_获取文本), 39);
-  EXPECT_EQ(SlotOf(&类_JSON::新建节点), 41);
+  const std::vector<int64_t> slots = SlotsOf(
+      &类_JSON::销毁, &类_JSON::复制, &类_JSON::取节点数量, &类_JSON::取全部节点,
+      &类_JSON::取全部节点_交换变量, &类_JSON::取节点, &类_JSON::取成员数, &类_JSON::取子孙数,
+      &类_JSON::取成员, &类_JSON::取成员_交换变量, &类_JSON::取错误信息, &类_JSON::取值, &类_JSON::置值,
+      &类_JSON::置节点名, &类_JSON::查找节点, &类_JSON::取父节点, &类_JSON::取子节点, &类_JSON::取节点位置,
+      &类_JSON::取JSON文本, &类_JSON::插入成员, &类_JSON::删除节点, &类_JSON::置JSON文本,
+      &类_JSON::置节点文档, &类_JSON::取节点文档, &类_JSON::取节点路径, &类_JSON::解析文本,
+      &类_JSON::解析字节集, &类_JSON::加入json字节集, &类_JSON::加入json文本, &类_JSON::是否解析完毕,
+      &类_JSON::补全结束符, &类_JSON::初始化, &类_JSON::取节点索引, &类_JSON::大括号, &类_JSON::对象名_获取,
+      &类_JSON::对象值_等待冒号, &类_JSON::方括号, &类_JSON::对象值_准备获取, &类_JSON::对象值_获取其他,
+      &类_JSON::对象值_获取文本, &类_JSON::取当前节点索引, &类_JSON::新建节点);
+  std::vector<int64_t> order(42);
+  std::iota(order.begin(), order.end(), 0);
+  EXPECT_EQ(slots, order);
 }
 
 TEST(JsonDocumentTest, NodeRecordLayout) {

@@ -134,5 +134,32 @@ TEST_F(ScriptControlTest, ALongScriptIsStoppedAtTheTimeout) {
   EXPECT_EQ(sc.Text(u"Run", {MakeBstrVariant(u"one")}), u"1");
 }
 
+TEST_F(ScriptControlTest, ABacktrackingRegularExpressionIsStoppedAtTheTimeout) {
+  Client sc(u"ScriptControl");
+  ASSERT_EQ(sc.Put(u"Language", MakeBstrVariant(u"JScript")), S_OK);
+  ASSERT_EQ(sc.Put(u"Timeout", MakeI4Variant(100)), S_OK);
+  // Forty a's and a b: /(a+)+$/ tries every split of the a's, about 2^40 ways, inside one call
+  // of the regular expression engine.
+  ASSERT_EQ(
+      sc.Invoke(u"ExecuteStatement", DISPATCH_METHOD, {MakeBstrVariant(u"var s=Array(41).join('a')+'b';")}),
+      S_OK);
+  // The engine's own step limit would end the call with an error the script can catch; the
+  // time-out ends the evaluation whatever the script catches.
+  VARIANT r;
+  VariantInit(&r);
+  EXPECT_EQ(
+      sc.Invoke(
+          u"Eval", DISPATCH_METHOD,
+          {MakeBstrVariant(u"try { /(a+)+$/.test(s) ? 'matched' : 'no match' } catch (e) { 'caught' }")}, &r),
+      DISP_E_EXCEPTION);
+  EXPECT_EQ(r.vt, VT_EMPTY);
+  // Retrying after each error, which without the bound would run for hours, stops as well.
+  EXPECT_EQ(sc.Invoke(u"ExecuteStatement", DISPATCH_METHOD,
+                      {MakeBstrVariant(u"for (;;) { try { /(a+)+$/.test(s); } catch (e) {} }")}),
+            DISP_E_EXCEPTION);
+  // The object stays usable, its state and the regular expressions included.
+  EXPECT_EQ(sc.Text(u"Eval", {MakeBstrVariant(u"/(a+)+$/.test('aaa') + ',' + s.length")}), u"true,41");
+}
+
 }  // namespace
 }  // namespace platform::com

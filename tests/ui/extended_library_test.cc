@@ -6,6 +6,12 @@
 #include "ui/list_view_widget.h"
 
 namespace ui {
+
+void PrintTo(const ListViewWidget::ItemAttributes& a, std::ostream* os) {
+  *os << "{image " << a.image << ", state image " << a.stateImage << ", indent " << a.indent << ", data "
+      << a.data << "}";
+}
+
 namespace {
 
 constexpr ControlRef kList{0x52010001, 0x160126FA};
@@ -45,10 +51,19 @@ TEST_F(ExtendedLibraryTest, InsertItemTakesEveryArgumentAsOptional) {
   EXPECT_EQ(list_view::GetItemText(kList, 0, 0), "a");
   EXPECT_EQ(list_view::GetItemText(kList, 1, 0).get(), nullptr);  // empty text: null block
   EXPECT_EQ(list_view::GetItemText(kList, 2, 0), "b");
+  // An image below -1 becomes -1 and a negative indent 0; omitted ones are -1, none and 0.
+  using Attributes = ListViewWidget::ItemAttributes;
+  EXPECT_EQ(widget_.itemAttributes(0), (Attributes{-1, 0, 0, 0}));
+  EXPECT_EQ(widget_.itemAttributes(1), (Attributes{-1, 0, 0, 0}));
+  EXPECT_EQ(list_view::InsertItem(kList, {.image = -1, .stateImage = 2, .indent = 0, .data = -5}), 4);
+  EXPECT_EQ(list_view::InsertItem(kList, {.image = 3, .stateImage = 1, .indent = 2, .data = 77}), 5);
+  EXPECT_EQ(widget_.itemAttributes(4), (Attributes{-1, 2, 0, -5}));
+  EXPECT_EQ(widget_.itemAttributes(5), (Attributes{3, 1, 2, 77}));
+  EXPECT_EQ(widget_.itemAttributes(6), std::nullopt);
 
   list_view::SetItemText(kList, 2, 2, "https://例/hd/x");
   EXPECT_EQ(list_view::GetItemText(kList, 2, 2), "https://例/hd/x");
-  EXPECT_TRUE(list_view::GetItemText(kList, 4, 2).empty());  // no such item
+  EXPECT_TRUE(list_view::GetItemText(kList, 6, 2).empty());  // no such item
   EXPECT_TRUE(list_view::GetItemText(kList, -1, 0).empty());
 
   list_view::DeleteAllItems(kList);
