@@ -1,40 +1,111 @@
-// The program's fixed values: addresses, markers and the request header line of the video lookup.
+// The program's constant block: every literal text, constant byte set and array template its
+// routines use (addresses, markers, the request header line, paths of the video description,
+// titles), as one read-only record that the program description hands to the runtime.
 //
-// Texts are code page 936 bytes. Constants only; safe from any thread.
+// Pointers into the block are constants to the runtime: MemFree ignores them, MemRealloc copies
+// them, and RuntimeService 2 gives an array variable that still holds a template a heap copy.
+// So a routine takes its literals from here, never from a literal of its own, whose storage the
+// runtime would take for a heap block. Texts are code page 936 bytes. Immutable; safe from any
+// thread.
 #ifndef APP_CONSTANTS_H_
 #define APP_CONSTANTS_H_
 
+#include <cstdint>
 #include <string_view>
 
 namespace app {
 
-// Site host of the sample address (scheme https), without a trailing slash.
-inline constexpr char kSiteHost[] = "https://www.zhihu.com";
-// Sample answer address that the address field holds when the main window opens.
-inline constexpr char kSampleAddress[] = "https://www.zhihu.com/question/302671861/answer/635261079";
-// Video service address; the video id is appended directly.
-inline constexpr char kVideoServiceAddress[] = "https://lens.zhihu.com/api/v4/videos/";
-// Schema.org type address of "Question", plain http scheme, as question pages write it.
-inline constexpr char kQuestionTypeAddress[] = "http://schema.org/Question";
-// Text in front of every video id in a question page: quote, blank, data-lens-id=, quote.
-inline constexpr char kIdStartMarker[] = "\" data-lens-id=\"";
-// Text after every video id.
-inline constexpr char kIdEndMarker[] = "\"";
-// Text in front of the question title: the type address, then the name meta element's opening.
-inline constexpr char kTitleStartMarker[] = "http://schema.org/Question\"><meta itemProp=\"name\" content=\"";
-// Text after the question title.
-inline constexpr char kTitleEndMarker[] = "\"";
-// Header line sent with every request of a lookup (one line, no line end).
-inline constexpr char kRequestHeaderLine[] =
-    "user-agent: Mozilla/5.0 (Windows NT 10.0; Win64; x64) AppleWebKit/537.36 (KHTML, like Gecko) "
-    "Chrome/72.0.3626.121 Safari/537.36";
-// Separator written after each play address in the address cell.
-inline constexpr char kAddressSeparator[] = "||";
-// 按钮1's caption: it starts a lookup, and stops one while it runs.
-inline constexpr char kLookUpButtonCaption[] = "解析";
-inline constexpr char kStopButtonCaption[] = "停止";
-// Video CDN base address; the text up to the next "/" after it names an address's quality.
-inline constexpr char kCdnBase[] = "https://vdn.vzuu.com/";
+// A member text of the block, sized by its literal.
+#define WL_CONSTANT_TEXT(member, literal) char member[sizeof(literal)] = literal
+
+struct ProgramConstants {
+  // The words 1, 0: the empty byte set, and the template every array variable starts from.
+  int32_t emptyByteSet[2] = {1, 0};
+  int32_t emptyArrayTemplate[2] = {1, 0};
+  char emptyText[1] = "";
+  // Site host of the sample address (scheme https), without a trailing slash.
+  WL_CONSTANT_TEXT(siteHost, "https://www.zhihu.com");
+  // Sample answer address that the address field holds when the main window opens.
+  WL_CONSTANT_TEXT(sampleAddress, "https://www.zhihu.com/question/302671861/answer/635261079");
+  // Video service address; the video id is appended directly.
+  WL_CONSTANT_TEXT(videoServiceAddress, "https://lens.zhihu.com/api/v4/videos/");
+  // Schema.org type address of "Question", plain http scheme, as question pages write it.
+  WL_CONSTANT_TEXT(questionTypeAddress, "http://schema.org/Question");
+  // Text in front of every video id in a question page: quote, blank, data-lens-id=, quote.
+  WL_CONSTANT_TEXT(idStartMarker, "\" data-lens-id=\"");
+  // Text after every video id.
+  WL_CONSTANT_TEXT(idEndMarker, "\"");
+  // Text in front of the question title: the type address, then the name meta element's opening.
+  WL_CONSTANT_TEXT(titleStartMarker, "http://schema.org/Question\"><meta itemProp=\"name\" content=\"");
+  // Text after the question title.
+  WL_CONSTANT_TEXT(titleEndMarker, "\"");
+  // Header line sent with every request of a lookup (one line, no line end).
+  WL_CONSTANT_TEXT(
+      requestHeaderLine,
+      "user-agent: Mozilla/5.0 (Windows NT 10.0; Win64; x64) AppleWebKit/537.36 (KHTML, like Gecko) "
+      "Chrome/72.0.3626.121 Safari/537.36");
+  // Separator written after each play address in the address cell.
+  WL_CONSTANT_TEXT(addressSeparator, "||");
+  // Video CDN base address; the text up to the next "/" after it names an address's quality.
+  WL_CONSTANT_TEXT(cdnBase, "https://vdn.vzuu.com/");
+  // Paths into a video description: the qualities, a quality's play address, the cover, the title.
+  WL_CONSTANT_TEXT(playlistPath, "playlist");
+  WL_CONSTANT_TEXT(playlistMemberPrefix, "playlist.");
+  WL_CONSTANT_TEXT(playAddressSuffix, ".play_url");
+  WL_CONSTANT_TEXT(coverAddressPath, "cover_url");
+  WL_CONSTANT_TEXT(titlePath, "title");
+  // The result grid's title row.
+  WL_CONSTANT_TEXT(numberTitle, "序号");
+  WL_CONSTANT_TEXT(pictureTitle, "图片");
+  WL_CONSTANT_TEXT(addressTitle, "下载地址");
+  WL_CONSTANT_TEXT(remarkTitle, "备注");
+  // Text after an address's quality name; the line break between addresses in 编辑框1.
+  WL_CONSTANT_TEXT(qualityEndMarker, "/");
+  WL_CONSTANT_TEXT(lineBreak, "\r\n");
+  // 按钮1's caption: it starts a lookup, and stops one while it runs.
+  WL_CONSTANT_TEXT(lookUpButtonCaption, "解析");
+  WL_CONSTANT_TEXT(stopButtonCaption, "停止");
+  // The caption's progress while a lookup runs: title, " (", rows finished, "/", rows found, ")".
+  WL_CONSTANT_TEXT(progressOpen, " (");
+  WL_CONSTANT_TEXT(progressSeparator, "/");
+  WL_CONSTANT_TEXT(progressClose, ")");
+};
+
+#undef WL_CONSTANT_TEXT
+
+// The one block of the program (an inline variable: one object for every file).
+alignas(8) inline constexpr ProgramConstants kProgramConstants{};
+
+inline constexpr const int32_t (&kEmptyByteSet)[2] = kProgramConstants.emptyByteSet;
+inline constexpr const int32_t (&kEmptyArrayTemplate)[2] = kProgramConstants.emptyArrayTemplate;
+inline constexpr auto& kEmptyText = kProgramConstants.emptyText;
+inline constexpr auto& kSiteHost = kProgramConstants.siteHost;
+inline constexpr auto& kSampleAddress = kProgramConstants.sampleAddress;
+inline constexpr auto& kVideoServiceAddress = kProgramConstants.videoServiceAddress;
+inline constexpr auto& kQuestionTypeAddress = kProgramConstants.questionTypeAddress;
+inline constexpr auto& kIdStartMarker = kProgramConstants.idStartMarker;
+inline constexpr auto& kIdEndMarker = kProgramConstants.idEndMarker;
+inline constexpr auto& kTitleStartMarker = kProgramConstants.titleStartMarker;
+inline constexpr auto& kTitleEndMarker = kProgramConstants.titleEndMarker;
+inline constexpr auto& kRequestHeaderLine = kProgramConstants.requestHeaderLine;
+inline constexpr auto& kAddressSeparator = kProgramConstants.addressSeparator;
+inline constexpr auto& kCdnBase = kProgramConstants.cdnBase;
+inline constexpr auto& kPlaylistPath = kProgramConstants.playlistPath;
+inline constexpr auto& kPlaylistMemberPrefix = kProgramConstants.playlistMemberPrefix;
+inline constexpr auto& kPlayAddressSuffix = kProgramConstants.playAddressSuffix;
+inline constexpr auto& kCoverAddressPath = kProgramConstants.coverAddressPath;
+inline constexpr auto& kTitlePath = kProgramConstants.titlePath;
+inline constexpr auto& kNumberTitle = kProgramConstants.numberTitle;
+inline constexpr auto& kPictureTitle = kProgramConstants.pictureTitle;
+inline constexpr auto& kAddressTitle = kProgramConstants.addressTitle;
+inline constexpr auto& kRemarkTitle = kProgramConstants.remarkTitle;
+inline constexpr auto& kQualityEndMarker = kProgramConstants.qualityEndMarker;
+inline constexpr auto& kLineBreak = kProgramConstants.lineBreak;
+inline constexpr auto& kLookUpButtonCaption = kProgramConstants.lookUpButtonCaption;
+inline constexpr auto& kStopButtonCaption = kProgramConstants.stopButtonCaption;
+inline constexpr auto& kProgressOpen = kProgramConstants.progressOpen;
+inline constexpr auto& kProgressSeparator = kProgramConstants.progressSeparator;
+inline constexpr auto& kProgressClose = kProgramConstants.progressClose;
 
 static_assert(std::string_view(kIdStartMarker).size() == 16);
 static_assert(std::string_view(kTitleStartMarker).starts_with(kQuestionTypeAddress));

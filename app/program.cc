@@ -1,5 +1,6 @@
 #include "app/program.h"
 
+#include "app/constants.h"
 #include "app/look_up_videos.h"
 #include "app/main_window.h"
 #include "app/result_grid.h"
@@ -22,9 +23,6 @@ const rt::DllCommand kDllCommands[] = {
 
 static_assert(sizeof kDllCommands / sizeof kDllCommands[0] == rt::kDllMsgWaitForMultipleObjects + 1);
 
-// The application's constant data block.
-alignas(8) const unsigned char kConstantData[] = {1, 0, 0, 0, 0, 0, 0, 0};
-
 // The code base: the routines the window's bindings name, by slot.
 const rt::AppRoutine kRoutines[kRoutineSlotCount] = {
     /*kInitResultGridSlot=*/InitResultGrid,
@@ -39,8 +37,8 @@ const rt::ProgramHeader& ProgramDescription() {
   static const rt::ProgramHeader header = {
       kRoutines,
       kRoutineSlotCount,
-      kConstantData,
-      sizeof kConstantData,
+      &kProgramConstants,
+      sizeof kProgramConstants,
       MainWindowData().data(),
       MainWindowData().size(),
       rt::AllSupportLibraries(),

@@ -72,14 +72,14 @@ NodeArray::~NodeArray() {
 
 int32_t NodeArray::size() const { return static_cast<int32_t>(rt::ElementCount(block_)); }
 
-const 节点& NodeArray::at(int64_t index) const {
+const 节点& NodeArray::at(int64_t index, rt::CheckSite where) const {
   节点* r;
-  std::memcpy(&r, rt::ElementAt(block_, index, sizeof(节点*)), sizeof r);
+  std::memcpy(&r, rt::ElementAt(block_, index, sizeof(节点*), where), sizeof r);
   return *r;
 }
-节点& NodeArray::at(int64_t index) {
+节点& NodeArray::at(int64_t index, rt::CheckSite where) {
   节点* r;
-  std::memcpy(&r, rt::ElementAt(block_, index, sizeof(节点*)), sizeof r);
+  std::memcpy(&r, rt::ElementAt(block_, index, sizeof(节点*), where), sizeof r);
   return *r;
 }
 

@@ -82,9 +82,10 @@ class NodeArray {
   ~NodeArray();
 
   int32_t size() const;
-  // 1-based, checked like every array access of the program (runtime errors 4 and 1).
-  const 节点& at(int64_t index) const;
-  节点& at(int64_t index);
+  // 1-based, checked like every array access of the program (runtime errors 4 and 1, naming the
+  // caller's place).
+  const 节点& at(int64_t index, rt::CheckSite where = rt::CheckSite::Here()) const;
+  节点& at(int64_t index, rt::CheckSite where = rt::CheckSite::Here());
   // Frees every record and leaves the array empty.
   void clear();
   // Appends a deep copy.

@@ -22,9 +22,11 @@ int g_quitCode = 0;
 QEventLoop* g_loop = nullptr;
 int g_waitDepth = 0;
 
-// The GUI thread's dispatcher, for wake-ups from other threads: set while the application
-// object lives, under the lock, so that a late wake-up never reaches a destroyed dispatcher.
+// The GUI thread's application object and dispatcher, for wake-ups and tasks from other
+// threads: set while the application object lives, under the lock, so that a late call never
+// reaches a destroyed one.
 std::mutex g_wakeMutex;
+QCoreApplication* g_guiApp = nullptr;
 QAbstractEventDispatcher* g_guiDispatcher = nullptr;
 
 // Counts a running wait for the idle hook, which must not run inside one.
@@ -67,11 +69,13 @@ std::unique_ptr<HiddenOwnerWidget>& Owner() {
 GuiApplication::GuiApplication(int& argc, char** argv) : app_(std::make_unique<QApplication>(argc, argv)) {
   QApplication::setQuitOnLastWindowClosed(false);
   std::lock_guard<std::mutex> lock(g_wakeMutex);
+  g_guiApp = app_.get();
   g_guiDispatcher = QAbstractEventDispatcher::instance();
 }
 
 GuiApplication::~GuiApplication() {
   std::lock_guard<std::mutex> lock(g_wakeMutex);
+  g_guiApp = nullptr;
   g_guiDispatcher = nullptr;
 }
 
@@ -84,10 +88,14 @@ int RunEventLoop(const std::function<void()>& idle) {
   QEventLoop* outer = g_loop;
   g_loop = &loop;
   bool idling = false;
+  // The dispatcher is about to block in every loop of this thread: the loop's own wait is the
+  // one at its level, never a dialog's, a message box's or another nested loop's, nor a wait.
+  QThread* thread = QThread::currentThread();
+  const int ownLevel = thread->loopLevel() + 1;
   QMetaObject::Connection c;
   if (auto* d = QAbstractEventDispatcher::instance()) {
     c = QObject::connect(d, &QAbstractEventDispatcher::aboutToBlock, &loop, [&] {
-      if (idling || !idle || g_waitDepth > 0) return;
+      if (idling || !idle || g_waitDepth > 0 || thread->loopLevel() != ownLevel) return;
       idling = true;
       idle();
       idling = false;
@@ -170,6 +178,12 @@ void WakeEventLoop() {
   if (g_guiDispatcher != nullptr) g_guiDispatcher->wakeUp();
 }
 
+bool PostToGuiThread(std::function<void()> task) {
+  std::lock_guard<std::mutex> lock(g_wakeMutex);
+  if (g_guiApp == nullptr) return false;
+  return QMetaObject::invokeMethod(g_guiApp, std::move(task), Qt::QueuedConnection);
+}
+
 int EventWaitDepth() { return g_waitDepth; }
 
 void CreateHiddenOwner(std::function<void(int)> onEndRequest) {
@@ -181,15 +195,17 @@ void DestroyHiddenOwner() { Owner().reset(); }
 
 QWidget* HiddenOwner() { return Owner().get(); }
 
-void SendEndRequest(int exitCode) {
-  HiddenOwnerWidget* owner = Owner().get();
-  if (owner == nullptr) return;
-  if (QThread::currentThread() == owner->thread()) {
+bool SendEndRequest(int exitCode) {
+  if (CanWaitHandlingEvents()) {
+    HiddenOwnerWidget* owner = Owner().get();
+    if (owner == nullptr) return false;
     owner->TakeEndRequest(exitCode);
-    return;
+    return true;
   }
-  QMetaObject::invokeMethod(
-      owner, [owner, exitCode] { owner->TakeEndRequest(exitCode); }, Qt::BlockingQueuedConnection);
+  // The owner window belongs to the GUI thread: it is looked up there, when the request is taken.
+  return PostToGuiThread([exitCode] {
+    if (HiddenOwnerWidget* owner = Owner().get()) owner->TakeEndRequest(exitCode);
+  });
 }
 
 }  // namespace platform

@@ -1,7 +1,8 @@
 // The toolkit's application object, event loop, message pumping and the hidden owner window,
 // as the runtime uses them.
 //
-// Thread contract: everything here runs on the GUI thread, except SendEndRequest.
+// Thread contract: everything here runs on the GUI thread, except WakeEventLoop, PostToGuiThread
+// and SendEndRequest, which any thread may call.
 #ifndef PLATFORM_EVENT_LOOP_H_
 #define PLATFORM_EVENT_LOOP_H_
 
@@ -27,9 +28,10 @@ class GuiApplication {
   std::unique_ptr<QApplication> app_;
 };
 
-// Runs the event loop until PostQuit; `idle` runs each time the loop is about to wait for
-// events (never nested in itself). Returns the quit code. A quit posted before the call ends
-// it at once.
+// Runs the event loop until PostQuit; `idle` runs each time the loop itself is about to wait
+// for events: never nested in itself, nor inside a loop that something the loop runs opens (a
+// dialog's or a message box's exec, a nested QEventLoop), nor inside WaitHandlingEvents or
+// WaitForEvents. Returns the quit code. A quit posted before the call ends it at once.
 int RunEventLoop(const std::function<void()>& idle);
 // Asks the running loop to end with the code; the request stays pending until it does.
 void PostQuit(int code);
@@ -62,6 +64,10 @@ uint32_t MsgWaitForMultipleObjects(uint32_t count, const void* const* handles, i
 // From any thread: makes a waiting WaitHandlingEvents or WaitForEvents look again. Does nothing
 // without the toolkit's application object.
 void WakeEventLoop();
+// From any thread: runs `task` on the GUI thread when it next handles events (in the loop,
+// in ProcessPendingEvents, in a wait or a modal loop). False, and nothing queued, without the
+// toolkit's application object.
+bool PostToGuiThread(std::function<void()> task);
 // True on the GUI thread while the toolkit's application object lives, so that a caller can
 // tell whether it may wait with WaitHandlingEvents.
 bool CanWaitHandlingEvents();
@@ -74,8 +80,10 @@ inline constexpr int kEndRequestMessage = 33767;
 void CreateHiddenOwner(std::function<void(int exitCode)> onEndRequest);
 void DestroyHiddenOwner();
 QWidget* HiddenOwner();
-// Hands an end request with the exit code to the GUI thread and waits until it is taken.
-void SendEndRequest(int exitCode);
+// Hands an end request with the exit code to the hidden owner window: at once on the GUI
+// thread, otherwise queued for the GUI thread without waiting for it. False when no owner window
+// (on the GUI thread) or no toolkit (elsewhere) can take it.
+bool SendEndRequest(int exitCode);
 
 }  // namespace platform
 

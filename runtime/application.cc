@@ -1,6 +1,7 @@
 #include "runtime/application.h"
 
 #include <algorithm>
+#include <atomic>
 #include <cfenv>
 #include <map>
 #include <vector>
@@ -22,11 +23,13 @@ struct IdleEntry {
   int64_t argument;
 };
 
-// The application object's state: one instance for the process.
+// The application object's state: one instance for the process. Other threads read only the
+// fields written before they can exist (started, guiThread) and the atomic ones.
 struct ApplicationState {
   const ProgramHeader* program = nullptr;
   std::string directory;
   std::string directoryWithSeparator;
+  std::string systemDirectory;
   std::string fileName;
   uint64_t guiThread = 0;
   std::vector<AppRoutine> exitRoutines;
@@ -35,8 +38,17 @@ struct ApplicationState {
   const WindowSystem* windowSystem = nullptr;
   bool started = false;
   bool loopStarted = false;
-  bool ending = false;
-  int endRequests = 0;
+  std::atomic<bool> ending{false};
+  std::atomic<int> endRequests{0};
+  // The end processing's progress, so that an end request while ending continues it where it
+  // stands instead of cutting it short or repeating a step.
+  int32_t exitCode = 0;
+  bool windowsTaken = false;
+  std::vector<std::function<void()>> destroyers;
+  size_t nextDestroyer = 0;
+  size_t nextExitRoutine = 0;
+  int nextLibraryNotice = 0;
+  bool released = false;
 };
 
 ApplicationState& State() {
@@ -50,7 +62,14 @@ void CallRoutine(AppRoutine r) {
   r(0, nullptr, &given);
 }
 
+bool OnGuiThread() {
+  const auto& s = State();
+  return !s.started || platform::GetCurrentThreadId() == s.guiThread;
+}
+
 void RunIdleList() {
+  // No routine of the program runs after a fatal error, nor once the program ends.
+  if (IsReportingRuntimeError() || IsEnding()) return;
   auto& idle = State().idleList;
   for (size_t i = idle.size(); i-- > 0;) {
     if (i >= idle.size()) continue;  // a routine changed the list
@@ -62,7 +81,46 @@ void RunIdleList() {
     int64_t arg = e.argument;
     int32_t given = 0;
     e.routine(1, &arg, &given);
+    if (IsReportingRuntimeError() || IsEnding()) return;
   }
+}
+
+// Runs the steps of the end processing that have not run yet, each once, in order.
+void ContinueEndProcessing() {
+  auto& s = State();
+  if (!s.windowsTaken) {
+    s.windowsTaken = true;
+    s.idleList.clear();
+    // Destroying a window removes it from the list: work on a copy.
+    for (auto& [id, destroy] : s.liveWindows) s.destroyers.push_back(destroy);
+  }
+  while (s.nextDestroyer < s.destroyers.size()) {
+    std::function<void()> destroy = s.destroyers[s.nextDestroyer++];
+    if (destroy) destroy();
+  }
+  s.liveWindows.clear();
+  while (s.nextExitRoutine < s.exitRoutines.size()) CallRoutine(s.exitRoutines[s.nextExitRoutine++]);
+  while (s.nextLibraryNotice < kSupportLibraryCount) {
+    const int i = s.nextLibraryNotice++;
+    const SupportLibrary* lib = s.program && s.program->libraries ? s.program->libraries[i] : nullptr;
+    if (lib && lib->notify) lib->notify(kLibraryNotifyEnd, 0, 0);
+  }
+  if (s.released) return;
+  s.released = true;
+  ReleaseDllCommands();
+  if (s.windowSystem && s.windowSystem->releaseTemplates) s.windowSystem->releaseTemplates();
+  platform::DestroyHiddenOwner();
+  s.exitRoutines.clear();
+}
+
+// An end request the hidden owner window took from another thread.
+void TakeEndRequest(int32_t exitCode) {
+  auto& s = State();
+  if (s.ending) {
+    ++s.endRequests;  // counted only: the end in progress goes on
+    return;
+  }
+  EndProgram(exitCode);
 }
 
 }  // namespace
@@ -91,7 +149,7 @@ void StartRuntime(const ProgramHeader& program) {
   platform::com::OleInitialize(nullptr);
 
   // The system gives the module path in UTF-8; the runtime keeps code-page texts, while the
-  // current directory is set with the original bytes.
+  // system's own calls (the current directory, loading libraries) take the original bytes.
   std::string path = platform::GetModuleFileName();
   size_t slash = path.rfind('/');
   std::string dirBytes = slash == std::string::npos ? std::string() : path.substr(0, slash);
@@ -99,9 +157,10 @@ void StartRuntime(const ProgramHeader& program) {
   s.directory = platform::Utf8ToGbk(dirBytes);
   s.directoryWithSeparator = s.directory + "/";
   s.fileName = platform::Utf8ToGbk(fileBytes);
+  s.systemDirectory = dirBytes;
   platform::SetCurrentDirectory(dirBytes);
 
-  platform::CreateHiddenOwner([](int code) { EndProgram(code); });
+  platform::CreateHiddenOwner([](int code) { TakeEndRequest(code); });
   s.guiThread = platform::GetCurrentThreadId();
   InitDllCommands(program.dllCommands, program.dllCommandCount);
   for (int i = 0; i < kSupportLibraryCount; ++i) {
@@ -120,6 +179,7 @@ const ProgramHeader* Program() { return State().program; }
 const std::string& ProgramDirectory() { return State().directory; }
 const std::string& ProgramDirectoryWithSeparator() { return State().directoryWithSeparator; }
 const std::string& ProgramFileName() { return State().fileName; }
+const std::string& SystemProgramDirectory() { return State().systemDirectory; }
 uint64_t GuiThreadId() { return State().guiThread; }
 
 void MakeArrayWritable(void** variable, size_t elementWidth) {
@@ -140,6 +200,7 @@ void RegisterExitRoutine(AppRoutine routine) {
 }
 
 void AddIdleEntry(int32_t windowId, AppRoutine routine, int64_t argument) {
+  if (IsEnding()) return;  // the end processing has cleared the list for good
   State().idleList.push_back(IdleEntry{windowId, routine, argument});
 }
 
@@ -157,40 +218,32 @@ bool IsEnding() { return State().ending; }
 
 void DropExitRoutines() { State().exitRoutines.clear(); }
 
-void RunEndProcessing(int32_t /*exitCode*/) {
+void RunEndProcessing(int32_t exitCode) {
   auto& s = State();
   ++s.endRequests;
-  if (s.ending) return;  // an end request while ending is only counted
-  s.ending = true;
-  s.idleList.clear();
-  // Destroying a window removes it from the list: work on a copy.
-  std::vector<std::function<void()>> destroyers;
-  for (auto& [id, destroy] : s.liveWindows) destroyers.push_back(destroy);
-  for (auto& destroy : destroyers) {
-    if (destroy) destroy();
-  }
-  s.liveWindows.clear();
-  std::vector<AppRoutine> exits = s.exitRoutines;
-  for (AppRoutine r : exits) CallRoutine(r);
-  if (s.program && s.program->libraries) {
-    for (int i = 0; i < kSupportLibraryCount; ++i) {
-      const SupportLibrary* lib = s.program->libraries[i];
-      if (lib && lib->notify) lib->notify(kLibraryNotifyEnd, 0, 0);
-    }
-  }
-  ReleaseDllCommands();
-  if (s.windowSystem && s.windowSystem->releaseTemplates) s.windowSystem->releaseTemplates();
-  platform::DestroyHiddenOwner();
-  s.exitRoutines.clear();
+  if (s.ending.exchange(true)) return;  // an end request while ending is only counted
+  s.exitCode = exitCode;
+  ContinueEndProcessing();
 }
 
 void EndProgram(int32_t exitCode) {
   auto& s = State();
-  if (s.started && platform::GetCurrentThreadId() != s.guiThread) {
-    // The GUI thread runs the end processing; this thread ends the process with the code
-    // once the request has been handed over.
-    platform::SendEndRequest(exitCode);
-    platform::ExitProcess(exitCode);
+  if (!OnGuiThread()) {
+    // The GUI thread runs the end processing and ends the process; while it is ending already,
+    // the request is only counted. Either way this thread does not return into the program.
+    if (s.ending) {
+      ++s.endRequests;
+      platform::ParkThread();
+    }
+    if (platform::SendEndRequest(exitCode)) platform::ParkThread();
+    platform::ExitProcess(exitCode);  // no GUI thread can take it
+  }
+  if (s.ending) {
+    // Asked from inside the end processing (an exit routine, a library notice): counted only.
+    // The end in progress completes from here, since this call does not return.
+    ++s.endRequests;
+    ContinueEndProcessing();
+    platform::ExitProcess(s.exitCode);
   }
   RunEndProcessing(exitCode);
   platform::ExitProcess(exitCode);

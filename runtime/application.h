@@ -2,7 +2,7 @@
 // program description, the message loop, the idle list, exit routines and end processing.
 //
 // Thread contract: GUI thread only, except EndProgram, which hands a request from another
-// thread to the GUI thread.
+// thread to the GUI thread, and IsEnding, which any thread may ask.
 #ifndef RUNTIME_APPLICATION_H_
 #define RUNTIME_APPLICATION_H_
 
@@ -28,6 +28,9 @@ const ProgramHeader* Program();
 const std::string& ProgramDirectory();
 const std::string& ProgramDirectoryWithSeparator();
 const std::string& ProgramFileName();
+// The program directory as the system gave it (UTF-8 bytes, no trailing separator), for the
+// system's own calls such as loading a library beside the program.
+const std::string& SystemProgramDirectory();
 uint64_t GuiThreadId();
 
 // RuntimeService 2: when the array block in `*variable` still lies in the constant data,
@@ -35,7 +38,9 @@ uint64_t GuiThreadId();
 void MakeArrayWritable(void** variable, size_t elementWidth);
 // RuntimeService 3: a routine already registered is not added again.
 void RegisterExitRoutine(AppRoutine routine);
-// Runs while the queue is empty; entries whose window is gone are dropped.
+// Runs while the message loop itself waits for messages, last entry first; entries whose window
+// is gone are dropped. Idle routines never run while an error report is up, while the program
+// ends, or inside a modal or nested loop or a wait that a routine opened. Ignored while ending.
 void AddIdleEntry(int32_t windowId, AppRoutine routine, int64_t argument);
 
 void RunMessageLoop();
@@ -46,10 +51,13 @@ bool IsLoopStarted();
 bool IsEnding();
 
 // End processing with the code: destroys the windows, runs the exit routines, notifies the
-// libraries, releases modules. Used on the normal path before the process returns.
+// libraries, releases modules. Used on the normal path before the process returns. A request
+// while ending is only counted.
 void RunEndProcessing(int32_t exitCode);
-// End processing, then the process ends with the code. From another thread, the request is
-// handed to the GUI thread and the process ends at once.
+// End processing, then the process ends with the code. While ending, the request is only
+// counted: the end in progress completes and the process ends with its code. From another
+// thread, the request is handed to the GUI thread, which ends the process; the calling thread
+// never returns.
 [[noreturn]] void EndProgram(int32_t exitCode);
 // Empties the exit routine list (the error reporter drops them).
 void DropExitRoutines();

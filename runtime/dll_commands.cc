@@ -4,6 +4,7 @@
 #include <string>
 #include <vector>
 
+#include "platform/codepage.h"
 #include "platform/library_loader.h"
 #include "runtime/application.h"
 #include "runtime/errors.h"
@@ -69,14 +70,17 @@ void* ResolveDllCommand(int32_t index) {
     ReportRuntimeErrorF("无法找到指定DLL库文件中的输出命令“%s”", e.function.c_str());
   }
 
+  // Candidates are file names for the system: the program directory as the system gave it and
+  // the declared name in the system's bytes, not the code-page texts the program keeps.
+  const std::string name = platform::GbkToUtf8(e.library);
   std::vector<std::string> candidates;
-  if (e.library.find(':') != std::string::npos) {
-    candidates.push_back(e.library);
+  if (name.find(':') != std::string::npos) {
+    candidates.push_back(name);
   } else {
     // No DLL directories are configured by this program; the program directory, then the
     // system's own search.
-    if (!ProgramDirectory().empty()) candidates.push_back(ProgramDirectoryWithSeparator() + e.library);
-    candidates.push_back(e.library);
+    if (!SystemProgramDirectory().empty()) candidates.push_back(SystemProgramDirectory() + "/" + name);
+    candidates.push_back(name);
   }
   for (const std::string& name : candidates) {
     bool loaded;

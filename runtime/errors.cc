@@ -5,6 +5,7 @@
 #include <cstdio>
 #include <string>
 
+#include "platform/event_loop.h"
 #include "platform/message_box.h"
 #include "platform/process.h"
 #include "runtime/application.h"
@@ -87,13 +88,34 @@ void RaiseRuntimeError(int32_t code, int32_t posA, int32_t posB) {
   ReportRuntimeError(RuntimeErrorMessage(code), code, posA, posB);
 }
 
-void ReportRuntimeError(const char* message, int32_t code, int32_t posA, int32_t posB) {
-  // A second error while one is on screen, or while the program is already ending, must not
-  // open a nested box or let the end processing run twice: end at once.
-  if (g_reports.fetch_add(1) > 0 || IsEnding()) platform::ExitProcess(-1);
+namespace {
+
+// The report itself, on the GUI thread: the box, then the end without exit routines.
+[[noreturn]] void ShowReportAndEnd(const char* message, int32_t code, int32_t posA, int32_t posB) {
+  // While the program is already ending, the end processing must not run twice: end at once.
+  if (IsEnding()) platform::ExitProcess(-1);
   platform::MessageBoxA(ComposeErrorReport(message, code, posA, posB), "错误");
   DropExitRoutines();
   EndProgram(-1);
+}
+
+}  // namespace
+
+void ReportRuntimeError(const char* message, int32_t code, int32_t posA, int32_t posB) {
+  const bool first = g_reports.fetch_add(1) == 0;
+  if (IsRuntimeStarted() && platform::GetCurrentThreadId() != GuiThreadId()) {
+    // Another thread: the box and the window names belong to the GUI thread. The report is
+    // handed over and this thread stays where it is; the first report begun ends the process.
+    if (!first) platform::ParkThread();
+    if (platform::PostToGuiThread([m = std::string(message ? message : ""), code, posA, posB] {
+          ShowReportAndEnd(m.c_str(), code, posA, posB);
+        })) {
+      platform::ParkThread();
+    }
+  }
+  // A second error while one is on screen must not open a nested box: end at once.
+  if (!first) platform::ExitProcess(-1);
+  ShowReportAndEnd(message, code, posA, posB);
 }
 
 void ReportRuntimeErrorF(const char* format, ...) {

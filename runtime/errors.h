@@ -1,7 +1,8 @@
 // The runtime error reporter: one box headed "错误", then the end of the process with -1.
 //
-// Thread contract: may be called from any thread; the end processing it starts hands the
-// exit code to the GUI thread when called elsewhere. Never returns.
+// Thread contract: may be called from any thread. A report from another thread is handed to
+// the GUI thread, which shows the box and runs the end processing; the reporting thread waits
+// for good. Never returns.
 #ifndef RUNTIME_ERRORS_H_
 #define RUNTIME_ERRORS_H_
 

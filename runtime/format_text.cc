@@ -77,23 +77,27 @@ bool Format(const char* format, int32_t count, const ArgRecord* values, std::str
       if (*p == '*') return false;
       while (*p >= '0' && *p <= '9') ++p;
     }
-    // Width and precision are taken as written; "h", "hh" and "l" are the 32-bit kinds of the
-    // platform and are dropped, since every integer value here is 32 bits wide.
+    // Width and precision are taken as written. "l" is the platform's 32-bit long, which every
+    // integer value here is, and is dropped; "h" and "hh" narrow an integer conversion to a
+    // short or a char, as the C library does, and are kept for it.
     std::string directive(start, static_cast<size_t>(p - start));
+    const char* modifier = p;
+    while (*p == 'h') ++p;
+    const size_t shorts = static_cast<size_t>(p - modifier);
     bool longModifier = false;
-    while (*p == 'h' || *p == 'l') {
-      if (*p == 'l') {
-        if (longModifier) return false;  // "ll": a 64-bit value, which no value here is
-        longModifier = true;
-      }
+    if (*p == 'l') {
+      longModifier = true;
       ++p;
     }
+    // "hhh", "hl", "ll" (a 64-bit value, which no value here is): no length the values can serve.
+    if (shorts > 2 || (shorts > 0 && longModifier) || *p == 'l') return false;
     char conversion = *p;
     if (conversion == '\0') return false;
     ++p;
     if (next >= count) return false;
     const ArgRecord& v = values[next++];
     TypeCode type = v.type();
+    if (std::strchr("diouxX", conversion)) directive.append(modifier, shorts);
     directive.push_back(conversion);
     if (std::strchr("diouxXc", conversion)) {
       if (!Is32BitKind(type)) return false;

@@ -23,9 +23,10 @@ inline constexpr int32_t kFormatTextCommand = 0;
 // text; d, i, o, u, x, X, c a 32-bit kind (integer, short, byte, bool, address); e, f, g, a
 // (either case) a float or a double. A mismatch, a missing value, %n, a "*" width or
 // precision, a 64-bit length modifier, or a value of an unsupported type (byte set, long
-// integer, date-time, arrays) gives the empty result. Each directive is formatted on its own
-// with a bounded call; exponents are written with at least three digits, as the platform's
-// C library writes them.
+// integer, date-time, arrays) gives the empty result. "h" and "hh" narrow an integer conversion
+// to a short or a char as the C library does; "l" is the platform's 32-bit long. Each directive
+// is formatted on its own with a bounded call; exponents are written with at least three
+// digits, as the platform's C library writes them.
 void FormatText(ArgRecord* result, int32_t count, ArgRecord* args);
 
 void AppendAppInterfaceCommands(std::vector<CommandFn>* table);

@@ -9,6 +9,7 @@
 #include <cstdint>
 #include <cstring>
 #include <initializer_list>
+#include <memory>
 
 #include "runtime/program.h"
 #include "runtime/values.h"
@@ -108,13 +109,28 @@ inline ArgRecord VariableArg(void* variable, TypeCode type) {
 }
 inline ArgRecord Omitted() { return ArgRecord::Omitted(); }
 
-// Copies the argument records into the array a command receives (at most 32). Value and type
-// are copied at the widths they were just written with: one wide copy of a record the caller
-// has only now filled would wait for its narrower stores on every call.
-// `n` records are already in place.
-inline int32_t CopyArgs(std::initializer_list<ArgRecord> args, ArgRecord (&buf)[32], int32_t n = 0) {
+// The argument records one command call receives: in place for the usual few, on the heap for
+// more, so that every argument reaches the command. Not copyable, so the records stay put.
+class CallRecords {
+ public:
+  static constexpr size_t kInPlace = 32;
+  explicit CallRecords(size_t count) {
+    if (count > kInPlace) heap_ = std::make_unique<ArgRecord[]>(count);
+  }
+  CallRecords(const CallRecords&) = delete;
+  CallRecords& operator=(const CallRecords&) = delete;
+  ArgRecord* data() { return heap_ ? heap_.get() : inPlace_; }
+
+ private:
+  ArgRecord inPlace_[kInPlace];
+  std::unique_ptr<ArgRecord[]> heap_;
+};
+
+// Copies the argument records into `buf` from position `n` on and returns the new count. Value
+// and type are copied at the widths they were just written with: one wide copy of a record the
+// caller has only now filled would wait for its narrower stores on every call.
+inline int32_t CopyArgs(std::initializer_list<ArgRecord> args, ArgRecord* buf, int32_t n = 0) {
   for (const ArgRecord& a : args) {
-    if (n == 32) break;
     std::memcpy(buf[n].value, a.value, sizeof a.value);
     std::memcpy(buf[n].typeBytes, a.typeBytes, sizeof a.typeBytes);
     ++n;
@@ -125,16 +141,16 @@ inline int32_t CopyArgs(std::initializer_list<ArgRecord> args, ArgRecord (&buf)[
 // Calls a kernel command with the records and returns the result record.
 inline ArgRecord CallKernel(CommandFn command, std::initializer_list<ArgRecord> args) {
   ArgRecord result = ArgRecord::Omitted();
-  ArgRecord buf[32];
-  int32_t n = CopyArgs(args, buf);
-  Helpers().CallKernelCommand(command, &result, n, buf);
+  CallRecords buf(args.size());
+  int32_t n = CopyArgs(args, buf.data());
+  Helpers().CallKernelCommand(command, &result, n, buf.data());
   return result;
 }
 inline ArgRecord CallLibrary(int32_t library, CommandFn command, std::initializer_list<ArgRecord> args) {
   ArgRecord result = ArgRecord::Omitted();
-  ArgRecord buf[32];
-  int32_t n = CopyArgs(args, buf);
-  Helpers().CallLibraryCommand(library, command, &result, n, buf);
+  CallRecords buf(args.size());
+  int32_t n = CopyArgs(args, buf.data());
+  Helpers().CallLibraryCommand(library, command, &result, n, buf.data());
   return result;
 }
 
@@ -142,10 +158,10 @@ inline ArgRecord CallLibrary(int32_t library, CommandFn command, std::initialize
 inline ArgRecord CallLibrary(int32_t library, CommandFn command, const ArgRecord& first,
                              std::initializer_list<ArgRecord> rest) {
   ArgRecord result = ArgRecord::Omitted();
-  ArgRecord buf[32];
-  buf[0] = first;
-  int32_t n = CopyArgs(rest, buf, 1);
-  Helpers().CallLibraryCommand(library, command, &result, n, buf);
+  CallRecords buf(rest.size() + 1);
+  buf.data()[0] = first;
+  int32_t n = CopyArgs(rest, buf.data(), 1);
+  Helpers().CallLibraryCommand(library, command, &result, n, buf.data());
   return result;
 }
 

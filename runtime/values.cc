@@ -220,11 +220,43 @@ void* NewArrayBlock(int64_t n, size_t elementWidth) {
   return p;
 }
 
+CheckPlace PlaceOf(const CheckSite& where) {
+  uint32_t h = 2166136261u;  // FNV-1a over the file, a separator and the function
+  auto mix = [&h](std::string_view s) {
+    for (unsigned char c : s) h = (h ^ c) * 16777619u;
+  };
+  mix(where.file ? where.file : "");
+  mix(":");
+  mix(where.function ? where.function : "");
+  return CheckPlace{static_cast<int32_t>(0x04000000u | (h & 0x00FFFFFFu)), where.line};
+}
+
+namespace {
+
+// The index checks in their order (index - 1 negative, then not below the member count): the
+// error code for `index`, or 0 when it is in range.
+int32_t IndexError(const void* block, int64_t index) {
+  if (index < 1) return kErrIndexBelowOne;
+  if (index > ElementCount(block)) return kErrIndexTooLarge;
+  return 0;
+}
+
+// Raises the numbered error with the words of the check at `where`.
+[[noreturn]] void RaiseAt(int32_t code, const CheckSite& where) {
+  const CheckPlace p = PlaceOf(where);
+  RaiseRuntimeError(code, p.routine, p.place);
+}
+
+}  // namespace
+
+unsigned char* ElementAt(void* block, int64_t index, size_t elementWidth, CheckSite where) {
+  if (int32_t error = IndexError(block, index)) RaiseAt(error, where);
+  return ArrayElements(block) + static_cast<size_t>(index - 1) * elementWidth;
+}
+
 unsigned char* ElementAt(void* block, int64_t index, size_t elementWidth, int32_t posA, int32_t posB) {
-  int64_t zeroBased = index - 1;
-  if (zeroBased < 0) RaiseRuntimeError(kErrIndexBelowOne, posA, posB);
-  if (zeroBased >= ElementCount(block)) RaiseRuntimeError(kErrIndexTooLarge, posA, posB);
-  return ArrayElements(block) + static_cast<size_t>(zeroBased) * elementWidth;
+  if (int32_t error = IndexError(block, index)) RaiseRuntimeError(error, posA, posB);
+  return ArrayElements(block) + static_cast<size_t>(index - 1) * elementWidth;
 }
 
 namespace {
@@ -244,8 +276,9 @@ void FreeArray(void* block, size_t /*elementWidth*/, bool ownsBlocks) {
   MemFree(block);
 }
 
-void RedefineArray(void** variable, int64_t count, size_t elementWidth, bool ownsBlocks, bool keepContents) {
-  if (count < 0) RaiseRuntimeError(kErrRedefineArray, 0, 0);
+void RedefineArray(void** variable, int64_t count, size_t elementWidth, bool ownsBlocks, bool keepContents,
+                   CheckSite where) {
+  if (count < 0) RaiseAt(kErrRedefineArray, where);
   void* old = *variable;
   int64_t oldCount = ElementCount(old);
   void* fresh = NewArrayBlock(count, elementWidth);
@@ -258,6 +291,56 @@ void RedefineArray(void** variable, int64_t count, size_t elementWidth, bool own
     FreeArray(old, elementWidth, ownsBlocks);
   }
   *variable = fresh;
+}
+
+namespace {
+
+void* RecordAt(void* block, int64_t i) {
+  void* r;
+  std::memcpy(&r, ArrayElements(block) + i * sizeof(void*), sizeof r);
+  return r;
+}
+
+void ReleaseRecord(void* record, ReleaseRecordFields releaseFields) {
+  if (record == nullptr) return;
+  if (releaseFields) releaseFields(record);
+  MemFree(record);
+}
+
+}  // namespace
+
+void RedefineRecordArray(void** variable, int64_t count, size_t recordSize, ReleaseRecordFields releaseFields,
+                         bool keepContents, CheckSite where) {
+  if (count < 0) RaiseAt(kErrRedefineArray, where);
+  void* old = *variable;
+  const int64_t oldCount = ElementCount(old);
+  const int64_t kept = keepContents ? (oldCount < count ? oldCount : count) : 0;
+  void* fresh = NewArrayBlock(count, sizeof(void*));
+  if (kept > 0)
+    std::memcpy(ArrayElements(fresh), ArrayElements(old), static_cast<size_t>(kept) * sizeof(void*));
+  for (int64_t i = kept; i < count; ++i) {
+    void* record = MemAlloc(recordSize);
+    std::memset(record, 0, recordSize);
+    std::memcpy(ArrayElements(fresh) + i * sizeof(void*), &record, sizeof record);
+  }
+  // A template in the constants owns no records of its own.
+  if (old != nullptr && !IsConstant(old)) {
+    for (int64_t i = kept; i < oldCount; ++i) ReleaseRecord(RecordAt(old, i), releaseFields);
+  }
+  MemFree(old);
+  *variable = fresh;
+}
+
+void FreeRecordArray(void* block, ReleaseRecordFields releaseFields) {
+  if (block == nullptr) return;
+  if (!IsConstant(block)) {
+    for (int64_t i = 0, n = ElementCount(block); i < n; ++i) ReleaseRecord(RecordAt(block, i), releaseFields);
+  }
+  MemFree(block);
+}
+
+void CheckResultType(TypeCode actual, TypeCode expected, CheckSite where) {
+  if (actual != expected) RaiseAt(kErrTypeMismatch, where);
 }
 
 void CheckResultType(TypeCode actual, TypeCode expected, int32_t posA, int32_t posB) {

@@ -188,17 +188,60 @@ unsigned char* ArrayElements(void* block);
 const unsigned char* ArrayElements(const void* block);
 // A new one-dimensional array block of n zero-filled elements of the given width.
 void* NewArrayBlock(int64_t n, size_t elementWidth);
+// Where a check of the program stands: its file, the function it is written in and its line.
+// A check takes `CheckSite where = CheckSite::Here()` as its last parameter, so that the
+// compiler fills in its caller's place.
+struct CheckSite {
+  static constexpr CheckSite Here(const char* file = __builtin_FILE(),
+                                  const char* function = __builtin_FUNCTION(),
+                                  int32_t line = __builtin_LINE()) {
+    return CheckSite{file, function, line};
+  }
+  const char* file;
+  const char* function;
+  int32_t line;
+};
+// The two position words a check's runtime error reports: the routine the check stands in and
+// the place within it.
+struct CheckPlace {
+  int32_t routine = 0;
+  int32_t place = 0;
+};
+// The words of a check at `where`: the routine word is a hash of its file and function in bits 0
+// to 23 with 4 in bits 24 to 27, so that a report never takes it for a window identifier (which
+// holds 2 there); the place is its line.
+CheckPlace PlaceOf(const CheckSite& where);
+
 // Address of element `index` (1-based) with the runtime's checks: error 4 when index - 1 is
-// negative, error 1 when it is not below the member count.
-unsigned char* ElementAt(void* block, int64_t index, size_t elementWidth, int32_t posA = 0, int32_t posB = 0);
+// negative, error 1 when it is not below the member count. The error names the caller's place.
+unsigned char* ElementAt(void* block, int64_t index, size_t elementWidth,
+                         CheckSite where = CheckSite::Here());
+// The same with position words of the caller's own.
+unsigned char* ElementAt(void* block, int64_t index, size_t elementWidth, int32_t posA, int32_t posB);
 // Redefines a one-dimensional array of owned pointers or plain elements (error 10 for a
-// negative count). `ownsBlocks` marks elements that are owned blocks (texts, byte sets).
-void RedefineArray(void** variable, int64_t count, size_t elementWidth, bool ownsBlocks, bool keepContents);
+// negative count, naming the caller's place). `ownsBlocks` marks elements that are owned
+// blocks (texts, byte sets).
+void RedefineArray(void** variable, int64_t count, size_t elementWidth, bool ownsBlocks, bool keepContents,
+                   CheckSite where = CheckSite::Here());
 // Releases an array block; owned element blocks first when `ownsBlocks`.
 void FreeArray(void* block, size_t elementWidth, bool ownsBlocks);
 
-// Checks a result's type against the expected one: runtime error 5 on a mismatch.
-void CheckResultType(TypeCode actual, TypeCode expected, int32_t posA = 0, int32_t posB = 0);
+// Releases the owned fields of a record (texts, byte sets), not the record block itself; null
+// for records that own nothing.
+using ReleaseRecordFields = void (*)(void* record);
+// Redefines a one-dimensional array of records, each element a pointer to a record block of
+// `recordSize` bytes of its own. Added elements are fresh zero-filled records; elements that go
+// (all of them without `keepContents`) are released: their fields, then the record. Error 10
+// for a negative count.
+void RedefineRecordArray(void** variable, int64_t count, size_t recordSize, ReleaseRecordFields releaseFields,
+                         bool keepContents, CheckSite where = CheckSite::Here());
+// Releases an array of records: every record (its fields, then the block), then the array.
+void FreeRecordArray(void* block, ReleaseRecordFields releaseFields);
+
+// Checks a result's type against the expected one: runtime error 5 on a mismatch, naming the
+// caller's place.
+void CheckResultType(TypeCode actual, TypeCode expected, CheckSite where = CheckSite::Here());
+void CheckResultType(TypeCode actual, TypeCode expected, int32_t posA, int32_t posB);
 
 // ---- RAII owners ------------------------------------------------------------------------
 
@@ -298,10 +341,10 @@ class TextArray {
   }
 
   int64_t size() const { return ElementCount(p_); }
-  // 1-based, checked like every array access of the program.
-  const char* at(int64_t index) const {
+  // 1-based, checked like every array access of the program (an error names the caller's place).
+  const char* at(int64_t index, CheckSite where = CheckSite::Here()) const {
     char* p;
-    std::memcpy(&p, ElementAt(p_, index, sizeof(char*)), sizeof p);
+    std::memcpy(&p, ElementAt(p_, index, sizeof(char*), where), sizeof p);
     return OrEmpty(p);
   }
   void* block() const { return p_; }

@@ -24,7 +24,7 @@ struct WindowSystem {
   void (*setProperty)(int32_t windowId, int32_t unitId, int32_t property, int32_t index, int64_t value);
   // An event record under code 2008 (short form) or 2031 (long form).
   void (*dispatchEvent)(int32_t code, void* record);
-  // Names for the error report: false when no loaded window has the id; `*unitFound` false
+  // Names for the error report: false when no loaded (live) window has the id; `*unitFound` false
   // when the unit is not found (unit 0 is the window's own record).
   bool (*describeUnit)(int32_t windowId, int32_t unitId, std::string* windowName, bool* unitFound,
                        std::string* unitName);

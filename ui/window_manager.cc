@@ -154,6 +154,14 @@ QWidget* FirstFocusable(LiveWindow* lw) {
   return nullptr;
 }
 
+// The control of the window that has the focus, or would get it when the window is activated.
+QWidget* HeldFocus(LiveWindow* lw) {
+  if (!lw->frame) return nullptr;
+  QWidget* w = QApplication::focusWidget();
+  if (w == nullptr || w->window() != lw->frame) w = lw->frame->focusWidget();
+  return w != lw->frame.data() ? w : nullptr;
+}
+
 }  // namespace
 
 void InstallWindowSystem() {
@@ -334,7 +342,6 @@ void LoadWindow(int32_t windowId) {
     }
     return;
   }
-  QPointer<QWidget> focusBefore = QApplication::focusWidget();
 
   // 2. The window, then its controls in template order (which is the tab and stacking order).
   const UnitRecord& windowUnit = t->units[0];
@@ -406,8 +413,10 @@ void LoadWindow(int32_t windowId) {
     if (!IsWindowLive(windowId)) return;
   }
 
-  // 7. Loading complete, last to first; the focus goes back where it was.
+  // 7. Loading complete, last to first; the control that holds the focus in this window now
+  // gets it back afterwards, whatever the units did with it meanwhile.
   lw = Live(windowId);
+  QPointer<QWidget> focused = HeldFocus(lw);
   for (size_t i = lw->controls.size(); i-- > 0;) {
     lw = Live(windowId);
     if (lw == nullptr || i >= lw->controls.size()) return;
@@ -415,8 +424,8 @@ void LoadWindow(int32_t windowId) {
   }
   lw = Live(windowId);
   if (lw == nullptr) return;
-  if (focusBefore) {
-    focusBefore->setFocus();
+  if (focused) {
+    focused->setFocus();
   } else if (QWidget* first = FirstFocusable(lw)) {
     first->setFocus();
   }
@@ -424,8 +433,9 @@ void LoadWindow(int32_t windowId) {
 
 bool DescribeUnit(int32_t windowId, int32_t unitId, std::string* windowName, bool* unitFound,
                   std::string* unitName) {
+  // Only a loaded window is named; its template has the names.
   const WindowTemplate* t = FindTemplate(windowId);
-  if (t == nullptr) return false;
+  if (t == nullptr || !IsWindowLive(windowId)) return false;
   *windowName = t->units[0].name;
   const UnitRecord* u = t->FindUnit(unitId);
   *unitFound = u != nullptr;

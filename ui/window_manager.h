@@ -38,6 +38,7 @@ void LoadWindow(int32_t windowId);
 bool CheckWindowData(const unsigned char* data, size_t length, int32_t routineCount);
 int64_t GetUnitProperty(int32_t windowId, int32_t unitId, int32_t property, int32_t index);
 void SetUnitProperty(int32_t windowId, int32_t unitId, int32_t property, int32_t index, int64_t value);
+// Names for the error report: false when the window is not loaded (not live).
 bool DescribeUnit(int32_t windowId, int32_t unitId, std::string* windowName, bool* unitFound,
                   std::string* unitName);
 void ReleaseTemplates();

@@ -52,5 +52,31 @@ TEST(ProgramDeathTest, LookupThroughTheWholeProgramThenCloseEndsIt) {
       "^rows=7;caption=Which demo videos show every case of the tool\\?;loop-ended=0;$");
 }
 
+TEST(ProgramTest, TheRoutinesLiteralsAndTemplatesLieInTheConstantBlock) {
+  const rt::ProgramHeader& program = ProgramDescription();
+  rt::SetProgramConstants(program.constantData, program.constantLength);
+  for (const char* literal :
+       {kSiteHost,         kSampleAddress,    kVideoServiceAddress,  kQuestionTypeAddress, kIdStartMarker,
+        kIdEndMarker,      kTitleStartMarker, kTitleEndMarker,       kRequestHeaderLine,   kAddressSeparator,
+        kCdnBase,          kPlaylistPath,     kPlaylistMemberPrefix, kPlayAddressSuffix,   kCoverAddressPath,
+        kTitlePath,        kNumberTitle,      kPictureTitle,         kAddressTitle,        kRemarkTitle,
+        kQualityEndMarker, kLineBreak}) {
+    EXPECT_TRUE(rt::IsConstant(literal)) << literal;
+    rt::MemFree(const_cast<char*>(literal));  // ignored, as for every constant
+  }
+  EXPECT_EQ(SampleAddress(), "https://www.zhihu.com/question/302671861/answer/635261079");
+  // An array variable that still holds the program's array template is given a heap copy.
+  void* ids = const_cast<int32_t*>(kEmptyArrayTemplate);
+  ASSERT_TRUE(rt::IsConstant(ids));
+  rt::Helpers().RuntimeService(rt::kServiceMakeArrayWritable, reinterpret_cast<intptr_t>(&ids),
+                               sizeof(char*));
+  EXPECT_FALSE(rt::IsConstant(ids));
+  EXPECT_EQ(rt::ElementCount(ids), 0);
+  EXPECT_EQ(rt::ByteSetLength(reinterpret_cast<const unsigned char*>(kEmptyByteSet)), 0);
+  EXPECT_TRUE(rt::IsConstant(kEmptyByteSet));
+  rt::MemFree(ids);
+  rt::SetProgramConstants(nullptr, 0);
+}
+
 }  // namespace
 }  // namespace app

@@ -1,8 +1,18 @@
 #include "runtime/dll_commands.h"
 
+#include <dlfcn.h>
 #include <gtest/gtest.h>
+#include <unistd.h>
+#include <zlib.h>
+
+#include <cstdio>
+#include <filesystem>
+#include <string>
 
 #include "platform/library_loader.h"
+#include "platform/process.h"
+#include "runtime/application.h"
+#include "runtime/libraries.h"
 #include "tests/support/expect_runtime_error.h"
 
 namespace rt {
@@ -47,6 +57,42 @@ TEST(DllCommandsDeathTest, MissingEntriesNameTheLibraryAsDeclared) {
                        "运行时出错!\r\n\r\n错误信息：无法找到指定DLL库文件“no-such-library."
                        "so”中的输出命令“anything”\r\n\r\n0, 0\r\n");
   ReleaseDllCommands();
+}
+
+// The program placed in `folder` (UTF-8, under the test's temporary directory) beside a copy of
+// the zlib it links, named `name`; prints where DLL command 0 (zlib's "zlibVersion" in `name`)
+// was found.
+void ResolveBesideTheProgram(const std::string& folder, const char* name) {
+  Dl_info linked;
+  if (dladdr(reinterpret_cast<void*>(&zlibVersion), &linked) == 0) std::_Exit(3);
+  const std::filesystem::path dir =
+      std::filesystem::path(::testing::TempDir()) / (folder + std::to_string(getpid()));
+  std::filesystem::create_directories(dir);
+  std::filesystem::copy_file(linked.dli_fname, dir / name, std::filesystem::copy_options::overwrite_existing);
+  platform::SetModuleFileNameForTesting((dir / "videolens").string());
+  static DllCommand commands[1];
+  static std::string library;
+  library = name;
+  commands[0] = {library.c_str(), "zlibVersion"};
+  static const ProgramHeader program = {nullptr,  0, nullptr, 0,       nullptr, 0, AllSupportLibraries(),
+                                        commands, 1, nullptr, nullptr, {},      0};
+  StartRuntime(program);
+  Dl_info found;
+  const bool ok = dladdr(ResolveDllCommand(0), &found) != 0 && found.dli_fname == (dir / name).string();
+  std::filesystem::remove_all(dir);
+  std::fprintf(stderr, "%s", ok ? "beside-the-program;" : "elsewhere;");
+  std::_Exit(0);
+}
+
+TEST(DllCommandsDeathTest, TheProgramDirectoryComesBeforeTheSystemSearch) {
+  // The system finds "libz.so.1" by its bare name too; the copy beside the program wins.
+  EXPECT_EXIT(ResolveBesideTheProgram("wl_dll_order_", "libz.so.1"), ::testing::ExitedWithCode(0),
+              "^beside-the-program;$");
+}
+
+TEST(DllCommandsDeathTest, AFolderNameOutsideAsciiIsSearchedAsTheSystemGaveIt) {
+  EXPECT_EXIT(ResolveBesideTheProgram(reinterpret_cast<const char*>(u8"wl_dll_视频_"), "wlprobe.so"),
+              ::testing::ExitedWithCode(0), "^beside-the-program;$");
 }
 
 }  // namespace

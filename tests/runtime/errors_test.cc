@@ -2,7 +2,12 @@
 
 #include <gtest/gtest.h>
 
+#include <cstdio>
+#include <thread>
+
+#include "platform/process.h"
 #include "runtime/application.h"
+#include "runtime/libraries.h"
 #include "runtime/window_system.h"
 #include "tests/support/expect_runtime_error.h"
 
@@ -73,6 +78,41 @@ TEST(ErrorReportDeathTest, ErrorInsideAReportEndsAtOnce) {
         ReportRuntimeError("first", 0, 0, 0);
       },
       ::testing::ExitedWithCode(255), "^BOX;$");
+}
+
+const ProgramHeader& EmptyProgram() {
+  static const ProgramHeader program = {nullptr, 0, nullptr, 0,       nullptr, 0, AllSupportLibraries(),
+                                        nullptr, 0, nullptr, nullptr, {},      0};
+  return program;
+}
+
+TEST(ErrorReportDeathTest, AReportFromAnotherThreadIsShownAndEndedOnTheGuiThread) {
+  EXPECT_EXIT(
+      {
+        StartRuntime(EmptyProgram());
+        RegisterExitRoutine([](int32_t, const int64_t*, int32_t*) -> int64_t {
+          std::fprintf(stderr, "exit-routine;");
+          return 0;
+        });
+        ProgramWindowCreated(4, [] {
+          std::fprintf(stderr, "destroy;");
+          ProgramWindowDestroyed(4);
+        });
+        platform::SetMessageBoxHook([](const std::string& text, const std::string& caption) {
+          std::fprintf(stderr, "box-on-gui=%d;%s;", platform::GetCurrentThreadId() == GuiThreadId() ? 1 : 0,
+                       text == "运行时出错!\r\n\r\n错误信息：worker\r\n\r\n0, 0\r\n" && caption == "错误"
+                           ? "text-ok"
+                           : "text-bad");
+        });
+        std::thread([] {
+          ReportRuntimeError("worker", 0, 0, 0);
+          std::fprintf(stderr, "worker-returned;");
+        }).detach();
+        RunMessageLoop();  // the report arrives here
+        std::fprintf(stderr, "loop-returned;");
+        std::_Exit(9);
+      },
+      ::testing::ExitedWithCode(255), "^box-on-gui=1;text-ok;destroy;$");
 }
 
 }  // namespace

@@ -24,6 +24,17 @@ TEST(FormatTextTest, FillsDirectivesInOrder) {
   EXPECT_EQ(FormatTextOf("%ld/%hd", {IntArg(-4), IntArg(5)}), "-4/5");
 }
 
+TEST(FormatTextTest, ShortLengthModifiersNarrowTheValueAsTheCLibraryDoes) {
+  EXPECT_EQ(FormatTextOf("%hhd|%hd|%hhu|%hx|%hho",
+                         {IntArg(300), IntArg(70000), IntArg(-1), IntArg(-1), IntArg(511)}),
+            "44|4464|255|ffff|377");
+  EXPECT_EQ(FormatTextOf("%hhi|%hu|%lx", {IntArg(200), IntArg(-2), IntArg(-1)}), "-56|65534|ffffffff");
+  // A character or a text stays narrow with h, as the platform reads it.
+  EXPECT_EQ(FormatTextOf("%hc%hs", {IntArg('a'), TextArg("b")}), "ab");
+  EXPECT_TRUE(FormatTextOf("%hhhd", {IntArg(1)}).empty());
+  EXPECT_TRUE(FormatTextOf("%hld", {IntArg(1)}).empty());
+}
+
 TEST(FormatTextTest, MismatchesAndUnsafeDirectivesGiveEmpty) {
   EXPECT_TRUE(FormatTextOf("%s=%d", {TextArg("ab"), LongArg(3)}).empty());  // long integer
   EXPECT_TRUE(FormatTextOf("%s", {IntArg(3)}).empty());                     // s needs a text

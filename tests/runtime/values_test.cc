@@ -117,8 +117,50 @@ TEST(ArrayTest, IndexChecksReportFourBeforeOne) {
       "运行时出错!\r\n\r\n错误代码：4\r\n\r\n错误信息：数组成员引用下标必须大于等于1" + tail);
   EXPECT_RUNTIME_ERROR(ElementAt(a.block(), 3, sizeof(char*), 67174404, 649),
                        "运行时出错!\r\n\r\n错误代码：1\r\n\r\n错误信息：数组成员引用下标超出定义范围" + tail);
+}
+
+// Two routines of the program, each with a check of its own on the line after `here`.
+const char* ReadName(const TextArray& a, int64_t index, CheckSite* here) {
+  *here = CheckSite::Here();
+  return a.at(index);
+}
+void Redefine(TextArray& a, int64_t count, CheckSite* here) {
+  *here = CheckSite::Here();
+  RedefineArray(a.slot(), count, sizeof(char*), true, false);
+}
+
+CheckPlace CheckAfter(CheckSite here) {
+  ++here.line;
+  return PlaceOf(here);
+}
+std::string Tail(CheckPlace p) {
+  return "\r\n\r\n" + std::to_string(p.routine) + ", " + std::to_string(p.place) + "\r\n";
+}
+
+TEST(ArrayTest, EveryCheckReportsItsOwnRoutineAndPlace) {
+  TextArray a;
+  a.push_back("x");
+  CheckSite readAt{}, redefineAt{};
+  EXPECT_STREQ(ReadName(a, 1, &readAt), "x");
+  Redefine(a, 1, &redefineAt);
+  const CheckPlace read = CheckAfter(readAt), redefine = CheckAfter(redefineAt);
+  EXPECT_NE(read.routine, redefine.routine);  // one word per routine
+  EXPECT_NE(read.routine, 0);
+  // A routine word is never taken for a window: bits 24 to 27 are not 2.
+  EXPECT_NE((static_cast<uint32_t>(read.routine) >> 24) & 0x0F, 2u);
   EXPECT_RUNTIME_ERROR(
-      ElementAt(a.block(), INT32_MIN, sizeof(char*)),
+      ReadName(a, 3, &readAt),
+      "运行时出错!\r\n\r\n错误代码：1\r\n\r\n错误信息：数组成员引用下标超出定义范围" + Tail(read));
+  EXPECT_RUNTIME_ERROR(
+      ReadName(a, 0, &readAt),
+      "运行时出错!\r\n\r\n错误代码：4\r\n\r\n错误信息：数组成员引用下标必须大于等于1" + Tail(read));
+  EXPECT_RUNTIME_ERROR(Redefine(a, -1, &redefineAt),
+                       "运行时出错!\r\n\r\n错误代码：10\r\n\r\n错误信息："
+                       "“重定义数组”命令的数组维定义参数值必须大于零或单维时大于等于零" +
+                           Tail(redefine));
+  // Runtime code that names its own words keeps them.
+  EXPECT_RUNTIME_ERROR(
+      ElementAt(a.block(), INT32_MIN, sizeof(char*), 0, 0),
       std::string(
           "运行时出错!\r\n\r\n错误代码：4\r\n\r\n错误信息：数组成员引用下标必须大于等于1\r\n\r\n0, 0\r\n"));
 }
@@ -136,9 +178,56 @@ TEST(ArrayTest, RedefineKeepsOrReleasesContents) {
   EXPECT_STREQ(a.at(4), "");  // added members are empty
   RedefineArray(a.slot(), 1, sizeof(char*), true, false);
   EXPECT_STREQ(a.at(1), "");
-  EXPECT_RUNTIME_ERROR(RedefineArray(a.slot(), -1, sizeof(char*), true, false),
-                       "运行时出错!\r\n\r\n错误代码：10\r\n\r\n错误信息："
-                       "“重定义数组”命令的数组维定义参数值必须大于零或单维时大于等于零\r\n\r\n0, 0\r\n");
+}
+
+// A record of the program: an owned text and a number.
+struct Entry {
+  char* name;
+  int32_t number;
+};
+int g_releasedNames = 0;
+void ReleaseEntryFields(void* record) {
+  auto* e = static_cast<Entry*>(record);
+  if (e->name) ++g_releasedNames;
+  MemFree(e->name);
+}
+Entry* EntryAt(void* block, int64_t i) {
+  Entry* e;
+  std::memcpy(&e, ElementAt(block, i, sizeof(Entry*)), sizeof e);
+  return e;
+}
+bool IsZeroFilled(const Entry* e) { return e != nullptr && e->name == nullptr && e->number == 0; }
+
+TEST(ArrayTest, RedefiningRecordsMakesFreshRecordsAndReleasesTheRemovedOnes) {
+  void* a = NewArrayBlock(0, sizeof(Entry*));
+  RedefineRecordArray(&a, 3, sizeof(Entry), ReleaseEntryFields, false);
+  ASSERT_EQ(ElementCount(a), 3);
+  for (int64_t i = 1; i <= 3; ++i) {
+    ASSERT_TRUE(IsZeroFilled(EntryAt(a, i))) << i;
+    EntryAt(a, i)->name = NewText("n" + std::to_string(i));
+    EntryAt(a, i)->number = static_cast<int32_t>(i);
+  }
+  EXPECT_NE(EntryAt(a, 1), EntryAt(a, 2));  // one record per element
+
+  Entry* first = EntryAt(a, 1);
+  g_releasedNames = 0;
+  RedefineRecordArray(&a, 5, sizeof(Entry), ReleaseEntryFields, true);  // kept, two added
+  EXPECT_EQ(EntryAt(a, 1), first);
+  EXPECT_STREQ(EntryAt(a, 3)->name, "n3");
+  EXPECT_TRUE(IsZeroFilled(EntryAt(a, 4)));
+  EXPECT_TRUE(IsZeroFilled(EntryAt(a, 5)));
+  EXPECT_EQ(g_releasedNames, 0);
+
+  RedefineRecordArray(&a, 2, sizeof(Entry), ReleaseEntryFields, true);  // 3 to 5 released
+  EXPECT_EQ(g_releasedNames, 1);                                        // only record 3 had a name
+  EXPECT_EQ(EntryAt(a, 2)->number, 2);
+
+  RedefineRecordArray(&a, 1, sizeof(Entry), ReleaseEntryFields, false);  // all old ones released
+  EXPECT_EQ(g_releasedNames, 3);
+  EXPECT_TRUE(IsZeroFilled(EntryAt(a, 1)));
+  EXPECT_RUNTIME_ERROR_CONTAINING(RedefineRecordArray(&a, -1, sizeof(Entry), ReleaseEntryFields, false),
+                                  "错误代码：10");
+  FreeRecordArray(a, ReleaseEntryFields);
 }
 
 TEST(ValuesTest, ResultTypeCheck) {

@@ -3,8 +3,10 @@
 #include <gtest/gtest.h>
 
 #include <QTest>
+#include <QTimer>
 #include <cstdio>
 
+#include "platform/event_loop.h"
 #include "runtime/errors.h"
 #include "runtime/helper_interface.h"
 #include "tests/support/expect_runtime_error.h"
@@ -204,6 +206,41 @@ TEST_F(EventDispatchTest, NoRoutineRunsWhileAnErrorIsReportedOrTheProgramEnds) {
         std::_Exit(0);
       },
       ::testing::ExitedWithCode(0), "^ENDED;$");
+}
+
+TEST_F(EventDispatchTest, EventsReachingAWaitFollowTheSameRules) {
+  int runs = 0;
+  g_hooks[kOnClick] = [&](int32_t, const int64_t*, int32_t*) { return ++runs, 0; };
+  QTimer::singleShot(5, [] { Click(kButton); });
+  EXPECT_TRUE(platform::WaitHandlingEvents([&] { return runs > 0; }, 5000));  // runs inside the wait
+  EXPECT_EQ(runs, 1);
+  auto printRoutine = [](int32_t, const int64_t*, int32_t*) -> int64_t {
+    std::fprintf(stderr, "ROUTINE;");
+    return 0;
+  };
+  EXPECT_EXIT(
+      {
+        g_hooks[kOnClick] = printRoutine;
+        platform::SetMessageBoxHook([](const std::string&, const std::string&) {
+          QTimer::singleShot(5, [] { Click(kButton); });  // a click while the box is up
+          platform::WaitHandlingEvents([] { return false; }, 50);
+          std::fprintf(stderr, "BOX;");
+        });
+        rt::ReportRuntimeError("x", 0, 0, 0);
+      },
+      ::testing::ExitedWithCode(255), "^BOX;$");
+  EXPECT_EXIT(
+      {
+        g_hooks[kOnClick] = printRoutine;
+        rt::RegisterExitRoutine([](int32_t, const int64_t*, int32_t*) -> int64_t {
+          QTimer::singleShot(5, [] { RaiseEvent(kWindow, kButton, 0); });
+          platform::WaitHandlingEvents([] { return false; }, 50);
+          std::fprintf(stderr, "EXIT-ROUTINE;");
+          return 0;
+        });
+        rt::EndProgram(0);
+      },
+      ::testing::ExitedWithCode(0), "^EXIT-ROUTINE;$");
 }
 
 }  // namespace

@@ -112,29 +112,31 @@ TEST_F(UnitPropertiesTest, ATextReadIsANewBlockTheCallerOwns) {
 }
 
 TEST_F(UnitPropertiesTest, FailedLookupsEndTheProgramWithTheirMessages) {
+  // A report about a window that is not loaded names no window and no unit.
   EXPECT_RUNTIME_ERROR(
       Get(kWindow, kEdit, 8),
       "运行时出错!\r\n\r\n错误信息：读取组件属性时发现指定窗口尚未载入\r\n\r\n1375862785, 369098758\r\n"
-      "\"测试窗口\"\r\n\"编辑框2\"\r\n");
+      "未找到所指定的窗口\r\n");
   EXPECT_RUNTIME_ERROR(
       Set(kWindow, kWindowUnitId, 8, TextValue("x")),
       "运行时出错!\r\n\r\n错误信息：修改组件属性时发现指定窗口尚未载入\r\n\r\n1375862785, 100728832\r\n"
-      "\"测试窗口\"\r\n\"测试窗口\"\r\n");
+      "未找到所指定的窗口\r\n");
   EXPECT_RUNTIME_ERROR(
       Get(0x52FF0001, kButton, 2),
       "运行时出错!\r\n\r\n错误信息：未载入欲访问窗口组件所在的窗口\r\n\r\n1392443393, 369098755\r\n"
       "未找到所指定的窗口\r\n");
-  // A unit the window does not have: reported, never touched.
+  EXPECT_RUNTIME_ERROR(
+      Get(kOtherWindow, kLabel, 0),
+      "运行时出错!\r\n\r\n错误信息：指定窗口或窗口组件不存在或尚未载入\r\n\r\n1375862786, 369098753\r\n"
+      "未找到所指定的窗口\r\n");
+  // A library asking for a live control of a window that is not loaded.
+  EXPECT_RUNTIME_ERROR_CONTAINING(LiveControlOf(kWindow, kButton), "指定窗口或窗口组件不存在或尚未载入");
+  // A unit the live window does not have: reported with the window's name, never touched.
+  LoadWindow(kWindow);
   EXPECT_RUNTIME_ERROR(
       Set(kWindow, 0x16000077, 0, 1),
       "运行时出错!\r\n\r\n错误信息：指定窗口或窗口组件不存在或尚未载入\r\n\r\n1375862785, 369098871\r\n"
       "\"测试窗口\"\r\n未找到所指定的窗口组件\r\n");
-  EXPECT_RUNTIME_ERROR(
-      Get(kOtherWindow, kLabel, 0),
-      "运行时出错!\r\n\r\n错误信息：指定窗口或窗口组件不存在或尚未载入\r\n\r\n1375862786, 369098753\r\n"
-      "\"其他窗口\"\r\n未找到所指定的窗口组件\r\n");
-  // A library asking for a live control of a window that is not loaded.
-  EXPECT_RUNTIME_ERROR_CONTAINING(LiveControlOf(kWindow, kButton), "指定窗口或窗口组件不存在或尚未载入");
 }
 
 }  // namespace

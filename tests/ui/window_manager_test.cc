@@ -198,6 +198,49 @@ TEST_F(WindowManagerTest, TheWindowEventsStopOnceTheWindowIsGone) {
   EXPECT_FALSE(IsWindowLive(kWindow));
 }
 
+// Takes the focus when its window's loading completes, as a control may.
+class FocusTakingControl : public Control {
+ public:
+  explicit FocusTakingControl(const ControlContext& c) : Control(c.windowId, c.unit->id) {
+    setWidget(new QPushButton(c.parent));
+  }
+  void OnLoadingComplete() override { widget()->setFocus(); }
+};
+
+TEST_F(WindowManagerTest, TheControlFocusedInTheLoadedWindowGetsTheFocusBack) {
+  constexpr rt::TypeCode kFocusTaking = 0x0006007D;
+  RegisterControlType(
+      {kFocusTaking, 5, false, nullptr, [](const ControlContext& c) -> std::unique_ptr<Control> {
+         return std::make_unique<FocusTakingControl>(c);
+       }});
+  constexpr int32_t kSecond = 0x52020004, kFirstButton = 0x16000001, kSecondButton = 0x16000002;
+  WindowData d = TestWindowData();
+  WindowTemplate w;
+  w.id = kSecond;
+  w.units.push_back(Unit(kWindowUnitId, rt::kTypeWindow, "第二窗口", 500, 60, 300, 200, kStateVisible,
+                         WindowTypeData{"", 0}.Encode(), {{0, kOnOther}}));
+  w.units.push_back(Unit(kFirstButton, rt::kTypeButton, "按钮1", 10, 10, 80, 30, 5, Caption("一")));
+  w.units.push_back(Unit(kSecondButton, rt::kTypeButton, "按钮2", 10, 50, 80, 30, 5, Caption("二")));
+  w.units.push_back(Unit(0x16000003, kFocusTaking, "取焦点", 10, 90, 80, 30, 5, ""));
+  d.windows.push_back(w);
+  std::vector<unsigned char> bytes = SerializeWindowData(d);
+  LoadTemplates(bytes.data(), bytes.size(), kRoutines, kRoutineCount);
+  // The second window's created routine puts the focus on its second button.
+  g_hooks[kOnOther] = [](int32_t, const int64_t*, int32_t*) {
+    WidgetOf(kSecondButton, kSecond)->setFocus();
+    return 0;
+  };
+  LoadWindow(kWindow);
+  FrameOf(kWindow)->activateWindow();
+  WidgetOf(kEdit)->setFocus();
+  QApplication::processEvents();
+  LoadWindow(kSecond);  // loaded while a control of the first window has the focus
+  QApplication::processEvents();
+  EXPECT_EQ(FrameOf(kSecond)->focusWidget(), WidgetOf(kSecondButton, kSecond));
+  EXPECT_EQ(QApplication::focusWidget(), WidgetOf(kSecondButton, kSecond));
+  DestroyWindow(kSecond);
+}
+
 int64_t CloseFrameSoon(int32_t, const int64_t*, int32_t*) {
   // The created event of the start window: the user closes it once the loop runs.
   QTimer::singleShot(20, [] {
