@@ -21,10 +21,10 @@ void SetContent(int32_t unitId, const rt::Text& text) {
 }  // namespace
 
 int64_t InitResultGrid(int32_t, const int64_t*, int32_t*) {
-  grid::SetCellText(kResultGrid, 0, 0, "序号");
-  grid::SetCellText(kResultGrid, 0, 1, "图片");
-  grid::SetCellText(kResultGrid, 0, 2, "下载地址");
-  grid::SetCellText(kResultGrid, 0, 3, "备注");
+  grid::SetCellText(kResultGrid, 0, 0, kNumberTitle);
+  grid::SetCellText(kResultGrid, 0, 1, kPictureTitle);
+  grid::SetCellText(kResultGrid, 0, 2, kAddressTitle);
+  grid::SetCellText(kResultGrid, 0, 3, kRemarkTitle);
   grid::SetColumnKind(kResultGrid, 1, grid::kKindPicture);
   grid::SetPictureMode(kResultGrid, 1, grid::kModeStretch);
   return 0;
@@ -39,12 +39,13 @@ int64_t ShowRowAddresses(int32_t, const int64_t*, int32_t*) {
   for (int64_t i = 1; i <= pieces.size(); ++i) {
     const int32_t k = list_view::InsertItem(kAddressList);
     list_view::SetItemText(kAddressList, k, 0, kernel::ToText(k + 1).c_str());
-    const rt::Text quality = text::TextBetween(pieces.at(i), kCdnBase, "/");
+    const rt::Text quality = text::TextBetween(pieces.at(i), kCdnBase, kQualityEndMarker);
     list_view::SetItemText(kAddressList, k, 1, quality.c_str());
     list_view::SetItemText(kAddressList, k, 2, pieces.at(i));
   }
-  SetContent(k编辑框1, kernel::ReplaceText(addresses, kAddressSeparator, "\r\n", std::nullopt, std::nullopt,
-                                           /*caseSensitive=*/true));
+  SetContent(k编辑框1,
+             kernel::ReplaceText(addresses, kAddressSeparator, kLineBreak, std::nullopt, std::nullopt,
+                                 /*caseSensitive=*/true));
   return 0;
 }
 

@@ -68,12 +68,12 @@ void ParseDescription(类_JSON& document, const rt::ByteSet& body) {
 // separator, the last quality first.
 rt::Text JoinedPlayAddresses(类_JSON& document) {
   NodeArray members;
-  document.取成员("playlist", std::nullopt, &members);
+  document.取成员(kPlaylistPath, std::nullopt, &members);
   rt::Text joined;
   for (int32_t m = 1; m <= members.size(); ++m) {
     const 节点& member = members.at(m);
     if (member.层级 != kQualityLevel) continue;
-    const char* pieces[] = {"playlist.", member.名称, ".play_url"};
+    const char* pieces[] = {kPlaylistMemberPrefix, member.名称, kPlayAddressSuffix};
     rt::Text path = rt::Text::Adopt(rt::ConcatTexts(3, pieces));
     rt::Text address = document.取值(path.c_str(), std::nullopt, nullptr, true);
     const char* parts[] = {address.get(), kAddressSeparator, joined.get()};
@@ -111,7 +111,8 @@ void VideoLookup::SetButtonCaption(const char* text) {
 void VideoLookup::ShowProgress() {
   rt::Text found = kernel::ToText(static_cast<int32_t>(videos_.size()));
   rt::Text finished = kernel::ToText(rowsFilled_);
-  const char* pieces[] = {title_.get(), " (", finished.get(), "/", found.get(), ")"};
+  const char* pieces[] = {title_.get(),       kProgressOpen, finished.get(),
+                          kProgressSeparator, found.get(),   kProgressClose};
   rt::Text caption = rt::Text::Adopt(rt::ConcatTexts(6, pieces));
   SetCaption(caption.c_str());
 }
@@ -136,8 +137,8 @@ void VideoLookup::Run() {
       reinterpret_cast<char*>(rt::Helpers().GetUnitProperty(kMainWindowId, k编辑框2, kContentProperty, -1)));
   rt::ByteSet pageBody;
   if (!FetchPage(pageAddress, &pageBody)) {
-    if (Closing()) return;  // the window is going: leave it alone
-    SetCaption("");         // stopped before the page, so before its title, was in
+    if (Closing()) return;   // the window is going: leave it alone
+    SetCaption(kEmptyText);  // stopped before the page, so before its title, was in
     SetButtonCaption(kLookUpButtonCaption);
     return;
   }
@@ -197,8 +198,8 @@ bool VideoLookup::Advance() {
 
 void VideoLookup::ReadDescription(Video& video, const rt::ByteSet& body) {
   ParseDescription(document_, body);
-  rt::Text coverAddress = document_.取值("cover_url", std::nullopt, nullptr, true);
-  video.title = document_.取值("title", std::nullopt, nullptr, true);
+  rt::Text coverAddress = document_.取值(kCoverAddressPath, std::nullopt, nullptr, true);
+  video.title = document_.取值(kTitlePath, std::nullopt, nullptr, true);
   video.addresses = JoinedPlayAddresses(document_);
   // A missing cover_url sends the cover request to an empty address, which fails at once.
   video.request = Send(coverAddress);
