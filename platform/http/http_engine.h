@@ -103,7 +103,7 @@ class HttpEngine {
   // loop's thread) instead of keeping its body: body() stays empty. Null: keep bodies again.
   void SetResponseSink(std::shared_ptr<ResponseSink> sink) { sink_ = std::move(sink); }
   // Body bytes of the running or last request's final response received so far, and its
-  // Content-Length (-1 before its headers or without one). Any thread may ask while it runs.
+  // Content-Length (-1 before its headers or without one), as they stand while it runs.
   int64_t receivedBytes() const;
   int64_t expectedBytes() const;
 
