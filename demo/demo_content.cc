@@ -198,6 +198,12 @@ DemoContent::DemoContent() {
     v.cover_served = false;
     videos_.push_back(v);
   }
+  {
+    DemoVideo v;
+    v.id = "1098614583893545007";
+    v.kind = DescriptionKind::kStalls;
+    videos_.push_back(v);
+  }
   // Traditional characters as raw UTF-8. Once converted to code page 936, 誠 謀 診 淺 籠 end in
   // the byte 5C, the backslash: at the end of a title, and before n, u and a quote.
   std::vector<std::string> traditional;
@@ -315,6 +321,10 @@ DemoContent::DemoContent() {
   page(kTraditionalEscapedPagePath,
        "the same four videos, every description fully \\u-escaped (rows must equal the raw page's)",
        Utf8(u8"繁體中文的示範問題：影片描述直接寫 UTF-8 文字"), traditional_escaped);
+  page(kStalledDescriptionPagePath,
+       "four videos, the second description never answered: the later rows come, the second one after "
+       "the 15 s time-out",
+       "A demo question with a stalled description", {v1, "1098614583893545007", v5, v6});
   page(kDownloadFaultPagePath,
        "downloads that fail: reset and stall halfway, 404, no range support, longer than announced",
        "A demo question whose downloads fail", download_faults);
@@ -442,6 +452,8 @@ std::string DemoContent::DescriptionBody(const DemoVideo& v) const {
     case DescriptionKind::kMalformed:
       return "{\"playlist\":{\"ld\":{\"width\":480,\"format\":\"mp4\",\"play_url\":\"" + std::string(kCdn) +
              "ld/cut";
+    case DescriptionKind::kStalls:
+      return std::string();  // never sent
     case DescriptionKind::kNoPlaylist:
     case DescriptionKind::kOrdinary:
       break;
@@ -484,6 +496,7 @@ Response DemoContent::Answer(std::string_view path) const {
     r.status = v->kind == DescriptionKind::kNotFound ? 404 : 200;
     r.content_type = v->kind == DescriptionKind::kNotJson ? "text/html" : "application/json; charset=utf-8";
     r.body = DescriptionBody(*v);
+    r.stall = v->kind == DescriptionKind::kStalls;
     return r;
   }
   if (std::string cover = Cover(path); !cover.empty()) {

@@ -33,6 +33,7 @@ enum class DescriptionKind {
   kMalformed,   // a JSON text cut off in the middle of the playlist
   kNotJson,     // an HTML error page with status 200
   kNotFound,    // status 404, an error document
+  kStalls,      // no answer: the request is held until the client gives up or the site stops
 };
 
 struct DemoVideo {
@@ -68,7 +69,12 @@ struct Response {
   std::string content_type = "text/plain; charset=utf-8";
   std::string body;
   const DemoFile* file = nullptr;  // a downloadable file: the site streams it, `body` is empty
+  bool stall = false;              // hold the request unanswered (the site gives up after kStallLimit)
 };
+
+// How long the site holds a stalled request before it closes it unanswered: far longer than a
+// client's time-out.
+inline constexpr int kStallLimitSeconds = 60;
 
 // Paths of the pages, for tests and the index.
 inline constexpr char kSamplePagePath[] = "/question/302671861/answer/635261079";
@@ -86,6 +92,8 @@ inline constexpr char kTraditionalPagePath[] = "/question/100000950";
 inline constexpr char kTraditionalEscapedPagePath[] = "/question/100000951";
 // Videos whose play addresses are the download fault addresses of demo_files.h.
 inline constexpr char kDownloadFaultPagePath[] = "/question/100000206";
+// Four videos, the second one's description never answered (the lookup's time-out ends it).
+inline constexpr char kStalledDescriptionPagePath[] = "/question/100000408";
 // Prefix of the video service's path; the id follows.
 inline constexpr char kVideoServicePath[] = "/api/v4/videos/";
 

@@ -270,7 +270,12 @@ void DemoSite::Answer(const std::string& scheme, const httplib::Request& req, ht
   // The simulated network: nothing of the answer leaves before the latency has passed.
   if (int latency = latency_ms_; latency > 0) Wait(std::chrono::milliseconds(latency));
   Response content = content_->Answer(r.path);
-  if (content.file != nullptr) {
+  if (content.stall) {
+    // Held unanswered: the client's time-out (or the site's end) comes first.
+    Wait(std::chrono::seconds(kStallLimitSeconds));
+    res.status = 504;
+    r.status = 504;
+  } else if (content.file != nullptr) {
     r.status = ServeFile(*content.file, req, res);
   } else {
     res.status = content.status;

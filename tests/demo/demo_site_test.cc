@@ -241,6 +241,7 @@ TEST_F(DemoSiteTest, EveryDescriptionMatchesTheCatalogue) {
   int ordinary = 0;
   for (const demo::DemoVideo& video : content().videos()) {
     SCOPED_TRACE(video.id);
+    if (video.kind == demo::DescriptionKind::kStalls) continue;  // never answered
     std::string body = content().DescriptionBody(video);
     nlohmann::ordered_json doc = nlohmann::ordered_json::parse(body, nullptr, false);
     if (video.kind == demo::DescriptionKind::kMalformed || video.kind == demo::DescriptionKind::kNotJson) {
