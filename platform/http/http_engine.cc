@@ -17,6 +17,8 @@ namespace {
 // A release of a handle by an aborted transfer takes the loop one round; wait this long for
 // it before the next request takes a fresh handle instead.
 constexpr int kHandleReleaseWaitMs = 1000;
+// How long a wait on the GUI thread blocks before it lets events run: far below what a user sees.
+constexpr int kQuickAnswerMs = 2;
 
 bool EqualsIgnoreCase(std::string_view a, std::string_view b) {
   if (a.size() != b.size()) return false;
@@ -321,8 +323,14 @@ bool HttpEngine::Wait(int timeoutMs) {
   std::shared_ptr<Transfer> t = transfer_;
   if (!t->Ended()) {
     if (CanWaitHandlingEvents()) {
-      // A routine run by an event in the meantime may abort or reopen this request.
-      WaitHandlingEvents([&] { return transfer_ != t || t->Ended(); }, timeoutMs);
+      // A quick answer (a nearby server, a kept connection) is taken without a round through the
+      // event loop: the window does not notice a pause this short.
+      int quickMs = timeoutMs < 0 ? kQuickAnswerMs : std::min(timeoutMs, kQuickAnswerMs);
+      if (!t->Wait(quickMs) && timeoutMs != quickMs) {
+        // A routine run by an event in the meantime may abort or reopen this request.
+        WaitHandlingEvents([&] { return transfer_ != t || t->Ended(); },
+                           timeoutMs < 0 ? timeoutMs : timeoutMs - quickMs);
+      }
     } else {
       t->Wait(timeoutMs);
     }
