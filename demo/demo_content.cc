@@ -10,6 +10,25 @@
 namespace demo {
 namespace {
 
+// What the index calls a description kind.
+const char* KindName(DescriptionKind kind) {
+  switch (kind) {
+    case DescriptionKind::kOrdinary:
+      return "ordinary";
+    case DescriptionKind::kNoPlaylist:
+      return "no playlist";
+    case DescriptionKind::kMalformed:
+      return "malformed";
+    case DescriptionKind::kNotJson:
+      return "not JSON";
+    case DescriptionKind::kNotFound:
+      return "404";
+    case DescriptionKind::kStalls:
+      return "never answered";
+  }
+  return "?";
+}
+
 // Literals of this file are compiled as code page 936 bytes; UTF-8 texts come from u8 literals.
 std::string Utf8(const char8_t* text) { return std::string(reinterpret_cast<const char*>(text)); }
 
@@ -542,8 +561,7 @@ std::string DemoContent::Index() const {
       ++generated;
       continue;
     }
-    static const char* const kKinds[] = {"ordinary", "no playlist", "malformed", "not JSON", "404"};
-    out += "  " + v.id + "  " + kKinds[static_cast<int>(v.kind)];
+    out += "  " + v.id + "  " + KindName(v.kind);
     for (const Quality& q : v.qualities) out += " " + q.name + (q.play_url.empty() ? "(no play_url)" : "");
     if (!v.title.empty()) out += ", title: " + v.title;
     if (v.ascii_only) out += " (every non-ASCII character \\u-escaped)";
