@@ -1,13 +1,9 @@
 #include "demo/demo_content.h"
 
-// clang-format off
-#include <cstdio>  // jpeglib.h needs FILE and size_t first
-#include <csetjmp>
-#include <jpeglib.h>
-#include <png.h>
-// clang-format on
-
+#include <algorithm>
+#include <cstdio>
 #include <cstdlib>
+#include <iterator>
 
 #include "app/constants.h"
 
@@ -23,6 +19,11 @@ constexpr const char* kCdn = app::kCdnBase;
 constexpr const char* kSiteHost = app::kSiteHost;
 static_assert(std::string_view(app::kSampleAddress).ends_with(kSamplePagePath));
 static_assert(std::string_view(app::kVideoServiceAddress).ends_with(kVideoServicePath));
+static_assert(std::string_view(kResetFileAddress).starts_with(app::kCdnBase) &&
+              std::string_view(kStallFileAddress).starts_with(app::kCdnBase) &&
+              std::string_view(kMissingFileAddress).starts_with(app::kCdnBase) &&
+              std::string_view(kNoRangesFileAddress).starts_with(app::kCdnBase) &&
+              std::string_view(kLongerFileAddress).starts_with(app::kCdnBase));
 
 std::string CoverPath(const std::string& name, bool png) {
   return "/v2-demo-" + name + (png ? ".png" : ".jpg");
@@ -85,71 +86,49 @@ std::string PlaylistJson(const DemoVideo& v) {
   return out + "}";
 }
 
-}  // namespace
-
-std::string EncodeJpeg(int width, int height, Rgb colour) {
-  jpeg_compress_struct cinfo;
-  jpeg_error_mgr jerr;
-  cinfo.err = jpeg_std_error(&jerr);
-  jpeg_create_compress(&cinfo);
-  unsigned char* buffer = nullptr;
-  unsigned long size = 0;
-  jpeg_mem_dest(&cinfo, &buffer, &size);
-  cinfo.image_width = static_cast<JDIMENSION>(width);
-  cinfo.image_height = static_cast<JDIMENSION>(height);
-  cinfo.input_components = 3;
-  cinfo.in_color_space = JCS_RGB;
-  jpeg_set_defaults(&cinfo);
-  jpeg_set_quality(&cinfo, 95, TRUE);
-  jpeg_start_compress(&cinfo, TRUE);
-  std::vector<unsigned char> row(static_cast<std::size_t>(width) * 3);
-  for (int x = 0; x < width; ++x) {
-    row[x * 3] = colour.r;
-    row[x * 3 + 1] = colour.g;
-    row[x * 3 + 2] = colour.b;
-  }
-  while (cinfo.next_scanline < cinfo.image_height) {
-    JSAMPROW rows[1] = {row.data()};
-    jpeg_write_scanlines(&cinfo, rows, 1);
-  }
-  jpeg_finish_compress(&cinfo);
-  std::string out(reinterpret_cast<const char*>(buffer), size);
-  jpeg_destroy_compress(&cinfo);
-  std::free(buffer);
-  return out;
-}
-
-namespace {
-void PngWrite(png_structp png, png_bytep data, png_size_t length) {
-  static_cast<std::string*>(png_get_io_ptr(png))->append(reinterpret_cast<const char*>(data), length);
-}
-void PngFlush(png_structp) {}
-}  // namespace
-
-std::string EncodePng(int width, int height, Rgb colour) {
+// The text with every character beyond ASCII written as a JSON \u escape (two escapes, a
+// surrogate pair, beyond U+FFFF). REQUIRES: `text` is valid UTF-8.
+std::string EscapeNonAscii(std::string_view text) {
   std::string out;
-  png_structp png = png_create_write_struct(PNG_LIBPNG_VER_STRING, nullptr, nullptr, nullptr);
-  if (png == nullptr) return out;
-  png_infop info = png_create_info_struct(png);
-  std::vector<unsigned char> row(static_cast<std::size_t>(width) * 3);
-  for (int x = 0; x < width; ++x) {
-    row[x * 3] = colour.r;
-    row[x * 3 + 1] = colour.g;
-    row[x * 3 + 2] = colour.b;
+  for (std::size_t i = 0; i < text.size();) {
+    unsigned char c = static_cast<unsigned char>(text[i]);
+    if (c < 0x80) {
+      out += static_cast<char>(c);
+      ++i;
+      continue;
+    }
+    int extra = c >= 0xF0 ? 3 : c >= 0xE0 ? 2 : 1;
+    uint32_t cp = c & (0x3F >> extra);
+    for (int k = 1; k <= extra; ++k) cp = (cp << 6) | (static_cast<unsigned char>(text[i + k]) & 0x3F);
+    i += extra + 1;
+    char buf[16];
+    if (cp > 0xFFFF) {
+      cp -= 0x10000;
+      std::snprintf(buf, sizeof buf, "\\u%04x\\u%04x", 0xD800 + (cp >> 10), 0xDC00 + (cp & 0x3FF));
+    } else {
+      std::snprintf(buf, sizeof buf, "\\u%04x", cp);
+    }
+    out += buf;
   }
-  if (info == nullptr || setjmp(png_jmpbuf(png))) {
-    png_destroy_write_struct(&png, &info);
-    return std::string();
-  }
-  png_set_write_fn(png, &out, PngWrite, PngFlush);
-  png_set_IHDR(png, info, static_cast<png_uint_32>(width), static_cast<png_uint_32>(height), 8,
-               PNG_COLOR_TYPE_RGB, PNG_INTERLACE_NONE, PNG_COMPRESSION_TYPE_DEFAULT, PNG_FILTER_TYPE_DEFAULT);
-  png_write_info(png, info);
-  for (int y = 0; y < height; ++y) png_write_row(png, row.data());
-  png_write_end(png, nullptr);
-  png_destroy_write_struct(&png, &info);
   return out;
 }
+
+uint64_t Hash(std::string_view text) {
+  uint64_t h = 0xcbf29ce484222325ull;
+  for (unsigned char c : text) h = (h ^ c) * 0x100000001b3ull;
+  return h;
+}
+
+// The origin-form path of an address on any host, query excluded.
+std::string_view PathOf(std::string_view address) {
+  if (std::size_t scheme = address.find("://"); scheme != std::string_view::npos) {
+    std::size_t slash = address.find('/', scheme + 3);
+    address = slash == std::string_view::npos ? std::string_view("/") : address.substr(slash);
+  }
+  return address.substr(0, address.find('?'));
+}
+
+}  // namespace
 
 DemoContent::DemoContent() {
   // Videos of the sample page.
@@ -190,7 +169,7 @@ DemoContent::DemoContent() {
   }
   {
     DemoVideo v =
-        Ordinary("1098614583893545002", "A description cut off", "red", {220, 30, 30}, false, {"ld"});
+        Ordinary("1098614583893545002", "A description cut off", "cut", {220, 30, 30}, false, {"ld"});
     v.kind = DescriptionKind::kMalformed;
     videos_.push_back(v);
   }
@@ -219,57 +198,168 @@ DemoContent::DemoContent() {
     v.cover_served = false;
     videos_.push_back(v);
   }
-  // Generated videos for the long page: four shared covers.
+  {
+    DemoVideo v;
+    v.id = "1098614583893545007";
+    v.kind = DescriptionKind::kStalls;
+    videos_.push_back(v);
+  }
+  // Traditional characters as raw UTF-8. Once converted to code page 936, 誠 謀 診 淺 籠 end in
+  // the byte 5C, the backslash: at the end of a title, and before n, u and a quote.
+  std::vector<std::string> traditional;
+  {
+    DemoVideo v = Ordinary("1098614583893546001", Utf8(u8"示範影片一：待人以誠"), "trad-1", {200, 60, 40},
+                           false, {"ld", "hd"});
+    v.qualities[1].play_url += Utf8(u8"&name=待人以誠");  // raw characters in a query value too
+    videos_.push_back(v);
+  }
+  {
+    DemoVideo v = Ordinary("1098614583893546002", Utf8(u8"示範影片二：謀n 診u 淺\"籠\""), "trad-2",
+                           {40, 120, 200}, true, {"sd", "hd"});
+    v.title_json = JsonEscape(v.title);
+    videos_.push_back(v);
+  }
+  {
+    // An emoji and a character of CJK Extension B, neither of which code page 936 holds.
+    DemoVideo v = Ordinary("1098614583893546003", Utf8(u8"示範影片三：𠮷野家的貓 😺 看電影 🎬"), "trad-3",
+                           {230, 170, 30}, false, {"ld", "sd", "hd"});
+    v.qualities[0].play_url += Utf8(u8"&tag=𠮷😺&note=謀n");
+    videos_.push_back(v);
+  }
+  {
+    DemoVideo v = Ordinary("1098614583893546004", Utf8(u8"示範影片四：跳脫與原樣混合的中文標題"), "trad-4",
+                           {120, 60, 180}, true, {"hd"});
+    v.title_json = Utf8(u8"示範影片四：") + EscapeNonAscii(Utf8(u8"跳脫")) + Utf8(u8"與原樣混合的") +
+                   EscapeNonAscii(Utf8(u8"中文")) + Utf8(u8"標題");
+    videos_.push_back(v);
+  }
+  std::vector<std::string> traditional_escaped;
+  for (std::size_t i = videos_.size() - 4, end = videos_.size(); i < end; ++i) {
+    DemoVideo twin = videos_[i];
+    twin.id = "1098614583893547" + twin.id.substr(16);  // ...46001 has the twin ...47001
+    twin.ascii_only = true;
+    videos_[i].escaped_twin = twin.id;
+    traditional.push_back(videos_[i].id);
+    traditional_escaped.push_back(twin.id);
+    videos_.push_back(twin);
+  }
+  // Videos whose only play address is a download fault address.
+  std::vector<std::string> download_faults;
+  {
+    const std::pair<const char*, const char*> faults[] = {
+        {kResetFileAddress, "A download that breaks off halfway"},
+        {kStallFileAddress, "A download that stalls halfway"},
+        {kMissingFileAddress, "A download that answers 404"},
+        {kNoRangesFileAddress, "A download without range support"},
+        {kLongerFileAddress, "A download longer than its Content-Length"},
+    };
+    const Rgb colours[] = {{220, 80, 30}, {90, 90, 200}, {150, 150, 150}, {40, 160, 120}, {190, 60, 150}};
+    for (std::size_t i = 0; i < std::size(faults); ++i) {
+      std::string id = "109861458389354610" + std::to_string(i + 1);
+      DemoVideo v =
+          Ordinary(id, faults[i].second, "download-" + std::to_string(i + 1), colours[i], false, {"hd"});
+      v.qualities[0].play_url = faults[i].first;
+      videos_.push_back(v);
+      download_faults.push_back(id);
+    }
+  }
+  // Generated videos for the long pages, each with its own cover.
   const Rgb palette[4] = {{200, 0, 0}, {0, 160, 0}, {0, 0, 200}, {200, 200, 0}};
   std::vector<std::string> generated;
+  const std::size_t first_generated = videos_.size();
   for (int n = 1; n <= 500; ++n) {
     char id[32];
     std::snprintf(id, sizeof id, "1099000000000000%03d", n);
     int k = n % 4;
-    DemoVideo v = Ordinary(id, "Generated video " + std::to_string(n), "gen-" + std::to_string(k), palette[k],
+    DemoVideo v = Ordinary(id, "Generated video " + std::to_string(n), "gen-" + std::to_string(n), palette[k],
                            k % 2 == 1, {"ld", "sd", "hd"});
+    v.number = n;
     videos_.push_back(v);
     generated.push_back(id);
+  }
+  // Hand-made videos are numbered in catalogue order; a twin shows its original's cover.
+  for (std::size_t i = 0, n = 0; i < first_generated; ++i) {
+    if (!videos_[i].ascii_only) videos_[i].number = static_cast<int>(++n);
+    if (!videos_[i].escaped_twin.empty()) {
+      for (DemoVideo& twin : videos_)
+        if (twin.id == videos_[i].escaped_twin) twin.number = videos_[i].number;
+    }
   }
 
   const std::string v1 = "1098614583893544960", v2 = "1098614583893544961", v3 = "1098614583893544962",
                     v4 = "1098614583893544963", v5 = "1098614583893544964", v6 = "1098614583893544965",
                     v7 = "1098614583893544970";
-  pages_.push_back(
-      {kSamplePagePath, "Which demo videos show every case of the tool?", {v1, v2, v3, v4, v1, v5}});
-  pages_.push_back({kTwoVideoPagePath, "A demo question with two videos", {v6, v2}});
-  pages_.push_back({kFaultPagePath,
-                    "A demo question whose videos fail",
-                    {"1098614583893545001", "1098614583893545002", "1098614583893545003",
-                     "1098614583893545004", "1098614583893545005", "1098614583893545006"}});
-  pages_.push_back({kNoIdPagePath, "A demo question without videos", {}});
-  pages_.push_back({kEmptyPagePath, "", {}});
-  {
-    DemoPage failing{kFailingPagePath, "", {}};
-    failing.status = 503;
-    pages_.push_back(failing);
-  }
-  pages_.push_back({kChinesePagePath, Utf8(u8"没有真实站点时，怎样试用视频解析工具？"), {v7, v1}});
-  pages_.push_back({kBigListPagePath, "A demo question with 500 videos", generated});
-  pages_.push_back({kFiftyPagePath, "A demo question with 50 videos",
-                    std::vector<std::string>(generated.begin(), generated.begin() + 50)});
-  {
-    DemoPage huge{kHugePagePath, "A demo question page of five megabytes", {v1, v6, v5}};
-    huge.min_size = 5 * 1024 * 1024;
-    pages_.push_back(huge);
-  }
+  auto page = [this](const char* path, const char* about, std::string title, std::vector<std::string> ids) {
+    DemoPage p;
+    p.path = path;
+    p.about = about;
+    p.title = std::move(title);
+    p.ids = std::move(ids);
+    pages_.push_back(std::move(p));
+    return &pages_.back();
+  };
+  page(kSamplePagePath,
+       "the sample answer: six videos (one twice), JPEG and PNG covers, a quality without play_url, "
+       "a quote and a backslash in a title",
+       "Which demo videos show every case of the tool?", {v1, v2, v3, v4, v1, v5});
+  page(kTwoVideoPagePath, "two videos: qualities listed hd before ld, a title written as \\u escapes",
+       "A demo question with two videos", {v6, v2});
+  page(kFaultPagePath,
+       "descriptions that fail: no playlist, cut off, not JSON, 404, a cover that answers 404, no cover_url",
+       "A demo question whose videos fail",
+       {"1098614583893545001", "1098614583893545002", "1098614583893545003", "1098614583893545004",
+        "1098614583893545005", "1098614583893545006"});
+  page(kNoIdPagePath, "a question without videos (a title, no ids)", "A demo question without videos", {});
+  page(kEmptyPagePath, "an empty page (status 200, no body)", "", {});
+  page(kFailingPagePath, "the site fails: status 503", "", {})->status = 503;
+  page(kChinesePagePath, "a Chinese question and video title (simplified, all in code page 936)",
+       Utf8(u8"没有真实站点时，怎样试用视频解析工具？"), {v7, v1});
+  page(kTraditionalPagePath,
+       "traditional Chinese as raw UTF-8 in the descriptions: characters whose second GBK byte is a "
+       "backslash, an emoji and a CJK Extension B character, raw and \\u forms mixed",
+       Utf8(u8"繁體中文的示範問題：影片描述直接寫 UTF-8 文字"), traditional);
+  page(kTraditionalEscapedPagePath,
+       "the same four videos, every description fully \\u-escaped (rows must equal the raw page's)",
+       Utf8(u8"繁體中文的示範問題：影片描述直接寫 UTF-8 文字"), traditional_escaped);
+  page(kStalledDescriptionPagePath,
+       "four videos, the second description never answered: the later rows come, the second one after "
+       "the 15 s time-out",
+       "A demo question with a stalled description", {v1, "1098614583893545007", v5, v6});
+  page(kDownloadFaultPagePath,
+       "downloads that fail: reset and stall halfway, 404, no range support, longer than announced",
+       "A demo question whose downloads fail", download_faults);
+  page(kFiftyPagePath, "50 videos (the lookup benchmark's page)", "A demo question with 50 videos",
+       std::vector<std::string>(generated.begin(), generated.begin() + 50));
+  page(kBigListPagePath, "500 videos", "A demo question with 500 videos", generated);
+  page(kHugePagePath, "a page of five megabytes, its three videos at the start, middle and end",
+       "A demo question page of five megabytes", {v1, v6, v5})
+      ->min_size = 5 * 1024 * 1024;
 
-  for (const DemoVideo& v : videos_) {
-    if (!v.cover_served || v.cover_url.empty()) continue;
-    std::string path = v.cover_url.substr(std::string_view(kCoverHost).size());
-    bool known = false;
-    for (const auto& c : covers_) known = known || c.first == path;
-    if (known) continue;
-    covers_.emplace_back(path, v.png ? EncodePng(kCoverWidth, kCoverHeight, v.colour)
-                                     : EncodeJpeg(kCoverWidth, kCoverHeight, v.colour));
+  for (std::size_t i = 0; i < videos_.size(); ++i) {
+    const DemoVideo& v = videos_[i];
+    for (const Quality& q : v.qualities) {
+      if (q.play_url.empty()) continue;
+      std::string_view path = PathOf(q.play_url);
+      if (!files_.contains(path)) files_.emplace(std::string(path), MakeFile(path));
+    }
+    if (!v.cover_served || v.cover_url.empty() || v.ascii_only) continue;
+    auto entry = std::make_unique<CoverEntry>();
+    entry->video = i;
+    covers_.emplace(std::string(PathOf(v.cover_url)), std::move(entry));
+  }
+  const std::pair<const char*, FileFault> fault_files[] = {
+      {kResetFileAddress, FileFault::kReset},           {kStallFileAddress, FileFault::kStall},
+      {kMissingFileAddress, FileFault::kNotFound},      {kNoRangesFileAddress, FileFault::kNoRanges},
+      {kLongerFileAddress, FileFault::kLongerThanSaid},
+  };
+  for (const auto& [address, fault] : fault_files) {
+    std::string_view path = PathOf(address);
+    files_.insert_or_assign(std::string(path), MakeFile(path, fault));
   }
   for (const DemoPage& p : pages_) bodies_.emplace(p.path, PageBody(p));
 }
+
+DemoContent::~DemoContent() = default;
 
 const DemoPage* DemoContent::FindPage(std::string_view path) const {
   for (const DemoPage& p : pages_)
@@ -281,6 +371,26 @@ const DemoVideo* DemoContent::FindVideo(std::string_view id) const {
   for (const DemoVideo& v : videos_)
     if (v.id == id) return &v;
   return nullptr;
+}
+
+const DemoFile* DemoContent::FindFile(std::string_view address) const {
+  auto it = files_.find(PathOf(address));
+  return it == files_.end() ? nullptr : &it->second;
+}
+
+std::string DemoContent::Cover(std::string_view path) const {
+  auto it = covers_.find(path);
+  if (it == covers_.end()) return std::string();
+  CoverEntry& entry = *it->second;
+  // Drawn on first use: the site must start at once, and most covers are never asked for.
+  std::call_once(entry.drawn, [&] {
+    std::call_once(painter_made_, [this] { painter_ = std::make_unique<CoverPainter>(FindCjkFont()); });
+    const DemoVideo& v = videos_[entry.video];
+    CoverScene scene{std::to_string(v.number), v.title, v.colour, Hash(it->first)};
+    RgbImage image = painter_->Paint(scene, kCoverWidth, kCoverHeight);
+    entry.bytes = v.png ? EncodePng(image) : EncodeJpeg(image);
+  });
+  return entry.bytes;
 }
 
 std::string DemoContent::PageBody(const DemoPage& page) const {
@@ -342,6 +452,8 @@ std::string DemoContent::DescriptionBody(const DemoVideo& v) const {
     case DescriptionKind::kMalformed:
       return "{\"playlist\":{\"ld\":{\"width\":480,\"format\":\"mp4\",\"play_url\":\"" + std::string(kCdn) +
              "ld/cut";
+    case DescriptionKind::kStalls:
+      return std::string();  // never sent
     case DescriptionKind::kNoPlaylist:
     case DescriptionKind::kOrdinary:
       break;
@@ -353,7 +465,8 @@ std::string DemoContent::DescriptionBody(const DemoVideo& v) const {
          ",\"height\":" + std::to_string(kCoverHeight) + "},";
   if (!v.cover_url.empty()) out += "\"cover_url\":\"" + JsonEscape(v.cover_url) + "\",";
   out += "\"type\":\"video\",\"id\":\"" + v.id + "\",\"misc_info\":{}}";
-  return out;
+  // Non-ASCII characters only stand inside strings, so the whole text may be escaped at once.
+  return v.ascii_only ? EscapeNonAscii(out) : out;
 }
 
 Response DemoContent::Answer(std::string_view path) const {
@@ -383,24 +496,40 @@ Response DemoContent::Answer(std::string_view path) const {
     r.status = v->kind == DescriptionKind::kNotFound ? 404 : 200;
     r.content_type = v->kind == DescriptionKind::kNotJson ? "text/html" : "application/json; charset=utf-8";
     r.body = DescriptionBody(*v);
+    r.stall = v->kind == DescriptionKind::kStalls;
     return r;
   }
-  for (const auto& [cover_path, bytes] : covers_) {
-    if (cover_path == path) {
-      r.status = 200;
-      r.content_type = cover_path.ends_with(".png") ? "image/png" : "image/jpeg";
-      r.body = bytes;
-      return r;
-    }
+  if (std::string cover = Cover(path); !cover.empty()) {
+    r.status = 200;
+    r.content_type = path.ends_with(".png") ? "image/png" : "image/jpeg";
+    r.body = std::move(cover);
+    return r;
+  }
+  if (const DemoFile* file = FindFile(path); file != nullptr && file->fault != FileFault::kNotFound) {
+    r.status = 200;
+    r.content_type = "video/mp4";
+    r.file = file;
+    return r;
   }
   r.body = "404 not found on the demo site: " + std::string(path) + "\n";
   return r;
 }
 
+std::string DemoContent::PageList() const {
+  std::string out;
+  for (const DemoPage& p : pages_) {
+    std::string address = kSiteHost + p.path;
+    address.resize(std::max<std::size_t>(address.size(), 58), ' ');
+    out += "  " + address + "  " + p.about + "\n";
+  }
+  return out;
+}
+
 std::string DemoContent::Index() const {
   std::string out =
       "videolens demo site\n"
-      "Every host answers the same content. Question pages (use https://www.zhihu.com + path):\n";
+      "Every host answers the same content. Question pages:\n" +
+      PageList() + "Page details:\n";
   for (const DemoPage& p : pages_) {
     out += "  " + p.path + "  status " + std::to_string(p.status) + ", " + std::to_string(p.ids.size()) +
            " video ids, " + std::to_string(bodies_.at(p.path).size()) +
@@ -417,13 +546,32 @@ std::string DemoContent::Index() const {
     out += "  " + v.id + "  " + kKinds[static_cast<int>(v.kind)];
     for (const Quality& q : v.qualities) out += " " + q.name + (q.play_url.empty() ? "(no play_url)" : "");
     if (!v.title.empty()) out += ", title: " + v.title;
+    if (v.ascii_only) out += " (every non-ASCII character \\u-escaped)";
+    if (!v.escaped_twin.empty()) out += " (escaped twin: " + v.escaped_twin + ")";
     out += "\n";
   }
   out += "  1099000000000000001 .. 1099000000000000" + std::to_string(generated) +
-         "  generated, ld sd hd\nCover pictures (https://pic1.zhimg.com + path):\n";
-  for (const auto& [path, bytes] : covers_)
-    out += "  " + path + "  " + std::to_string(bytes.size()) + " bytes\n";
-  out += "Anything else answers 404.\n";
+         "  generated, ld sd hd\n"
+         "Cover pictures (https://pic1.zhimg.com + path, " +
+         std::to_string(kCoverWidth) + "x" + std::to_string(kCoverHeight) + ", drawn on first request):\n";
+  for (const auto& [path, entry] : covers_) {
+    if (!path.starts_with("/v2-demo-gen-")) out += "  " + path + "\n";
+  }
+  out += "  /v2-demo-gen-1.png .. /v2-demo-gen-" + std::to_string(generated) +
+         ".jpg  one per generated video, PNG for odd numbers\n"
+         "Downloadable files: every play address above serves a file of 2 to 6 MB (video/mp4, "
+         "Content-Length, Range: bytes=a-b, a- and -n, 416 past the end, HEAD). Fault addresses:\n";
+  const std::pair<const char*, std::string> faults[] = {
+      {kResetFileAddress, "the connection closes after half the body"},
+      {kStallFileAddress, "no byte after half the body; the connection stays open"},
+      {kMissingFileAddress, "404"},
+      {kNoRangesFileAddress, "ignores Range: 200 and the whole file, Accept-Ranges: none"},
+      {kLongerFileAddress, "sends " + std::to_string(kLongerExtraBytes) + " bytes beyond its Content-Length"},
+  };
+  for (const auto& [address, what] : faults) out += "  " + std::string(address) + "  " + what + "\n";
+  out +=
+      "  (reset, stall and longer strike a full GET; a Range request to them is answered in full)\n"
+      "Anything else answers 404.\n";
   return out;
 }
 

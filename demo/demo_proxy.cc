@@ -110,7 +110,8 @@ bool DemoProxy::Start(uint16_t tls_upstream, uint16_t plain_upstream, uint16_t p
   addr.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
   socklen_t len = sizeof addr;
   if (listen_fd_ < 0 || bind(listen_fd_, reinterpret_cast<sockaddr*>(&addr), sizeof addr) != 0 ||
-      listen(listen_fd_, 64) != 0 || getsockname(listen_fd_, reinterpret_cast<sockaddr*>(&addr), &len) != 0) {
+      listen(listen_fd_, 1024) != 0 ||
+      getsockname(listen_fd_, reinterpret_cast<sockaddr*>(&addr), &len) != 0) {
     Stop();
     return false;
   }

@@ -1,13 +1,20 @@
 // The demo site: an HTTPS server (and a plain HTTP twin) on loopback that serves the demo
-// content for any host and records every request, plus DemoEnvironment, the site together
-// with the forward proxy that brings the real host names to it.
+// content for any host, streams the CDN's files with Range support and their faults, can hold
+// every response back to simulate a slow network, and records every request; plus
+// DemoEnvironment, the site together with the forward proxy that brings the real host names to it.
 //
-// Ownership and threads: each object owns its servers and their threads. Start and Stop are
-// called from one controlling thread; Stop (also run by the destructor) ends every server
-// thread within a few seconds. Requests() may be called from any thread while requests run.
+// Ownership and threads: each object owns its servers and their threads. Every connection has a
+// worker of its own (made when all are busy), so sleeping, stalled or idle kept-alive
+// connections never hold up another. Start and Stop are called from one controlling thread;
+// Stop (also run by the destructor) ends every server thread within a few seconds, stalled
+// downloads and waiting responses included. Requests(), SetLatency() and latency() may be called
+// from any thread while requests run.
 #ifndef DEMO_DEMO_SITE_H_
 #define DEMO_DEMO_SITE_H_
 
+#include <atomic>
+#include <chrono>
+#include <condition_variable>
 #include <cstdint>
 #include <memory>
 #include <mutex>
@@ -22,7 +29,9 @@
 
 namespace httplib {
 class Server;
-}
+struct Request;
+struct Response;
+}  // namespace httplib
 
 namespace demo {
 
@@ -58,10 +67,20 @@ class DemoSite {
   uint16_t http_port() const { return http_port_; }
   const DemoContent& content() const { return *content_; }
 
+  // Every response waits this many milliseconds before its first byte, on both servers (0: no
+  // wait); connections are accepted at once. Applies to requests that arrive afterwards; it
+  // lasts across Stop and Start. REQUIRES: 0 <= milliseconds.
+  void SetLatency(int milliseconds) { latency_ms_ = milliseconds; }
+  int latency() const { return latency_ms_; }
+
   std::vector<RecordedRequest> Requests() const;
   void ClearRequests();
 
  private:
+  void Answer(const std::string& scheme, const httplib::Request& req, httplib::Response& res);
+  int ServeFile(const DemoFile& file, const httplib::Request& req, httplib::Response& res);
+  // Waits `time`, or less when the site stops meanwhile; false when it stops.
+  bool Wait(std::chrono::milliseconds time) const;
   void Record(RecordedRequest request);
 
   std::shared_ptr<const DemoContent> content_;
@@ -71,6 +90,10 @@ class DemoSite {
   std::thread http_thread_;
   uint16_t https_port_ = 0;
   uint16_t http_port_ = 0;
+  std::atomic<int> latency_ms_{0};
+  mutable std::mutex stop_mutex_;
+  mutable std::condition_variable stop_signal_;
+  bool stopping_ = false;  // under stop_mutex_
   mutable std::mutex mutex_;
   std::vector<RecordedRequest> requests_;
 };
@@ -81,10 +104,13 @@ class DemoEnvironment {
   DemoEnvironment() = default;
   ~DemoEnvironment() { Stop(); }
 
-  // Starts the site on ephemeral ports and the proxy on `proxy_port` (0: ephemeral).
-  bool Start(uint16_t proxy_port = 0);
+  // Starts the site on ephemeral ports, answering after `latency_ms` (DemoSite::SetLatency),
+  // and the proxy on `proxy_port` (0: ephemeral). REQUIRES: 0 <= latency_ms.
+  bool Start(uint16_t proxy_port = 0, int latency_ms = 0);
   // Stops the proxy first (closing its tunnels), then the site.
   void Stop();
+  // The site's response latency, as DemoSite::SetLatency; any thread.
+  void SetLatency(int milliseconds) { site_.SetLatency(milliseconds); }
 
   DemoSite& site() { return site_; }
   DemoProxy& proxy() { return proxy_; }

@@ -1,7 +1,8 @@
 // videolens-demo: starts the demo site and its proxy on loopback and stays up until it is
-// stopped (SIGINT or SIGTERM). The proxy's port goes to standard output and, with
-// --port-file F, into F.
-//   videolens-demo [--port N] [--port-file F]
+// stopped (SIGINT or SIGTERM). The proxy's port goes to standard output (the first line) and,
+// with --port-file F, into F; the demo's pages follow. --latency MS holds every response back
+// by MS milliseconds, as a slow network would.
+//   videolens-demo [--port N] [--port-file F] [--latency MS]
 #include <signal.h>
 
 #include <cstdio>
@@ -9,26 +10,19 @@
 #include <cstring>
 #include <fstream>
 #include <string>
+#include <vector>
 
+#include "demo/demo_options.h"
 #include "demo/demo_site.h"
 
 int main(int argc, char** argv) {
-  std::string port_file;
-  long port = 0;
-  for (int i = 1; i < argc; ++i) {
-    if (std::strcmp(argv[i], "--port-file") == 0 && i + 1 < argc) {
-      port_file = argv[++i];
-    } else if (std::strcmp(argv[i], "--port") == 0 && i + 1 < argc) {
-      port = std::strtol(argv[++i], nullptr, 10);
-      if (port < 0 || port > 65535) port = -1;
-    } else {
-      port = -1;
-    }
-    if (port < 0) {
-      std::fprintf(stderr, "usage: %s [--port N] [--port-file F]\n", argv[0]);
-      return 2;
-    }
+  demo::DemoOptions options;
+  std::string error;
+  if (!demo::ParseDemoOptions(std::vector<std::string>(argv + 1, argv + argc), &options, &error)) {
+    std::fprintf(stderr, "videolens-demo: %s\n%s\n", error.c_str(), demo::DemoUsage(argv[0]).c_str());
+    return 2;
   }
+  const std::string& port_file = options.port_file;
   // The signals are taken synchronously below, so every thread started from here on blocks them.
   sigset_t stop_signals;
   sigemptyset(&stop_signals);
@@ -38,7 +32,7 @@ int main(int argc, char** argv) {
   pthread_sigmask(SIG_BLOCK, &stop_signals, nullptr);
 
   demo::DemoEnvironment demo;
-  if (!demo.Start(static_cast<uint16_t>(port))) {
+  if (!demo.Start(options.port, options.latency_ms)) {
     std::fprintf(stderr, "videolens-demo: cannot start the demo site or its proxy\n");
     return 1;
   }
@@ -46,6 +40,9 @@ int main(int argc, char** argv) {
               demo.site().https_port(), demo.site().http_port());
   std::printf("Try: https_proxy=%s http_proxy=%s videolens\n", demo.ProxyUrl().c_str(),
               demo.ProxyUrl().c_str());
+  std::printf("Every response waits %d ms (--latency MS to change).\n", options.latency_ms);
+  std::printf("The demo's pages (put an address into the program's address field):\n%s",
+              demo.site().content().PageList().c_str());
   std::fflush(stdout);
   if (!port_file.empty()) {
     // Written under a temporary name and renamed, so a reader never sees half a port.

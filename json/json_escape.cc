@@ -21,6 +21,18 @@ int HexDigit(unsigned char c) {
 // The second byte of a double-byte character in code page 936.
 bool IsTrailByte(unsigned char c) { return c >= 0x40 && c <= 0xFE && c != 0x7F; }
 
+// The code unit of a "\\uXXXX" escape of a low surrogate at `at`, or -1.
+int LowSurrogateEscapeAt(std::string_view in, size_t at) {
+  if (at + 6 > in.size() || in[at] != '\\' || in[at + 1] != 'u') return -1;
+  int unit = 0;
+  for (size_t k = 0; k < 4; ++k) {
+    int d = HexDigit(static_cast<unsigned char>(in[at + 2 + k]));
+    if (d < 0) return -1;
+    unit = unit * 16 + d;
+  }
+  return unit >= 0xDC00 && unit <= 0xDFFF ? unit : -1;
+}
+
 }  // namespace
 
 void 类_JSON::反转义文本(rt::Text* text) {
@@ -82,10 +94,22 @@ void 类_JSON::反转义文本(rt::Text* text) {
           break;
         }
         i += 4;
-        char16_t wide = static_cast<char16_t>(unit);
-        char bytes[2] = {0, 0};
+        char16_t wide[2] = {static_cast<char16_t>(unit), 0};
+        int32_t units = 1;
+        // A character past U+FFFF is written as two escapes, a surrogate pair: it is one
+        // character, converted as one (never two replacement characters).
+        if (unit >= 0xD800 && unit <= 0xDBFF) {
+          int low = LowSurrogateEscapeAt(in, i);
+          if (low >= 0) {
+            wide[1] = static_cast<char16_t>(low);
+            units = 2;
+            i += 6;
+          }
+        }
+        char bytes[4] = {0, 0, 0, 0};
         int32_t written = rt::CallDll<rt::WideCharToMultiByteFn>(
-            rt::kDllWideCharToMultiByte, platform::kCodePageAnsi, 0u, &wide, 1, bytes, 2, nullptr, nullptr);
+            rt::kDllWideCharToMultiByte, platform::kCodePageAnsi, 0u, wide, units, bytes,
+            static_cast<int32_t>(sizeof bytes), nullptr, nullptr);
         // The bytes the conversion produced, one or two; a character the code page lacks
         // comes out as "?".
         if (written <= 0) {

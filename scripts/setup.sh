@@ -9,7 +9,7 @@ PACKAGES=(
   qt6-base-dev qt6-base-dev-tools libgl-dev
   libcurl4-openssl-dev libssl-dev openssl
   duktape-dev
-  libjpeg62-turbo-dev libpng-dev zlib1g-dev
+  libjpeg62-turbo-dev libpng-dev zlib1g-dev libfreetype-dev libfontconfig-dev
   fonts-wqy-zenhei desktop-file-utils
   libgtest-dev libgmock-dev googletest libbenchmark-dev libcpp-httplib-dev
   nlohmann-json3-dev rapidjson-dev

@@ -109,7 +109,7 @@ class HttpEngine {
   // Null: nothing runs.
   void SetOnEnded(std::function<void()> onEnded) { onEnded_ = std::move(onEnded); }
   // Body bytes of the running or last request's final response received so far, and its
-  // Content-Length (-1 before its headers or without one). Any thread may ask while it runs.
+  // Content-Length (-1 before its headers or without one), as they stand while it runs.
   int64_t receivedBytes() const;
   int64_t expectedBytes() const;
 

@@ -19,6 +19,7 @@ constexpr long kMaxRedirects = 10;
 // The loop looks at its transfers at least this often, so that a phase time-out is noticed
 // even when libcurl has nothing to say.
 constexpr int kLongestPollMs = 1000;
+constexpr int kIdlePollMs = 3600 * 1000;
 // Connections kept open for reuse, across all hosts.
 constexpr long kCachedConnections = 64;
 
@@ -472,7 +473,8 @@ void TransferLoop::Run() {
         nearest = std::min(nearest, deadline);
       }
     }
-    long wait = kLongestPollMs;
+    // Nothing to watch: sleep until a command comes.
+    long wait = running.empty() ? kIdlePollMs : kLongestPollMs;
     long curlWait = -1;
     curl_multi_timeout(multi, &curlWait);
     if (curlWait >= 0) wait = std::min(wait, curlWait);

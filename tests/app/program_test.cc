@@ -4,6 +4,7 @@
 
 #include <QTest>
 #include <QTimer>
+#include <chrono>
 #include <cstdio>
 
 #include "app/constants.h"
@@ -11,6 +12,7 @@
 #include "demo/demo_content.h"
 #include "demo/demo_site.h"
 #include "platform/codepage.h"
+#include "platform/http/transfer_loop.h"
 #include "runtime/application.h"
 #include "runtime/helper_interface.h"
 #include "ui/control.h"
@@ -76,6 +78,37 @@ TEST(ProgramTest, TheRoutinesLiteralsAndTemplatesLieInTheConstantBlock) {
   EXPECT_TRUE(rt::IsConstant(kEmptyByteSet));
   rt::MemFree(ids);
   rt::SetProgramConstants(nullptr, 0);
+}
+
+// The user closes the window while every request of a lookup stalls: the transfers are aborted
+// and the program's end (the loop, the end processing, the transfer loop's thread) takes well
+// under half a second, not the requests' time-out.
+TEST(ProgramDeathTest, ClosingTheWindowDuringAStalledLookupEndsTheProgramAtOnce) {
+  EXPECT_EXIT(
+      {
+        demo::DemoEnvironment env;
+        if (!env.Start(0, 20000)) std::_Exit(3);
+        demo::ProxyVariables proxy(env.ProxyUrl());
+        ui::InstallWindowSystem();
+        std::chrono::steady_clock::time_point closed;
+        QTimer::singleShot(0, [] {
+          ui::Control* button = ui::FindLiveControl(kMainWindowId, k按钮1);
+          if (button == nullptr) std::_Exit(4);
+          QTest::mouseClick(button->widget(), Qt::LeftButton);  // returns once the lookup has stopped
+        });
+        QTimer::singleShot(300, [&closed] {
+          closed = std::chrono::steady_clock::now();
+          ui::FrameOf(kMainWindowId)->close();
+        });
+        int result = rt::RunApplication(ProgramDescription());
+        rt::RunEndProcessing(result);
+        platform::http::TransferLoop::Get().Shutdown();
+        auto ms =
+            std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::steady_clock::now() - closed);
+        std::fprintf(stderr, "ended-within-half-a-second=%d;", ms.count() < 500 ? 1 : 0);
+        std::_Exit(0);  // the demo site's stalled answers are not waited for
+      },
+      ::testing::ExitedWithCode(0), "^ended-within-half-a-second=1;$");
 }
 
 }  // namespace

@@ -36,6 +36,13 @@ TEST_F(JsonEscapeTest, UnescapingRules) {
   EXPECT_EQ(decode(R"(\u6D4B\u8bd5!)"), "测试!");
   EXPECT_EQ(decode(R"(\u0041\u0E01\u20AC)"), "A?\x80");  // Thai is not in the code page
   EXPECT_EQ(decode(R"(a\u0000b)"), "a");                 // the result ends at the first zero byte
+  // A surrogate pair is one character: one "?" for one the code page lacks, never two. Half a
+  // pair is a character of its own.
+  EXPECT_EQ(decode(R"(<\uD83D\uDE00>)"), "<?>");
+  EXPECT_EQ(decode(R"(\ud840\udc00\u4E2D)"), "?中");
+  EXPECT_EQ(decode(R"(\uD83Dx\uDE00)"), "?x?");
+  EXPECT_EQ(decode(R"(\uD83D\u4E2D)"), "?中");
+  EXPECT_EQ(decode(R"(\uD83D\uDE0)"), "?\\uDE0");
 }
 
 TEST_F(JsonEscapeTest, EscapingRules) {
