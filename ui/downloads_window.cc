@@ -7,6 +7,7 @@
 #include <QToolButton>
 #include <QTreeWidget>
 #include <QVBoxLayout>
+#include <algorithm>
 
 #include "ui/download_manager.h"
 #include "ui/qt_text.h"
@@ -64,18 +65,18 @@ DownloadsWindow::DownloadsWindow(DownloadManager* manager, std::function<void(co
                                  QWidget* parent)
     : QWidget(parent, Qt::Window), manager_(manager), open_(std::move(open)) {
   setWindowTitle(Text("下载列表"));
-  resize(960, 320);
+  resize(1280, 320);
   list_ = new QTreeWidget(this);
   list_->setRootIsDecorated(false);
   list_->setSelectionMode(QAbstractItemView::NoSelection);
   list_->setHeaderLabels({Text("文件名"), Text("大小"), Text("进度"), Text("速度"), Text("剩余时间"),
                           Text("状态"), Text("操作")});
-  list_->setColumnWidth(kNameColumn, 240);
-  list_->setColumnWidth(kSizeColumn, 130);
-  list_->setColumnWidth(kProgressColumn, 120);
+  list_->setColumnWidth(kNameColumn, 280);
+  list_->setColumnWidth(kSizeColumn, 140);
+  list_->setColumnWidth(kProgressColumn, 110);
   list_->setColumnWidth(kSpeedColumn, 80);
   list_->setColumnWidth(kTimeLeftColumn, 70);
-  list_->setColumnWidth(kStateColumn, 150);
+  list_->setColumnWidth(kStateColumn, 300);
   list_->header()->setStretchLastSection(true);
   auto* layout = new QVBoxLayout(this);
   layout->setContentsMargins(4, 4, 4, 4);
@@ -122,6 +123,9 @@ void DownloadsWindow::AddLine(int index) {
   }
   row->addStretch(1);
   list_->setItemWidget(item, kActionColumn, actions);
+  // The buttons keep their captions whole.
+  list_->setColumnWidth(kActionColumn,
+                        std::max(list_->columnWidth(kActionColumn), actions->sizeHint().width()));
   if (static_cast<size_t>(index) >= lines_.size()) lines_.resize(static_cast<size_t>(index) + 1);
   lines_[static_cast<size_t>(index)] = std::move(line);
   RefreshLine(index);
@@ -167,16 +171,13 @@ void DownloadsWindow::RefreshLine(int index) {
   item->setToolTip(kNameColumn, d.path());
   item->setText(kSizeColumn,
                 total >= 0 ? FormatSize(done) + QStringLiteral(" / ") + FormatSize(total) : FormatSize(done));
+  int permille = 0;
   if (total > 0) {
-    line.bar->setRange(0, 1000);
-    line.bar->setValue(static_cast<int>(std::min<int64_t>(1000, done * 1000 / total)));
+    permille = static_cast<int>(std::min<int64_t>(1000, done * 1000 / total));
   } else if (d.state() == Download::State::kDone) {
-    line.bar->setRange(0, 1000);
-    line.bar->setValue(1000);
-  } else {
-    line.bar->setRange(0, 1000);
-    line.bar->setValue(0);
+    permille = 1000;  // an empty file, or one without a length
   }
+  line.bar->setValue(permille);
 
   // Speed over the recent samples; only a running download has one.
   QString speed, left;
