@@ -5,6 +5,7 @@
 
 #include <gtest/gtest.h>
 #include <sys/fsuid.h>
+#include <sys/resource.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -12,6 +13,7 @@
 #include <QFile>
 #include <QTemporaryDir>
 #include <cerrno>
+#include <csignal>
 
 namespace ui {
 namespace {
@@ -155,6 +157,31 @@ TEST_F(PartFileSinkTest, APartFileThatCannotBeMadeGivesItsErrno) {
   PartFileSink missing(Path("no/such/folder/a.part"), 0);
   EXPECT_FALSE(missing.OnResponse(200, {}));
   EXPECT_EQ(missing.result().errorNumber, ENOENT);
+}
+
+// Writes 4 MiB into a part file under a 1 MiB limit on the process's files (a write past it
+// fails as one on a full disk does): true when the sink refused the rest with EFBIG and kept
+// exactly what was written before.
+bool WriteUntilTheLimit(const std::string& part) {
+  std::signal(SIGXFSZ, SIG_IGN);
+  const rlimit limit{1024 * 1024, 1024 * 1024};
+  setrlimit(RLIMIT_FSIZE, &limit);
+  PartFileSink sink(part, 0);
+  const bool taken = sink.OnResponse(200, {"Content-Length: 4194304"});
+  const std::string piece(64 * 1024, 'w');
+  bool refused = false;
+  for (int i = 0; i < 64 && !refused; ++i) refused = !sink.OnBody(piece);
+  sink.Finish();
+  struct stat st {};
+  stat(part.c_str(), &st);
+  return taken && refused && sink.result().outcome == Outcome::kWriteFailed &&
+         sink.result().errorNumber == EFBIG && st.st_size == 1024 * 1024 && sink.bytesInFile() == 1024 * 1024;
+}
+
+// In a child process, so that the limit stays there.
+TEST_F(PartFileSinkTest, AWriteThatFailsMidwayKeepsWhatWasWritten) {
+  const std::string part = Path("w.part");
+  EXPECT_EXIT(_exit(WriteUntilTheLimit(part) ? 0 : 1), ::testing::ExitedWithCode(0), "");
 }
 
 }  // namespace
