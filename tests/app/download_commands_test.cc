@@ -163,7 +163,8 @@ class DownloadCommandsTest : public testing_support::DemoLookupFixture {
     return session_->manager().at(static_cast<int>(before));
   }
   static bool Settle(const ui::Download* d, int ms = 20000) {
-    return platform::WaitHandlingEvents([d] { return d->state() != State::kRunning && !d->ending(); }, ms);
+    return platform::WaitHandlingEvents(
+        [d] { return d->state() != State::kRunning && d->state() != State::kWaiting && !d->ending(); }, ms);
   }
   // Progress wakes no one: looked at every 10 ms.
   static bool Reaches(const ui::Download* d, int64_t bytes) {
@@ -504,6 +505,50 @@ TEST_F(DownloadCommandsTest, DownloadAllTakesEachRowsFirstQualityIntoTheChosenFo
   }
   EXPECT_EQ(paths.size(), static_cast<size_t>(session_->manager().count()));  // alike names numbered
   EXPECT_EQ(Read(QDir(folder).filePath(ui::ToQString(firstName))), "");       // skipped, not replaced
+}
+
+// Every fault of the demo CDN in one "全部下载…": each ends as its fault says, and what runs or
+// waits meanwhile is what the downloads window shows (saved as a picture when
+// WL_SCREENSHOT_DIR names a folder).
+TEST_F(DownloadCommandsTest, TheFaultPagesDownloadsEndAsTheirFaultsSay) {
+  LookUp(demo::kDownloadFaultPagePath);
+  dialogs_->folder = dir_.path();
+  RightClickRow(1);
+  Choose(kDownloadAllCaption);
+  ASSERT_EQ(session_->manager().count(), 5);
+  auto of = [&](const char* address) {
+    for (int i = 0; i < session_->manager().count(); ++i) {
+      if (session_->manager().at(i)->order().address == address) return session_->manager().at(i);
+    }
+    return static_cast<ui::Download*>(nullptr);
+  };
+  ui::Download* stall = of(demo::kStallFileAddress);
+  ASSERT_NE(stall, nullptr);
+  for (const char* done : {demo::kNoRangesFileAddress, demo::kLongerFileAddress}) {
+    ui::Download* d = of(done);
+    ASSERT_TRUE(Settle(d)) << done;
+    ASSERT_EQ(d->state(), State::kDone) << done << " " << d->reason().toStdString();
+    EXPECT_TRUE(Read(d->path()) == FileAt(done).Expected()) << done;  // no byte past Content-Length
+  }
+  ASSERT_TRUE(Settle(of(demo::kResetFileAddress)));
+  EXPECT_EQ(of(demo::kResetFileAddress)->failure(), ui::Download::Failure::kNetwork);
+  ASSERT_TRUE(Settle(of(demo::kMissingFileAddress)));
+  EXPECT_EQ(of(demo::kMissingFileAddress)->failure(), ui::Download::Failure::kStatus);
+  ASSERT_TRUE(Reaches(stall, static_cast<int64_t>(FileAt(demo::kStallFileAddress).length / 2)));
+  EXPECT_EQ(stall->state(), State::kRunning);
+
+  ui::DownloadsWindow* w = session_->window();
+  ASSERT_NE(w, nullptr);
+  QTest::qWait(ui::DownloadsWindow::kRefreshMs + 50);
+  const int line = session_->manager().indexOf(stall);
+  EXPECT_EQ(w->progressBar(line)->value(), 500);
+  EXPECT_EQ(w->cellText(line, ui::DownloadsWindow::kStateColumn), ui::ToQString("下载中"));
+  const QImage shot = w->grab().toImage();
+  EXPECT_EQ(shot.size(), w->size() * w->devicePixelRatio());
+  if (const char* folder = std::getenv("WL_SCREENSHOT_DIR")) {
+    EXPECT_TRUE(
+        shot.save(QDir(QString::fromLocal8Bit(folder)).filePath(QStringLiteral("downloads_window.png"))));
+  }
 }
 
 TEST_F(DownloadCommandsTest, ClosingWithADownloadRunningAsksAndStoppingKeepsThePartFile) {
