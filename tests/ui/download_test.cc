@@ -1,7 +1,7 @@
-// Downloads against a loopback file server, beside the whole path's tests against the demo
-// site: a retry that asks for exactly the rest (tied to the first answer), a time-out, a cancel
-// while running, a server that answers a range with the whole file, failures with their reasons,
-// and the rule that an existing NAME is replaced at the rename only with consent.
+// Downloads against a loopback file server: the bytes served under NAME and no part file left,
+// the request lines sent, resumes with a Range from where the part file ends (after a reset, a
+// pause, a time-out), a server that answers a range with the whole file, failures with their
+// reasons, and the rule that an existing NAME is replaced only with consent.
 #include "ui/download.h"
 
 #include <gtest/gtest.h>
@@ -60,6 +60,24 @@ class DownloadTest : public ::testing::Test {
   FileServer server_;
 };
 
+TEST_F(DownloadTest, TheServedBytesEndUpUnderTheNameWithTheRequestLinesSent) {
+  server_.Serve("/v/a.mp4", kLength);
+  Download d(Order("/v/a.mp4"), Target("a.mp4"), false);
+  d.Start();
+  EXPECT_EQ(d.state(), State::kRunning);
+  ASSERT_TRUE(Settle(d));
+  ASSERT_EQ(d.state(), State::kDone) << d.reason().toStdString();
+  EXPECT_TRUE(ReadFile(d.path()) == server_.Bytes("/v/a.mp4", 0, kLength));
+  EXPECT_FALSE(QFile::exists(d.partPath()));
+  EXPECT_EQ(d.bytesDone(), kLength);
+  EXPECT_EQ(d.totalBytes(), kLength);
+  ASSERT_EQ(server_.Requests().size(), 1u);
+  const FileServer::Request r = server_.Requests()[0];
+  EXPECT_NE(r.head.find("\r\nUser-Agent: Test-Agent/1\r\n"), std::string::npos);
+  EXPECT_NE(r.head.find("\r\nReferer: " + server_.url("/v/a.mp4") + "\r\n"), std::string::npos);
+  EXPECT_EQ(r.range, "");
+}
+
 TEST_F(DownloadTest, AResetKeepsThePartFileAndTheRetryAsksForTheRestOnly) {
   server_.Serve("/reset.mp4", kLength, FileServer::Fault::kResetAtHalf);
   Download d(Order("/reset.mp4"), Target("reset.mp4"), false);
@@ -81,6 +99,26 @@ TEST_F(DownloadTest, AResetKeepsThePartFileAndTheRetryAsksForTheRestOnly) {
   ASSERT_EQ(seen.size(), 2u);
   EXPECT_EQ(seen[1].range, "bytes=" + std::to_string(kLength / 2) + "-");
   EXPECT_FALSE(seen[1].ifRange.empty());  // tied to the first answer's entity tag
+}
+
+TEST_F(DownloadTest, PauseKeepsThePartFileAndResumeContinuesIt) {
+  server_.Serve("/stall.mp4", kLength, FileServer::Fault::kStallAtHalf);
+  Download d(Order("/stall.mp4"), Target("stall.mp4"), false);
+  d.Start();
+  ASSERT_TRUE(ReachesBytes(d, kLength / 2));
+  d.Pause();
+  EXPECT_EQ(d.state(), State::kPaused);
+  ASSERT_TRUE(Settle(d));
+  EXPECT_EQ(d.state(), State::kPaused);
+  EXPECT_EQ(ReadFile(d.partPath()).size(), static_cast<size_t>(kLength / 2));
+
+  server_.Release();
+  Again(d);
+  ASSERT_TRUE(Settle(d));
+  ASSERT_EQ(d.state(), State::kDone) << d.reason().toStdString();
+  EXPECT_TRUE(ReadFile(d.path()) == server_.Bytes("/stall.mp4", 0, kLength));
+  ASSERT_EQ(server_.Requests().size(), 2u);
+  EXPECT_EQ(server_.Requests()[1].range, "bytes=" + std::to_string(kLength / 2) + "-");
 }
 
 TEST_F(DownloadTest, AStallEndsInATimeOutAndCancelRemovesThePartFile) {
@@ -184,6 +222,15 @@ TEST_F(DownloadTest, AnExistingNameIsReplacedOnlyWithConsent) {
   ASSERT_TRUE(Settle(replace));
   ASSERT_EQ(replace.state(), State::kDone);
   EXPECT_TRUE(ReadFile(Target("a.mp4")) == server_.Bytes("/a.mp4", 0, kLength));
+}
+
+TEST_F(DownloadTest, ABodyLongerThanAnnouncedKeepsOnlyTheAnnouncedBytes) {
+  server_.Serve("/long.mp4", kLength, FileServer::Fault::kLonger);
+  Download d(Order("/long.mp4"), Target("long.mp4"), false);
+  d.Start();
+  ASSERT_TRUE(Settle(d));
+  ASSERT_EQ(d.state(), State::kDone) << d.reason().toStdString();
+  EXPECT_TRUE(ReadFile(d.path()) == server_.Bytes("/long.mp4", 0, kLength));
 }
 
 }  // namespace
