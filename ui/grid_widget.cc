@@ -1,9 +1,12 @@
 #include "ui/grid_widget.h"
 
 #include <QContextMenuEvent>
+#include <QCoreApplication>
 #include <QMouseEvent>
 #include <QPainter>
+#include <QPointer>
 #include <QScrollBar>
+#include <QThreadPool>
 #include <QTimerEvent>
 #include <algorithm>
 
@@ -112,11 +115,12 @@ bool GridWidget::setCellCheck(int row, int column, bool checked) {
 bool GridWidget::setCellPicture(int row, int column, std::string_view bytes) {
   if (!cellExists(row, column) || columns_[column].kind != kKindPicture) return false;
   Cell& cell = rows_[row].cells[column];
-  cell.pictureBytes.assign(bytes);
-  cell.picture = QImage();
+  auto slot = std::make_shared<PictureSlot>();
+  slot->bytes = std::make_shared<const std::string>(bytes);
   // Bytes of no known format never become a picture; anything else waits to be decoded.
-  cell.pictureDecoded = platform::DetectPictureFormat(reinterpret_cast<const unsigned char*>(bytes.data()),
-                                                      bytes.size()) == platform::PictureFormat::kNone;
+  slot->decoded = platform::DetectPictureFormat(reinterpret_cast<const unsigned char*>(bytes.data()),
+                                                bytes.size()) == platform::PictureFormat::kNone;
+  cell.picture = std::move(slot);
   ScheduleRepaint(cellRect(row, column));
   return true;
 }
@@ -135,7 +139,7 @@ GridWidget::CellValue GridWidget::cellValue(int row, int column) const {
     v.check = cell.check;
   } else if (!isFixed(row, column) && kind == kKindPicture) {
     v.type = CellValue::Type::kPicture;
-    v.bytes = cell.pictureBytes;
+    if (cell.picture) v.bytes = *cell.picture->bytes;
   } else {
     v.type = CellValue::Type::kText;
     v.text = cell.text;
@@ -144,16 +148,46 @@ GridWidget::CellValue GridWidget::cellValue(int row, int column) const {
 }
 
 QImage GridWidget::cellPicture(int row, int column) const {
-  return cellExists(row, column) ? decodedPicture(rows_[row].cells[column]) : QImage();
+  if (!cellExists(row, column)) return QImage();
+  const std::shared_ptr<PictureSlot>& slot = rows_[row].cells[column].picture;
+  return slot ? decodedPicture(*slot) : QImage();
 }
 
-const QImage& GridWidget::decodedPicture(const Cell& cell) {
-  if (!cell.pictureDecoded) {
-    cell.picture = platform::LoadPicture(reinterpret_cast<const unsigned char*>(cell.pictureBytes.data()),
-                                         cell.pictureBytes.size());
-    cell.pictureDecoded = true;
+const QImage& GridWidget::decodedPicture(PictureSlot& slot) {
+  if (!slot.decoded) {
+    slot.picture =
+        platform::LoadPicture(reinterpret_cast<const unsigned char*>(slot.bytes->data()), slot.bytes->size());
+    slot.decoded = true;  // a decoding task still running finds the work done
   }
-  return cell.picture;
+  return slot.picture;
+}
+
+void GridWidget::StartDecoding(const std::shared_ptr<PictureSlot>& slot) const {
+  slot->decoding = true;
+  ++picturesDecoding_;
+  std::weak_ptr<PictureSlot> weak = slot;
+  std::shared_ptr<const std::string> bytes = slot->bytes;
+  QPointer<GridWidget> grid(const_cast<GridWidget*>(this));
+  // The task only decodes; the result is handed back to the GUI thread, where the slot and the
+  // widget live (the application object outlives the pool's tasks: it waits for them).
+  QThreadPool::globalInstance()->start([weak, bytes, grid] {
+    QImage image =
+        platform::LoadPicture(reinterpret_cast<const unsigned char*>(bytes->data()), bytes->size());
+    QMetaObject::invokeMethod(
+        QCoreApplication::instance(),
+        [weak, grid, image = std::move(image)]() mutable {
+          if (grid) --grid->picturesDecoding_;
+          std::shared_ptr<PictureSlot> slot = weak.lock();
+          if (!slot) return;  // the cell is gone
+          slot->decoding = false;
+          if (!slot->decoded) {
+            slot->picture = std::move(image);
+            slot->decoded = true;
+          }
+          if (grid) grid->viewport()->update();
+        },
+        Qt::QueuedConnection);
+  });
 }
 
 bool GridWidget::setRowHeight(int row, int height) {
@@ -280,8 +314,18 @@ void GridWidget::updateScrollBars() {
 
 // ---- Drawing ----------------------------------------------------------------------------
 
-void GridWidget::drawPicture(QPainter& painter, const QImage& picture, int mode, const QRect& rect) {
+void GridWidget::drawPicture(QPainter& painter, PictureSlot& slot, int mode, const QRect& rect) {
+  const QImage& picture = slot.picture;
   if (picture.isNull() || rect.isEmpty()) return;
+  // Stretching and fitting scale the picture once per size, not at every repaint.
+  auto scaled = [&slot, mode](const QSize& size) -> const QImage& {
+    if (slot.scaledFor != size || slot.scaledMode != mode) {
+      slot.scaled = slot.picture.scaled(size, Qt::IgnoreAspectRatio, Qt::SmoothTransformation);
+      slot.scaledFor = size;
+      slot.scaledMode = mode;
+    }
+    return slot.scaled;
+  };
   painter.save();
   painter.setClipRect(rect, Qt::IntersectClip);
   switch (mode) {
@@ -289,8 +333,7 @@ void GridWidget::drawPicture(QPainter& painter, const QImage& picture, int mode,
       painter.drawTiledPixmap(rect, QPixmap::fromImage(picture), QPoint(0, 0));
       break;
     case kModeStretch:
-      painter.setRenderHint(QPainter::SmoothPixmapTransform);
-      painter.drawImage(rect, picture);
+      painter.drawImage(rect.topLeft(), scaled(rect.size()));
       break;
     case kModeCentre:
       painter.drawImage(QPoint(rect.left() + (rect.width() - picture.width()) / 2,
@@ -301,11 +344,11 @@ void GridWidget::drawPicture(QPainter& painter, const QImage& picture, int mode,
       painter.drawImage(rect.topLeft(), picture);
       break;
     case kModeFit: {
-      painter.setRenderHint(QPainter::SmoothPixmapTransform);
       const QSize size = picture.size().scaled(rect.size(), Qt::KeepAspectRatio);
-      const QRect target(rect.left() + (rect.width() - size.width()) / 2,
-                         rect.top() + (rect.height() - size.height()) / 2, size.width(), size.height());
-      painter.drawImage(target, picture);
+      if (size.isEmpty()) break;
+      painter.drawImage(QPoint(rect.left() + (rect.width() - size.width()) / 2,
+                               rect.top() + (rect.height() - size.height()) / 2),
+                        scaled(size));
       break;
     }
     default:
@@ -319,7 +362,13 @@ void GridWidget::drawCell(QPainter& painter, int row, int column, const QRect& r
   const Column& col = columns_[column];
   const bool fixed = isFixed(row, column);
   painter.fillRect(rect, fixed ? kFixedBackground : QColor(Qt::white));
-  if (col.kind == kKindPicture) drawPicture(painter, decodedPicture(cell), col.mode, rect);
+  if (col.kind == kKindPicture && cell.picture) {
+    if (cell.picture->decoded) {
+      drawPicture(painter, *cell.picture, col.mode, rect);
+    } else if (!cell.picture->decoding) {
+      StartDecoding(cell.picture);
+    }
+  }
   if (!fixed && col.kind == kKindCheck) {
     const int side = std::min({13, rect.width() - 2, rect.height() - 2});
     if (side > 2) {

@@ -17,6 +17,7 @@
 #include <QRegion>
 #include <cstdint>
 #include <functional>
+#include <memory>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -86,6 +87,8 @@ class GridWidget : public QAbstractScrollArea {
   CellValue cellValue(int row, int column) const;
   // The decoded picture of a cell (null when none); decodes it if that has not happened yet.
   QImage cellPicture(int row, int column) const;
+  // Pictures being decoded for drawing on the toolkit's thread pool (tests wait for them).
+  int picturesDecoding() const { return picturesDecoding_; }
 
   // False for a missing row or column or a negative size.
   bool setRowHeight(int row, int height);
@@ -124,13 +127,24 @@ class GridWidget : public QAbstractScrollArea {
   void contextMenuEvent(QContextMenuEvent* event) override;
 
  private:
+  // A picture cell's bytes and their decoding, shared with a decoding task while one runs: a
+  // row that moves or goes meanwhile takes its slot along or drops it, and the task's result
+  // finds the slot or nothing.
+  struct PictureSlot {
+    std::shared_ptr<const std::string> bytes;
+    QImage picture;
+    bool decoded = true;    // false until decoded (bytes of no known format never are)
+    bool decoding = false;  // a task on another thread decodes the bytes
+    // The picture as last drawn, scaled to the rectangle of a stretching or fitting mode, so that
+    // a repaint does not scale it again.
+    QImage scaled;
+    QSize scaledFor;
+    int scaledMode = 0;
+  };
   struct Cell {
     std::string text;
     bool check = false;
-    std::string pictureBytes;
-    // Decoded from pictureBytes on first need; `pictureDecoded` is false until then.
-    mutable QImage picture;
-    mutable bool pictureDecoded = true;
+    std::shared_ptr<PictureSlot> picture;  // null: no bytes were set
   };
   struct Column {
     int width = kDefaultColumnWidth;
@@ -154,8 +168,12 @@ class GridWidget : public QAbstractScrollArea {
   void ScheduleRepaint(const QRect& rect);
   void timerEvent(QTimerEvent* event) override;
   void drawCell(QPainter& painter, int row, int column, const QRect& rect) const;
-  static const QImage& decodedPicture(const Cell& cell);
-  static void drawPicture(QPainter& painter, const QImage& picture, int mode, const QRect& rect);
+  // Decodes now, on this thread, unless done already.
+  static const QImage& decodedPicture(PictureSlot& slot);
+  // Pictures are decoded on a thread of the toolkit's pool the first time they are to be drawn,
+  // so that a paint never waits for a decoder; the cell is drawn once its picture is in.
+  void StartDecoding(const std::shared_ptr<PictureSlot>& slot) const;
+  static void drawPicture(QPainter& painter, PictureSlot& slot, int mode, const QRect& rect);
 
   std::vector<Row> rows_;
   std::vector<Column> columns_;
@@ -168,6 +186,7 @@ class GridWidget : public QAbstractScrollArea {
   static constexpr int kRepaintIntervalMs = 16;
   QBasicTimer repaintTimer_;
   QRegion pendingRepaint_;
+  mutable int picturesDecoding_ = 0;
 };
 
 }  // namespace ui

@@ -220,6 +220,7 @@ bool HttpEngine::Start(std::string_view body) {
   curl_easy_setopt(h, CURLOPT_URL, nullptr);  // no address left from an earlier transfer
   curl_easy_setopt(h, CURLOPT_CURLU, static_cast<CURLU*>(transfer->address()));
   curl_easy_setopt(h, CURLOPT_FOLLOWLOCATION, followRedirects_ ? 1L : 0L);
+  curl_easy_setopt(h, CURLOPT_FRESH_CONNECT, 0L);  // a kept connection is welcome
   curl_easy_setopt(h, CURLOPT_REDIR_PROTOCOLS_STR,
                    scheme_ == "https" && !httpsToHttp_ ? "https" : "http,https");
   transfer->SetFollowsRedirects(followRedirects_);

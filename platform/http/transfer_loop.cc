@@ -267,6 +267,21 @@ int Transfer::OnProgress(void* self, int64_t, int64_t dlnow, int64_t ultotal, in
   return 0;
 }
 
+bool Transfer::RetryOnAFreshConnection(int code) {
+  // A kept connection that died while idle (a server's keep-alive time-out, or a close the
+  // transfer library cannot see through TLS) fails the request before any answer. The library
+  // retries on other kept connections, which may have died the same way; once those are used up,
+  // one more try on a connection of its own is the request's due, as a browser would give it.
+  bool diedUnanswered = code == CURLE_SEND_ERROR || code == CURLE_RECV_ERROR || code == CURLE_GOT_NOTHING;
+  if (!diedUnanswered || retriedFresh_ || hopStatus_ != 0 || sinkRefused_) return false;
+  retriedFresh_ = true;
+  curl_easy_setopt(handle_->get(), CURLOPT_FRESH_CONNECT, 1L);
+  errors_[0] = '\0';
+  connected_ = false;
+  lastMove_ = Clock::now();
+  return true;
+}
+
 Clock::time_point Transfer::PhaseDeadline() const {
   if (!connected_) return Clock::time_point::max();
   int32_t limit = sending_ ? sendMs_ : receiveMs_;
@@ -455,6 +470,10 @@ void TransferLoop::Run() {
       if (i == running.size()) continue;
       CURLcode rc = m->data.result;
       Transfer& t = *running[i];
+      if (t.RetryOnAFreshConnection(rc)) {
+        curl_multi_remove_handle(multi, t.handle());
+        if (curl_multi_add_handle(multi, t.handle()) == CURLM_OK) continue;
+      }
       std::string error = rc == CURLE_OK   ? ""
                           : t.sinkRefused_ ? "the response was refused by its receiver"
                           : t.errors_[0]   ? t.errors_

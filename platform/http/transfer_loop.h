@@ -142,7 +142,10 @@ class Transfer {
   static int OnConnected(void* self, char*, char*, int, int);
   static int OnProgress(void* self, int64_t, int64_t dlnow, int64_t ultotal, int64_t ulnow);
 
-  // The loop's side: the deadline of the running phase, or Clock::time_point::max().
+  // The loop's side: whether a transfer that ended with `code` goes once more, on a connection of
+  // its own (and gets ready for it).
+  bool RetryOnAFreshConnection(int code);
+  // The deadline of the running phase, or Clock::time_point::max().
   Clock::time_point PhaseDeadline() const;
   // Records the result, unhooks the handle from this object and releases waiters (once).
   // `wake`: also wake the GUI thread's event loop (not while the process ends).
@@ -168,6 +171,7 @@ class Transfer {
   int32_t hopStatus_ = 0;  // status of the response whose header lines are arriving
   bool final_ = false;     // the final response's header block is complete
   bool sinkRefused_ = false;
+  bool retriedFresh_ = false;
   int32_t status_ = 0;
   std::string statusText_;
   std::vector<std::string> responseHeaders_;

@@ -1,12 +1,17 @@
 // WebRequest against servers that misbehave: every case must end within its time-out and give
 // the empty results of a request without a response (empty body, empty headers, status 0), or
 // exactly what the server did send when the transfer completed. Each case prints one line of
-// the fault matrix ("FAULT | case | time-out | result | elapsed").
+// the fault matrix ("FAULT | case | time-out | result | elapsed"). Beside every case, healthy
+// requests are in flight on the same transfer loop, and they must come through whole: a fault
+// holds up only its own transfer.
 #include <gtest/gtest.h>
 
 #include <chrono>
 #include <cstdio>
+#include <memory>
 #include <string>
+#include <thread>
+#include <vector>
 
 #include "app/program.h"
 #include "json/json_document.h"
@@ -37,6 +42,21 @@ class WebRequestFaultsTest : public ::testing::Test {
     const rt::ProgramHeader& program = app::ProgramDescription();
     rt::InitDllCommands(program.dllCommands, program.dllCommandCount);
     platform::com::RegisterBuiltinClasses();
+    healthy_ = std::make_unique<testing_support::LocalServer>();
+    (*healthy_)->Get("/healthy", [](const httplib::Request&, httplib::Response& res) {
+      std::this_thread::sleep_for(milliseconds(200));
+      res.set_content(std::string(64 * 1024, 'h'), "text/plain");
+    });
+    healthy_->Start();
+  }
+  static void TearDownTestSuite() { healthy_.reset(); }
+  void SetUp() override {
+    for (int i = 0; i < 3; ++i) beside_.push_back(StartWebRequest(healthy_->url("/healthy")));
+  }
+  void TearDown() override {
+    for (PendingWebRequest& r : beside_) {
+      EXPECT_EQ(FinishWebRequest(r).view(), std::string(64 * 1024, 'h')) << "a request beside the fault";
+    }
   }
 
   // One GET; `timeout` in seconds as the routine takes it (0: the default 15 s).
@@ -86,6 +106,9 @@ class WebRequestFaultsTest : public ::testing::Test {
   static std::string Head(const std::string& statusLine, const std::string& lines) {
     return statusLine + "\r\n" + lines + "Connection: close\r\n\r\n";
   }
+
+  static inline std::unique_ptr<testing_support::LocalServer> healthy_;
+  std::vector<PendingWebRequest> beside_;
 };
 
 TEST_F(WebRequestFaultsTest, RefusedConnection) {

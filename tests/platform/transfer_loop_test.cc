@@ -13,9 +13,12 @@
 #include <memory>
 #include <mutex>
 #include <set>
+#include <string>
 #include <thread>
 #include <vector>
 
+#include "demo/demo_content.h"
+#include "demo/demo_site.h"
 #include "platform/http/http_engine.h"
 #include "tests/support/local_servers.h"
 
@@ -95,6 +98,30 @@ TEST(TransferLoopTest, TransfersRunSideBySideWithinThePerHostBoundOnSharedConnec
     ASSERT_TRUE(e.Send(""));
   }
   EXPECT_EQ(server.ports(), before);
+}
+
+TEST(TransferLoopTest, KeptConnectionsThatDiedWhileIdleAreReplacedByFreshOnes) {
+  // The demo site closes a kept connection after 2 s idle, behind its proxy and TLS, where the
+  // transfer library cannot see it: after a pause every kept connection to the host is dead.
+  demo::DemoEnvironment env;
+  ASSERT_TRUE(env.Start());
+  auto batch = [&env] {
+    std::vector<std::unique_ptr<HttpEngine>> engines;
+    for (int i = 0; i < 8; ++i) {
+      engines.push_back(std::make_unique<HttpEngine>());
+      HttpEngine& e = *engines.back();
+      e.SetNamedProxy(env.ProxyUrl());
+      e.SetCertificateErrorMask(kIgnoreAllCertErrors);
+      EXPECT_TRUE(e.Open("GET", std::string("https://www.zhihu.com") + demo::kTwoVideoPagePath));
+      EXPECT_TRUE(e.Start(""));
+    }
+    int answered = 0;
+    for (auto& e : engines) answered += e->Wait(20000) && e->status() == 200 ? 1 : 0;
+    return answered;
+  };
+  EXPECT_EQ(batch(), 8);
+  std::this_thread::sleep_for(std::chrono::milliseconds(2600));
+  EXPECT_EQ(batch(), 8);
 }
 
 TEST(TransferLoopTest, AbortAndDestructionEndATransferAtOnceAndTheEngineStaysUsable) {

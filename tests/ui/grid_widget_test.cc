@@ -2,8 +2,11 @@
 
 #include <gtest/gtest.h>
 
+#include <QCoreApplication>
+#include <QEventLoop>
 #include <QScrollBar>
 #include <QTest>
+#include <QThread>
 #include <vector>
 
 #include "tests/support/picture_samples.h"
@@ -27,7 +30,17 @@ class GridWidgetTest : public ::testing::Test {
   void AddRows(int n) {
     for (int i = 0; i < n; ++i) ASSERT_TRUE(grid_.insertRow(std::to_string(grid_.rowCount()), std::nullopt));
   }
-  QImage Grab() { return grid_.viewport()->grab().toImage(); }
+  // What the viewport shows once the pictures in view are in: the first paint sends them to be
+  // decoded off the GUI thread, the one after their arrival draws them.
+  QImage Grab() {
+    grid_.viewport()->grab();
+    for (int i = 0; i < 500 && grid_.picturesDecoding() > 0; ++i) {
+      QCoreApplication::processEvents(QEventLoop::AllEvents, 10);
+      if (grid_.picturesDecoding() > 0) QThread::msleep(2);
+    }
+    EXPECT_EQ(grid_.picturesDecoding(), 0);
+    return grid_.viewport()->grab().toImage();
+  }
 
   GridWidget grid_;
 };
@@ -280,6 +293,32 @@ TEST_F(GridWidgetTest, OtherPictureModesDrawAsTheirNamesSay) {
   EXPECT_TRUE(ColourNear(shot.pixel(cell.right() - 2, c.y() + 20), qRgb(0, 0, 255)));
   EXPECT_TRUE(ColourNear(shot.pixel(c.x(), cell.top() + 10), white));
   EXPECT_TRUE(ColourNear(shot.pixel(c.x(), cell.bottom() - 10), white));
+}
+
+TEST_F(GridWidgetTest, PicturesAreDecodedOffThePaintAndOnlyWhenInView) {
+  AddRows(30);
+  const std::string jpeg =
+      testing_support::EncodePicture(testing_support::SolidPicture(qRgb(255, 0, 0)), "jpg");
+  for (int row = 1; row <= 30; ++row) {
+    ASSERT_TRUE(grid_.setRowHeight(row, 100));
+    ASSERT_TRUE(grid_.setCellPicture(row, 1, jpeg));
+  }
+  // A paint sends only the rows in view to be decoded, and does not wait for them.
+  grid_.viewport()->grab();
+  const int sent = grid_.picturesDecoding();
+  EXPECT_GT(sent, 0);
+  EXPECT_LT(sent, 30);
+  QImage shot = Grab();
+  EXPECT_TRUE(testing_support::ColourNear(shot.pixel(grid_.cellRect(1, 1).center()), qRgb(255, 0, 0)));
+  // A row that goes while its picture is decoded is simply gone; the rest still arrive.
+  AddRows(1);
+  ASSERT_TRUE(grid_.setCellPicture(31, 1, jpeg));
+  grid_.verticalScrollBar()->setValue(grid_.verticalScrollBar()->maximum());
+  grid_.viewport()->grab();
+  ASSERT_TRUE(grid_.deleteRow(grid_.rowCount() - 1));
+  shot = Grab();
+  // Asked for directly, a picture is decoded at once.
+  EXPECT_FALSE(grid_.cellPicture(15, 1).isNull());
 }
 
 TEST_F(GridWidgetTest, BytesThatAreNoPictureLeaveTheCellWithout) {
