@@ -13,10 +13,7 @@
 #include "text/text_helpers.h"
 #include "ui/download_session.h"
 #include "ui/grid_commands.h"
-#include "ui/grid_widget.h"
 #include "ui/list_view_commands.h"
-#include "ui/list_view_widget.h"
-#include "ui/window_manager.h"
 
 namespace app {
 namespace {
@@ -114,14 +111,8 @@ ui::DownloadOrder DownloadOrderFor(std::string_view address) {
 }
 
 void AttachDownloadMenus() {
-  if (ui::Control* list = ui::FindLiveControl(kMainWindowId, k超级列表框1)) {
-    if (auto* widget = dynamic_cast<ui::ListViewWidget*>(list->widget()))
-      widget->setContextMenuProvider(AddressListMenu);
-  }
-  if (ui::Control* grid = ui::FindLiveControl(kMainWindowId, k高级表格1)) {
-    if (auto* widget = dynamic_cast<ui::GridWidget*>(grid->widget()))
-      widget->setContextMenuProvider(ResultGridMenu);
-  }
+  ui::SetContextMenuProvider(kMainWindowId, k超级列表框1, AddressListMenu);
+  ui::SetContextMenuProvider(kMainWindowId, k高级表格1, ResultGridMenu);
 }
 
 std::vector<ui::MenuEntry> AddressListMenu(int32_t item) {

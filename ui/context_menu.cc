@@ -4,7 +4,10 @@
 #include <QPointer>
 #include <QTimer>
 
+#include "ui/grid_widget.h"
+#include "ui/list_view_widget.h"
 #include "ui/qt_text.h"
+#include "ui/window_manager.h"
 
 namespace ui {
 
@@ -29,6 +32,20 @@ QMenu* PopUpMenu(QWidget* owner, const std::vector<MenuEntry>& entries, const QP
   }
   menu->popup(globalPos);
   return menu;
+}
+
+bool SetContextMenuProvider(int32_t windowId, int32_t unitId, MenuProvider provider) {
+  Control* control = FindLiveControl(windowId, unitId);
+  QWidget* widget = control ? control->widget() : nullptr;
+  if (auto* list = dynamic_cast<ListViewWidget*>(widget)) {
+    list->setContextMenuProvider(std::move(provider));
+    return true;
+  }
+  if (auto* grid = dynamic_cast<GridWidget*>(widget)) {
+    grid->setContextMenuProvider(std::move(provider));
+    return true;
+  }
+  return false;
 }
 
 }  // namespace ui

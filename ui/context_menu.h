@@ -6,6 +6,7 @@
 #ifndef UI_CONTEXT_MENU_H_
 #define UI_CONTEXT_MENU_H_
 
+#include <cstdint>
 #include <functional>
 #include <string>
 #include <vector>
@@ -32,6 +33,10 @@ using MenuProvider = std::function<std::vector<MenuEntry>(int index)>;
 // event loop once the menu has closed (so that it may open dialogs of its own), and only while
 // `owner` still exists.
 QMenu* PopUpMenu(QWidget* owner, const std::vector<MenuEntry>& entries, const QPoint& globalPos);
+
+// Gives a live list view or grid control its menu's entries; false for another unit or one that
+// is not live.
+bool SetContextMenuProvider(int32_t windowId, int32_t unitId, MenuProvider provider);
 
 }  // namespace ui
 
