@@ -11,9 +11,9 @@
 #include "net/web_request.h"
 #include "runtime/kernel.h"
 #include "text/text_helpers.h"
-#include "ui/download_session.h"
 #include "ui/grid_commands.h"
 #include "ui/list_view_commands.h"
+#include "ui/window_downloads.h"
 
 namespace app {
 namespace {
@@ -23,15 +23,15 @@ constexpr int32_t kAddressColumn = 2;
 constexpr int32_t kTitleColumn = 3;
 
 // The main window's downloads, with the question asked when it closes while they run.
-ui::DownloadSession* Session() {
-  ui::DownloadSession* session = ui::DownloadSession::Of(kMainWindowId);
-  if (session) {
-    session->SetCloseQuestion([session] {
-      return session->Ask(kCloseQuestionTitle, kCloseQuestion,
-                          {kStopAndQuitButton, kKeepDownloadingButton}) == 0;
+ui::WindowDownloads* Downloads() {
+  ui::WindowDownloads* downloads = ui::WindowDownloads::Of(kMainWindowId);
+  if (downloads) {
+    downloads->SetCloseQuestion([downloads] {
+      return downloads->Ask(kCloseQuestionTitle, kCloseQuestion,
+                            {kStopAndQuitButton, kKeepDownloadingButton}) == 0;
     });
   }
-  return session;
+  return downloads;
 }
 
 std::string CellText(int32_t row, int32_t column) {
@@ -86,7 +86,7 @@ std::string Joined(std::initializer_list<std::string_view> pieces) {
 
 ui::MenuEntry DownloadsWindowEntry() {
   return {kDownloadsWindowCaption, true, [] {
-            if (ui::DownloadSession* s = Session()) s->ShowWindow();
+            if (ui::WindowDownloads* s = Downloads()) s->ShowWindow();
           }};
 }
 
@@ -125,7 +125,7 @@ std::vector<ui::MenuEntry> AddressListMenu(int32_t item) {
   // What a click on the line does: the line under the pointer is the selected one now.
   entries.push_back({kCopyAddressCaption, line, [] { CopySelectedAddress(0, nullptr, nullptr); }});
   entries.push_back({kOpenAddressCaption, ui::IsHttpAddress(address), [address] {
-                       if (ui::DownloadSession* s = Session()) s->OpenAddress(address);
+                       if (ui::WindowDownloads* s = Downloads()) s->OpenAddress(address);
                      }});
   entries.push_back({kDownloadCaption, !address.empty(),
                      [address, quality] { DownloadOne(address, TitleOf(address), quality); }});
@@ -151,29 +151,29 @@ std::vector<ui::MenuEntry> ResultGridMenu(int32_t row) {
 }
 
 void DownloadOne(std::string_view address, std::string_view title, std::string_view quality) {
-  ui::DownloadSession* session = Session();
-  if (session == nullptr) return;
-  const std::string path = session->AskSavePath(kSaveDialogTitle, DefaultFileName(title, quality, address));
+  ui::WindowDownloads* downloads = Downloads();
+  if (downloads == nullptr) return;
+  const std::string path = downloads->AskSavePath(kSaveDialogTitle, DefaultFileName(title, quality, address));
   if (path.empty()) return;
-  const std::string name = ui::DownloadSession::FileNameOf(path);
-  if (session->IsTargetInUse(path)) {
-    session->Inform(kDownloadQuestionTitle, Joined({kInUseOpen, name, kInUseClose}));
+  const std::string name = ui::WindowDownloads::FileNameOf(path);
+  if (downloads->IsTargetInUse(path)) {
+    downloads->Inform(kDownloadQuestionTitle, Joined({kInUseOpen, name, kInUseClose}));
     return;
   }
   bool replace = false;
-  if (ui::DownloadSession::Exists(path)) {
+  if (ui::WindowDownloads::Exists(path)) {
     const std::string question = Joined({kReplaceQuestionOpen, name, kReplaceQuestionClose});
-    if (session->Ask(kDownloadQuestionTitle, question, {kReplaceButton, kCancelButton}) != 0) return;
+    if (downloads->Ask(kDownloadQuestionTitle, question, {kReplaceButton, kCancelButton}) != 0) return;
     replace = true;
   }
-  session->RememberFolder(ui::DownloadSession::FolderOf(path));
-  session->Add(DownloadOrderFor(address), path, replace);
+  downloads->RememberFolder(ui::WindowDownloads::FolderOf(path));
+  downloads->Add(DownloadOrderFor(address), path, replace);
 }
 
 void DownloadAllRows() {
-  ui::DownloadSession* session = Session();
-  if (session == nullptr) return;
-  const std::string folder = session->AskFolder(kFolderDialogTitle);
+  ui::WindowDownloads* downloads = Downloads();
+  if (downloads == nullptr) return;
+  const std::string folder = downloads->AskFolder(kFolderDialogTitle);
   if (folder.empty()) return;
   struct Planned {
     std::string address;
@@ -188,12 +188,12 @@ void DownloadAllRows() {
     if (address.empty()) continue;
     const std::string name = DefaultFileName(CellText(row, kTitleColumn), QualityOf(address), address);
     // Two videos of the same title and quality (the same id twice on a page) get numbers.
-    std::string path = ui::DownloadSession::JoinPath(folder, name);
-    for (int n = 2; taken.count(path) != 0 || session->IsTargetInUse(path); ++n) {
-      path = ui::DownloadSession::JoinPath(folder, NumberedFileName(name, n));
+    std::string path = ui::WindowDownloads::JoinPath(folder, name);
+    for (int n = 2; taken.count(path) != 0 || downloads->IsTargetInUse(path); ++n) {
+      path = ui::WindowDownloads::JoinPath(folder, NumberedFileName(name, n));
     }
     taken.insert(path);
-    const bool exists = ui::DownloadSession::Exists(path);
+    const bool exists = ui::WindowDownloads::Exists(path);
     existing += exists ? 1 : 0;
     planned.push_back({address, path, exists});
   }
@@ -201,14 +201,14 @@ void DownloadAllRows() {
   if (existing > 0) {
     const std::string question = Joined({kExistingFilesOpen, std::to_string(existing), kExistingFilesClose});
     const int choice =
-        session->Ask(kDownloadQuestionTitle, question, {kReplaceAllButton, kSkipButton, kCancelButton});
+        downloads->Ask(kDownloadQuestionTitle, question, {kReplaceAllButton, kSkipButton, kCancelButton});
     if (choice != 0 && choice != 1) return;
     replace = choice == 0;
   }
-  session->RememberFolder(folder);
+  downloads->RememberFolder(folder);
   for (Planned& p : planned) {
     if (p.exists && !replace) continue;
-    session->Add(DownloadOrderFor(p.address), p.path, p.exists);
+    downloads->Add(DownloadOrderFor(p.address), p.path, p.exists);
   }
 }
 

@@ -33,7 +33,7 @@
 #include "runtime/libraries.h"
 #include "tests/support/file_server.h"
 #include "ui/download_manager.h"
-#include "ui/download_session.h"
+#include "ui/window_downloads.h"
 #include "ui/window_manager.h"
 
 extern char** environ;
@@ -55,7 +55,7 @@ double Seconds(Clock::time_point since) {
 }
 
 void BM_Download(benchmark::State& state) {
-  ui::DownloadSession* session = ui::DownloadSession::Of(app::kMainWindowId);
+  ui::WindowDownloads* downloads = ui::WindowDownloads::Of(app::kMainWindowId);
   const std::string target =
       QFile::encodeName(QDir(g_dir->path()).filePath(QStringLiteral("ours.mp4"))).toStdString();
   double longest = 0;
@@ -71,7 +71,7 @@ void BM_Download(benchmark::State& state) {
     });
     QEventLoop loop;
     const Clock::time_point start = Clock::now();
-    ui::Download* d = session->Add(app::DownloadOrderFor(g_server->url(kPath)), target, true);
+    ui::Download* d = downloads->Add(app::DownloadOrderFor(g_server->url(kPath)), target, true);
     QObject::connect(d, &ui::Download::changed, &loop, [&] {
       if (d->state() != ui::Download::State::kRunning) loop.quit();
     });

@@ -3,7 +3,7 @@
 // application. The desktop's own (file dialogs, message boxes, the desktop services) are
 // MakeDesktopDialogs(); tests put a scripted one in their place.
 //
-// Ownership: plain interface; the download session owns the one it uses.
+// Ownership: plain interface; the program window's WindowDownloads owns the one it uses.
 // Thread contract: GUI thread only. The desktop's dialogs are modal: they run a nested loop.
 #ifndef UI_DOWNLOAD_DIALOGS_H_
 #define UI_DOWNLOAD_DIALOGS_H_

@@ -6,7 +6,7 @@
 // stays with the manager. While downloads run, the lines are refreshed every kRefreshMs from
 // the downloads' counters (read without waiting), so the window costs the event loop little.
 //
-// Ownership: a top-level window; its owner (the main window's download session) deletes it.
+// Ownership: a top-level window; its owner (the main window's WindowDownloads) deletes it.
 // It keeps a guarded pointer to the manager and never outlives it in use.
 // Thread contract: GUI thread only.
 #ifndef UI_DOWNLOADS_WINDOW_H_

@@ -30,9 +30,9 @@
 #include "tests/app/demo_lookup_fixture.h"
 #include "ui/download_dialogs.h"
 #include "ui/download_manager.h"
-#include "ui/download_session.h"
 #include "ui/downloads_window.h"
 #include "ui/qt_text.h"
+#include "ui/window_downloads.h"
 #include "ui/window_frame.h"
 
 namespace app {
@@ -75,13 +75,13 @@ class DownloadCommandsTest : public testing_support::DemoLookupFixture {
     DemoLookupFixture::SetUp();
     env_->SetLatency(0);
     env_->site().ClearRequests();
-    session_ = ui::DownloadSession::Of(kMainWindowId);
-    ASSERT_NE(session_, nullptr);
+    downloads_ = ui::WindowDownloads::Of(kMainWindowId);
+    ASSERT_NE(downloads_, nullptr);
     auto dialogs = std::make_unique<ScriptedDialogs>();
     dialogs_ = dialogs.get();
-    session_->SetDialogs(std::move(dialogs));
-    session_->SetSettingsFile(QDir(dir_.path()).filePath(QStringLiteral("settings.ini")));
-    session_->RememberFolder(Native(dir_.path()));
+    downloads_->SetDialogs(std::move(dialogs));
+    downloads_->SetSettingsFile(QDir(dir_.path()).filePath(QStringLiteral("settings.ini")));
+    downloads_->RememberFolder(Native(dir_.path()));
   }
   void TearDown() override {
     env_->SetLatency(0);
@@ -155,12 +155,12 @@ class DownloadCommandsTest : public testing_support::DemoLookupFixture {
   }
   // Downloads the row's first listed quality through the grid's menu, saved as `name`.
   ui::Download* DownloadRow(int row, const QString& name) {
-    const size_t before = static_cast<size_t>(session_->manager().count());
+    const size_t before = static_cast<size_t>(downloads_->manager().count());
     dialogs_->save = [this, name](const QString&) { return QDir(dir_.path()).filePath(name); };
     RightClickRow(row);
     Choose(kDownloadCaption);
-    if (static_cast<size_t>(session_->manager().count()) != before + 1) return nullptr;
-    return session_->manager().at(static_cast<int>(before));
+    if (static_cast<size_t>(downloads_->manager().count()) != before + 1) return nullptr;
+    return downloads_->manager().at(static_cast<int>(before));
   }
   static bool Settle(const ui::Download* d, int ms = 20000) {
     return platform::WaitHandlingEvents(
@@ -194,7 +194,7 @@ class DownloadCommandsTest : public testing_support::DemoLookupFixture {
     return "<none>";
   }
   void ClickButton(int line, ui::DownloadsWindow::Action action) {
-    ui::DownloadsWindow* w = session_->window();
+    ui::DownloadsWindow* w = downloads_->window();
     ASSERT_NE(w, nullptr);
     QToolButton* b = w->button(line, action);
     ASSERT_NE(b, nullptr);
@@ -203,7 +203,7 @@ class DownloadCommandsTest : public testing_support::DemoLookupFixture {
   }
 
   QTemporaryDir dir_;
-  ui::DownloadSession* session_ = nullptr;
+  ui::WindowDownloads* downloads_ = nullptr;
   ScriptedDialogs* dialogs_ = nullptr;
 };
 
@@ -244,9 +244,9 @@ TEST_F(DownloadCommandsTest, TheListsMenuCopiesOpensAndDownloadsBesideTodaysClic
                                                                   {"-", false},
                                                                   {kDownloadsWindowCaption, true}}));
   Choose(kDownloadsWindowCaption);
-  ASSERT_NE(session_->window(), nullptr);
-  EXPECT_TRUE(session_->window()->isVisible());
-  EXPECT_EQ(session_->manager().count(), 0);
+  ASSERT_NE(downloads_->window(), nullptr);
+  EXPECT_TRUE(downloads_->window()->isVisible());
+  EXPECT_EQ(downloads_->manager().count(), 0);
 
   // The grid: a video row offers its download and all of them; the title row only all. A right
   // click leaves the current cell, and so the list, as they are.
@@ -279,8 +279,8 @@ TEST_F(DownloadCommandsTest, ADownloadFromTheListSendsTheLookupsLinesAndSavesThe
   EXPECT_EQ(QFileInfo(proposed).absolutePath(), QFileInfo(dir_.path()).absoluteFilePath());
   EXPECT_EQ(ui::FromQString(QFileInfo(proposed).fileName()),
             DefaultFileName(title, List()->itemText(0, 1), address));
-  ASSERT_EQ(session_->manager().count(), 1);
-  ui::Download* d = session_->manager().at(0);
+  ASSERT_EQ(downloads_->manager().count(), 1);
+  ui::Download* d = downloads_->manager().at(0);
   ASSERT_TRUE(Settle(d));
   ASSERT_EQ(d->state(), State::kDone) << d->reason().toStdString();
   EXPECT_TRUE(Read(proposed) == FileAt(address).Expected());
@@ -297,7 +297,7 @@ TEST_F(DownloadCommandsTest, ADownloadFromTheListSendsTheLookupsLinesAndSavesThe
   EXPECT_EQ(HeaderOf(seen[0], "Range"), "<none>");
 
   // The first download opened the downloads window, which shows it done.
-  ui::DownloadsWindow* w = session_->window();
+  ui::DownloadsWindow* w = downloads_->window();
   ASSERT_NE(w, nullptr);
   EXPECT_TRUE(w->isVisible());
   w->Refresh();
@@ -322,9 +322,9 @@ TEST_F(DownloadCommandsTest, AResetAtHalfThenRetryResumesWithARangeAndGivesTheEx
   ASSERT_GT(part.size(), 0u);
   EXPECT_TRUE(part == file.Bytes(0, part.size()));
   EXPECT_FALSE(QFile::exists(d->path()));
-  session_->window()->Refresh();
+  downloads_->window()->Refresh();
   EXPECT_TRUE(
-      session_->window()->cellText(0, ui::DownloadsWindow::kStateColumn).startsWith(ui::ToQString("失败")));
+      downloads_->window()->cellText(0, ui::DownloadsWindow::kStateColumn).startsWith(ui::ToQString("失败")));
 
   ClickButton(0, ui::DownloadsWindow::Action::kRetry);
   ASSERT_TRUE(Settle(d));
@@ -345,7 +345,7 @@ TEST_F(DownloadCommandsTest, PauseAndResumeFromTheDownloadsWindow) {
   ClickButton(0, ui::DownloadsWindow::Action::kPauseResume);
   EXPECT_EQ(d->state(), State::kPaused);
   ASSERT_TRUE(Settle(d));
-  EXPECT_EQ(session_->window()->button(0, ui::DownloadsWindow::Action::kPauseResume)->text(),
+  EXPECT_EQ(downloads_->window()->button(0, ui::DownloadsWindow::Action::kPauseResume)->text(),
             ui::ToQString("继续"));
   const size_t kept = Read(d->partPath()).size();
   EXPECT_EQ(kept, file.length / 2);
@@ -363,15 +363,15 @@ TEST_F(DownloadCommandsTest, ThreeRunAndTheFourthWaitsUntilASlotIsFree) {
   const int row = RowOf(demo::kStallFileAddress);
   std::vector<ui::Download*> d;
   for (int i = 0; i < 4; ++i) d.push_back(DownloadRow(row, QStringLiteral("stall-%1.mp4").arg(i)));
-  ASSERT_EQ(session_->manager().count(), 4);
+  ASSERT_EQ(downloads_->manager().count(), 4);
   const int64_t half = static_cast<int64_t>(FileAt(demo::kStallFileAddress).length / 2);
   for (int i = 0; i < 3; ++i) ASSERT_TRUE(Reaches(d[i], half)) << i;
   EXPECT_EQ(d[0]->state(), State::kRunning);
   EXPECT_EQ(d[1]->state(), State::kRunning);
   EXPECT_EQ(d[2]->state(), State::kRunning);
   EXPECT_EQ(d[3]->state(), State::kWaiting);
-  session_->window()->Refresh();
-  EXPECT_EQ(session_->window()->cellText(3, ui::DownloadsWindow::kStateColumn), ui::ToQString("等待中"));
+  downloads_->window()->Refresh();
+  EXPECT_EQ(downloads_->window()->cellText(3, ui::DownloadsWindow::kStateColumn), ui::ToQString("等待中"));
   EXPECT_EQ(RequestsFor(demo::kStallFileAddress).size(), 3u);
 
   ClickButton(1, ui::DownloadsWindow::Action::kCancel);
@@ -379,7 +379,7 @@ TEST_F(DownloadCommandsTest, ThreeRunAndTheFourthWaitsUntilASlotIsFree) {
   EXPECT_EQ(d[1]->state(), State::kCancelled);
   EXPECT_FALSE(QFile::exists(d[1]->partPath()));
   EXPECT_EQ(d[3]->state(), State::kRunning);  // took the slot
-  EXPECT_EQ(session_->manager().runningCount(), 3);
+  EXPECT_EQ(downloads_->manager().runningCount(), 3);
 }
 
 TEST_F(DownloadCommandsTest, A404FailsWithItsReasonAndLeavesNoFile) {
@@ -390,9 +390,9 @@ TEST_F(DownloadCommandsTest, A404FailsWithItsReasonAndLeavesNoFile) {
   ASSERT_EQ(d->state(), State::kFailed);
   EXPECT_EQ(d->failure(), ui::Download::Failure::kStatus);
   EXPECT_TRUE(d->reason().contains(QStringLiteral("404"))) << d->reason().toStdString();
-  session_->window()->Refresh();
+  downloads_->window()->Refresh();
   EXPECT_TRUE(
-      session_->window()->cellText(0, ui::DownloadsWindow::kStateColumn).contains(QStringLiteral("404")));
+      downloads_->window()->cellText(0, ui::DownloadsWindow::kStateColumn).contains(QStringLiteral("404")));
   EXPECT_FALSE(QFile::exists(d->path()));
   EXPECT_FALSE(QFile::exists(d->partPath()));
 }
@@ -412,7 +412,7 @@ TEST_F(DownloadCommandsTest, AFolderWithoutWritePermissionFailsWithItsReasonAndL
         dialogs_->save = [&](const QString&) { return QDir(locked).filePath(QStringLiteral("a.mp4")); };
         RightClickRow(1);
         Choose(kDownloadCaption);
-        ui::Download* d = session_->manager().count() == 1 ? session_->manager().at(0) : nullptr;
+        ui::Download* d = downloads_->manager().count() == 1 ? downloads_->manager().at(0) : nullptr;
         bool ok = d && Settle(d) && d->state() == State::kFailed &&
                   d->failure() == ui::Download::Failure::kWrite &&
                   d->reason() == ui::ToQString("没有写入该文件夹的权限") && !QFile::exists(d->path()) &&
@@ -442,8 +442,8 @@ TEST_F(DownloadCommandsTest, ATitleWithSlashesQuotesColonsAndThreeHundredCharact
       name.endsWith(ui::ToQString("雪-") + QString::fromStdString(QualityOfRow(1)) + QStringLiteral(".mp4")));
   EXPECT_FALSE(name.contains(QChar(0xFFFD)));  // cut between characters, not inside one
   // The file system takes it, and its part file.
-  ASSERT_EQ(session_->manager().count(), 1);
-  ui::Download* d = session_->manager().at(0);
+  ASSERT_EQ(downloads_->manager().count(), 1);
+  ui::Download* d = downloads_->manager().at(0);
   ASSERT_TRUE(Settle(d));
   EXPECT_EQ(d->state(), State::kDone) << d->reason().toStdString();
   EXPECT_TRUE(QFile::exists(dialogs_->proposals[0]));
@@ -493,18 +493,18 @@ TEST_F(DownloadCommandsTest, DownloadAllTakesEachRowsFirstQualityIntoTheChosenFo
   ASSERT_EQ(dialogs_->questions.size(), 1u);
   int expected = 0;
   for (int r = 1; r <= rows; ++r) expected += FirstAddressOfRow(r).empty() ? 0 : 1;
-  ASSERT_EQ(session_->manager().count(), expected - 1);
+  ASSERT_EQ(downloads_->manager().count(), expected - 1);
   std::set<QString> paths;
-  for (int i = 0; i < session_->manager().count(); ++i) {
-    ui::Download* d = session_->manager().at(i);
+  for (int i = 0; i < downloads_->manager().count(); ++i) {
+    ui::Download* d = downloads_->manager().at(i);
     EXPECT_EQ(QFileInfo(d->path()).absolutePath(), QFileInfo(folder).absoluteFilePath());
     paths.insert(d->path());
     ASSERT_TRUE(Settle(d));
     EXPECT_EQ(d->state(), State::kDone) << d->reason().toStdString();
     EXPECT_TRUE(Read(d->path()) == FileAt(d->order().address).Expected());
   }
-  EXPECT_EQ(paths.size(), static_cast<size_t>(session_->manager().count()));  // alike names numbered
-  EXPECT_EQ(Read(QDir(folder).filePath(ui::ToQString(firstName))), "");       // skipped, not replaced
+  EXPECT_EQ(paths.size(), static_cast<size_t>(downloads_->manager().count()));  // alike names numbered
+  EXPECT_EQ(Read(QDir(folder).filePath(ui::ToQString(firstName))), "");         // skipped, not replaced
 }
 
 // Every fault of the demo CDN in one "全部下载…": each ends as its fault says, and what runs or
@@ -515,10 +515,10 @@ TEST_F(DownloadCommandsTest, TheFaultPagesDownloadsEndAsTheirFaultsSay) {
   dialogs_->folder = dir_.path();
   RightClickRow(1);
   Choose(kDownloadAllCaption);
-  ASSERT_EQ(session_->manager().count(), 5);
+  ASSERT_EQ(downloads_->manager().count(), 5);
   auto of = [&](const char* address) {
-    for (int i = 0; i < session_->manager().count(); ++i) {
-      if (session_->manager().at(i)->order().address == address) return session_->manager().at(i);
+    for (int i = 0; i < downloads_->manager().count(); ++i) {
+      if (downloads_->manager().at(i)->order().address == address) return downloads_->manager().at(i);
     }
     return static_cast<ui::Download*>(nullptr);
   };
@@ -537,10 +537,10 @@ TEST_F(DownloadCommandsTest, TheFaultPagesDownloadsEndAsTheirFaultsSay) {
   ASSERT_TRUE(Reaches(stall, static_cast<int64_t>(FileAt(demo::kStallFileAddress).length / 2)));
   EXPECT_EQ(stall->state(), State::kRunning);
 
-  ui::DownloadsWindow* w = session_->window();
+  ui::DownloadsWindow* w = downloads_->window();
   ASSERT_NE(w, nullptr);
   QTest::qWait(ui::DownloadsWindow::kRefreshMs + 50);
-  const int line = session_->manager().indexOf(stall);
+  const int line = downloads_->manager().indexOf(stall);
   EXPECT_EQ(w->progressBar(line)->value(), 500);
   EXPECT_EQ(w->cellText(line, ui::DownloadsWindow::kStateColumn), ui::ToQString("下载中"));
   const QImage shot = w->grab().toImage();

@@ -1,4 +1,4 @@
-#include "ui/download_session.h"
+#include "ui/window_downloads.h"
 
 #include <QCloseEvent>
 #include <QDir>
@@ -35,29 +35,29 @@ std::unique_ptr<QSettings> OpenSettings(const QString& file) {
 
 }  // namespace
 
-DownloadSession* DownloadSession::Of(int32_t windowId) {
+WindowDownloads* WindowDownloads::Of(int32_t windowId) {
   WindowFrame* frame = IsWindowLive(windowId) ? FrameOf(windowId) : nullptr;
   if (frame == nullptr) return nullptr;
-  if (auto* session = frame->findChild<DownloadSession*>(QString(), Qt::FindDirectChildrenOnly))
-    return session;
-  return new DownloadSession(frame);  // a child of the frame
+  if (auto* downloads = frame->findChild<WindowDownloads*>(QString(), Qt::FindDirectChildrenOnly))
+    return downloads;
+  return new WindowDownloads(frame);  // a child of the frame
 }
 
-DownloadSession::DownloadSession(QWidget* frame)
+WindowDownloads::WindowDownloads(QWidget* frame)
     : QObject(frame), dialogs_(MakeDesktopDialogs()), manager_(new DownloadManager(this)) {
   frame->installEventFilter(this);
 }
 
-DownloadSession::~DownloadSession() {
+WindowDownloads::~WindowDownloads() {
   // The window goes before the list it shows.
   delete window_.data();
 }
 
-QWidget* DownloadSession::frame() const { return static_cast<QWidget*>(parent()); }
+QWidget* WindowDownloads::frame() const { return static_cast<QWidget*>(parent()); }
 
-void DownloadSession::SetDialogs(std::unique_ptr<DownloadDialogs> dialogs) { dialogs_ = std::move(dialogs); }
+void WindowDownloads::SetDialogs(std::unique_ptr<DownloadDialogs> dialogs) { dialogs_ = std::move(dialogs); }
 
-void DownloadSession::ShowWindow() {
+void WindowDownloads::ShowWindow() {
   if (!window_) {
     // A window of its own, owned by the program window's frame so that it ends with it.
     window_ = new DownloadsWindow(
@@ -68,64 +68,64 @@ void DownloadSession::ShowWindow() {
   window_->activateWindow();
 }
 
-void DownloadSession::OpenLocal(const QUrl& url) { dialogs_->OpenUrl(url); }
+void WindowDownloads::OpenLocal(const QUrl& url) { dialogs_->OpenUrl(url); }
 
-std::string DownloadSession::AskSavePath(std::string_view title, std::string_view defaultName) {
+std::string WindowDownloads::AskSavePath(std::string_view title, std::string_view defaultName) {
   const QString proposed = QDir(FromNative(LastFolder())).filePath(ToQString(defaultName));
   QString chosen = dialogs_->SaveFileName(frame(), ToQString(title), proposed);
   return chosen.isEmpty() ? std::string() : ToNative(QFileInfo(chosen).absoluteFilePath());
 }
 
-std::string DownloadSession::AskFolder(std::string_view title) {
+std::string WindowDownloads::AskFolder(std::string_view title) {
   QString chosen = dialogs_->ExistingFolder(frame(), ToQString(title), FromNative(LastFolder()));
   return chosen.isEmpty() ? std::string() : ToNative(QFileInfo(chosen).absoluteFilePath());
 }
 
-int DownloadSession::Ask(std::string_view title, std::string_view text,
+int WindowDownloads::Ask(std::string_view title, std::string_view text,
                          const std::vector<std::string>& buttons) {
   QStringList captions;
   for (const std::string& b : buttons) captions << ToQString(b);
   return dialogs_->Ask(frame(), ToQString(title), ToQString(text), captions);
 }
 
-void DownloadSession::Inform(std::string_view title, std::string_view text) {
+void WindowDownloads::Inform(std::string_view title, std::string_view text) {
   dialogs_->Inform(frame(), ToQString(title), ToQString(text));
 }
 
-bool DownloadSession::OpenAddress(std::string_view address) {
+bool WindowDownloads::OpenAddress(std::string_view address) {
   if (!IsHttpAddress(address)) return false;
   QUrl url = QUrl::fromEncoded(ToQString(address).toUtf8(), QUrl::TolerantMode);
   return url.isValid() && dialogs_->OpenUrl(url);
 }
 
-std::string DownloadSession::JoinPath(std::string_view folder, std::string_view fileName) {
+std::string WindowDownloads::JoinPath(std::string_view folder, std::string_view fileName) {
   return ToNative(QDir(FromNative(folder)).filePath(ToQString(fileName)));
 }
 
-std::string DownloadSession::FileNameOf(std::string_view path) {
+std::string WindowDownloads::FileNameOf(std::string_view path) {
   return FromQString(QFileInfo(FromNative(path)).fileName());
 }
 
-std::string DownloadSession::FolderOf(std::string_view path) {
+std::string WindowDownloads::FolderOf(std::string_view path) {
   return ToNative(QFileInfo(FromNative(path)).absolutePath());
 }
 
-bool DownloadSession::Exists(std::string_view path) { return QFileInfo::exists(FromNative(path)); }
+bool WindowDownloads::Exists(std::string_view path) { return QFileInfo::exists(FromNative(path)); }
 
-size_t DownloadSession::FileSystemLength(std::string_view fileName) {
+size_t WindowDownloads::FileSystemLength(std::string_view fileName) {
   return static_cast<size_t>(QFile::encodeName(ToQString(fileName)).size());
 }
 
-bool DownloadSession::IsTargetInUse(std::string_view path) const {
+bool WindowDownloads::IsTargetInUse(std::string_view path) const {
   return manager_->IsTargetInUse(FromNative(path));
 }
 
-void DownloadSession::RememberFolder(std::string_view folder) {
+void WindowDownloads::RememberFolder(std::string_view folder) {
   lastFolder_ = FromNative(folder);
   OpenSettings(settingsFile_)->setValue(QLatin1String(kLastFolderKey), lastFolder_);
 }
 
-std::string DownloadSession::LastFolder() const {
+std::string WindowDownloads::LastFolder() const {
   QString folder = lastFolder_;
   if (folder.isEmpty()) {
     folder = OpenSettings(settingsFile_)->value(QLatin1String(kLastFolderKey)).toString();
@@ -137,7 +137,7 @@ std::string DownloadSession::LastFolder() const {
   return ToNative(folder);
 }
 
-Download* DownloadSession::Add(DownloadOrder order, std::string_view path, bool replace) {
+Download* WindowDownloads::Add(DownloadOrder order, std::string_view path, bool replace) {
   Download* d = manager_->Add(std::move(order), FromNative(path), replace);
   if (!windowOpened_) {
     windowOpened_ = true;
@@ -146,7 +146,7 @@ Download* DownloadSession::Add(DownloadOrder order, std::string_view path, bool 
   return d;
 }
 
-bool DownloadSession::eventFilter(QObject* watched, QEvent* event) {
+bool WindowDownloads::eventFilter(QObject* watched, QEvent* event) {
   if (watched == parent() && event->type() == QEvent::Close && manager_->HasUnfinished()) {
     if (closeQuestion_ && !closeQuestion_()) {
       event->ignore();

@@ -8,12 +8,12 @@
 // which they pass on without reading. The downloads window opens with the first download and
 // afterwards when asked; closing it hides it, the list stays for as long as the program window.
 //
-// Ownership: a session is a child of its program window's frame and ends with it, its
+// Ownership: a WindowDownloads is a child of its program window's frame and ends with it, its
 // downloads (which abort their transfers; part files stay) and the downloads window with it.
-// Thread contract: GUI thread only. The Ask..., Inform and Save... members run modal dialogs
+// Thread contract: GUI thread only. The Ask... and Inform members run modal dialogs
 // (nested event loops).
-#ifndef UI_DOWNLOAD_SESSION_H_
-#define UI_DOWNLOAD_SESSION_H_
+#ifndef UI_WINDOW_DOWNLOADS_H_
+#define UI_WINDOW_DOWNLOADS_H_
 
 #include <QObject>
 #include <QPointer>
@@ -33,13 +33,13 @@ namespace ui {
 class DownloadDialogs;
 class DownloadManager;
 
-class DownloadSession : public QObject {
+class WindowDownloads : public QObject {
   Q_OBJECT
 
  public:
-  // The session of a live program window, made on first use; null when the window is not live.
-  static DownloadSession* Of(int32_t windowId);
-  ~DownloadSession() override;
+  // The downloads of a live program window, made on first use; null when the window is not live.
+  static WindowDownloads* Of(int32_t windowId);
+  ~WindowDownloads() override;
 
   DownloadManager& manager() { return *manager_; }
   // Null until first shown.
@@ -74,7 +74,7 @@ class DownloadSession : public QObject {
   std::string LastFolder() const;
 
   // Appends a download to the list (it starts when a slot is free). The first download of the
-  // session opens the downloads window.
+  // program window opens the downloads window.
   Download* Add(DownloadOrder order, std::string_view path, bool replace);
 
   // Asked when the program window is about to close while downloads run or wait: true stops
@@ -92,7 +92,7 @@ class DownloadSession : public QObject {
   bool eventFilter(QObject* watched, QEvent* event) override;
 
  private:
-  explicit DownloadSession(QWidget* frame);
+  explicit WindowDownloads(QWidget* frame);
   QWidget* frame() const;
   void OpenLocal(const QUrl& url);
 
@@ -107,4 +107,4 @@ class DownloadSession : public QObject {
 
 }  // namespace ui
 
-#endif  // UI_DOWNLOAD_SESSION_H_
+#endif  // UI_WINDOW_DOWNLOADS_H_
