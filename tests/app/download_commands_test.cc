@@ -16,6 +16,7 @@
 #include <QGuiApplication>
 #include <QMenu>
 #include <QProgressBar>
+#include <QSettings>
 #include <QTemporaryDir>
 #include <QTest>
 #include <QToolButton>
@@ -270,11 +271,15 @@ TEST_F(DownloadCommandsTest, ADownloadFromTheListSendsTheLookupsLinesAndSavesThe
   ClickRow(1);
   const std::string address = List()->itemText(0, 2);
   const std::string title = CellText(1, 3);
-  dialogs_->save = nullptr;  // keeps the proposal
+  // The user takes the proposed name into another folder.
+  const QString chosenFolder = QDir(dir_.path()).filePath(QStringLiteral("chosen"));
+  ASSERT_TRUE(QDir().mkdir(chosenFolder));
+  dialogs_->save = [&](const QString& p) { return QDir(chosenFolder).filePath(QFileInfo(p).fileName()); };
   RightClickLine(0);
   Choose(kDownloadCaption);
   ASSERT_EQ(dialogs_->proposals.size(), 1u);
   const QString proposed = dialogs_->proposals[0];
+  const QString saved = QDir(chosenFolder).filePath(QFileInfo(proposed).fileName());
   // In the folder used last, named after the title and the quality.
   EXPECT_EQ(QFileInfo(proposed).absolutePath(), QFileInfo(dir_.path()).absoluteFilePath());
   EXPECT_EQ(ui::FromQString(QFileInfo(proposed).fileName()),
@@ -283,8 +288,18 @@ TEST_F(DownloadCommandsTest, ADownloadFromTheListSendsTheLookupsLinesAndSavesThe
   ui::Download* d = downloads_->manager().at(0);
   ASSERT_TRUE(Settle(d));
   ASSERT_EQ(d->state(), State::kDone) << d->reason().toStdString();
-  EXPECT_TRUE(Read(proposed) == FileAt(address).Expected());
-  EXPECT_FALSE(QFile::exists(proposed + ".part"));
+  EXPECT_TRUE(Read(saved) == FileAt(address).Expected());
+  EXPECT_FALSE(QFile::exists(saved + ".part"));
+  // That folder is proposed next, and kept in the settings for the next run.
+  QSettings settings(QDir(dir_.path()).filePath(QStringLiteral("settings.ini")), QSettings::IniFormat);
+  EXPECT_EQ(settings.value(QStringLiteral("downloads/lastFolder")).toString(),
+            QFileInfo(saved).absolutePath());
+  dialogs_->save = [](const QString&) { return QString(); };  // cancelled
+  RightClickLine(1);
+  Choose(kDownloadCaption);
+  ASSERT_EQ(dialogs_->proposals.size(), 2u);
+  EXPECT_EQ(QFileInfo(dialogs_->proposals[1]).absolutePath(), QFileInfo(saved).absolutePath());
+  EXPECT_EQ(downloads_->manager().count(), 1);
 
   // The same lines as the lookup's requests: its User-Agent, WebRequest's defaults, the
   // download's own address as Referer; no Range for a first attempt.
@@ -306,8 +321,8 @@ TEST_F(DownloadCommandsTest, ADownloadFromTheListSendsTheLookupsLinesAndSavesThe
   ClickButton(0, ui::DownloadsWindow::Action::kOpenFile);
   ClickButton(0, ui::DownloadsWindow::Action::kOpenFolder);
   ASSERT_EQ(dialogs_->opened.size(), 2u);
-  EXPECT_EQ(dialogs_->opened[0], QUrl::fromLocalFile(proposed));
-  EXPECT_EQ(dialogs_->opened[1], QUrl::fromLocalFile(QFileInfo(proposed).absolutePath()));
+  EXPECT_EQ(dialogs_->opened[0], QUrl::fromLocalFile(saved));
+  EXPECT_EQ(dialogs_->opened[1], QUrl::fromLocalFile(QFileInfo(saved).absolutePath()));
 }
 
 TEST_F(DownloadCommandsTest, AResetAtHalfThenRetryResumesWithARangeAndGivesTheExactFile) {
