@@ -69,6 +69,40 @@ struct ProgramConstants {
   WL_CONSTANT_TEXT(progressOpen, " (");
   WL_CONSTANT_TEXT(progressSeparator, "/");
   WL_CONSTANT_TEXT(progressClose, ")");
+  // The context menus of the address list and the result grid.
+  WL_CONSTANT_TEXT(copyAddressCaption, "复制地址");
+  WL_CONSTANT_TEXT(openAddressCaption, "打开");
+  WL_CONSTANT_TEXT(downloadCaption, "下载…");
+  WL_CONSTANT_TEXT(downloadAllCaption, "全部下载…");
+  WL_CONSTANT_TEXT(downloadsWindowCaption, "下载列表");
+  // A download's default file name: title, separator, quality, the address's extension; a
+  // character a file name cannot hold becomes the replacement; an empty title the default stem;
+  // a name taken by another file of the same batch gets " (2)", " (3)" ... before its extension.
+  WL_CONSTANT_TEXT(fileNameSeparator, "-");
+  WL_CONSTANT_TEXT(fileNameReplacement, "_");
+  WL_CONSTANT_TEXT(defaultFileStem, "视频");
+  WL_CONSTANT_TEXT(fileNumberOpen, " (");
+  WL_CONSTANT_TEXT(fileNumberClose, ")");
+  // The save dialogs and the questions around them.
+  WL_CONSTANT_TEXT(saveDialogTitle, "保存视频");
+  WL_CONSTANT_TEXT(folderDialogTitle, "选择保存全部视频的文件夹");
+  WL_CONSTANT_TEXT(downloadQuestionTitle, "下载");
+  WL_CONSTANT_TEXT(replaceQuestionOpen, "“");
+  WL_CONSTANT_TEXT(replaceQuestionClose, "”已存在。要替换它吗？");
+  WL_CONSTANT_TEXT(replaceButton, "替换");
+  WL_CONSTANT_TEXT(cancelButton, "取消");
+  WL_CONSTANT_TEXT(inUseOpen, "“");
+  WL_CONSTANT_TEXT(inUseClose, "”已在下载列表中。");
+  WL_CONSTANT_TEXT(existingFilesOpen, "该文件夹中已有 ");
+  WL_CONSTANT_TEXT(existingFilesClose, " 个同名文件。要替换它们，还是跳过这些视频？");
+  WL_CONSTANT_TEXT(replaceAllButton, "全部替换");
+  WL_CONSTANT_TEXT(skipButton, "跳过");
+  // Asked when the main window closes while downloads run or wait.
+  WL_CONSTANT_TEXT(closeQuestionTitle, "退出");
+  WL_CONSTANT_TEXT(closeQuestion,
+                   "还有下载没有完成。要停止这些下载并退出吗？已下载的部分会留在 .part 文件中。");
+  WL_CONSTANT_TEXT(stopAndQuitButton, "停止并退出");
+  WL_CONSTANT_TEXT(keepDownloadingButton, "继续下载");
 };
 
 #undef WL_CONSTANT_TEXT
@@ -106,6 +140,33 @@ inline constexpr auto& kStopButtonCaption = kProgramConstants.stopButtonCaption;
 inline constexpr auto& kProgressOpen = kProgramConstants.progressOpen;
 inline constexpr auto& kProgressSeparator = kProgramConstants.progressSeparator;
 inline constexpr auto& kProgressClose = kProgramConstants.progressClose;
+inline constexpr auto& kCopyAddressCaption = kProgramConstants.copyAddressCaption;
+inline constexpr auto& kOpenAddressCaption = kProgramConstants.openAddressCaption;
+inline constexpr auto& kDownloadCaption = kProgramConstants.downloadCaption;
+inline constexpr auto& kDownloadAllCaption = kProgramConstants.downloadAllCaption;
+inline constexpr auto& kDownloadsWindowCaption = kProgramConstants.downloadsWindowCaption;
+inline constexpr auto& kFileNameSeparator = kProgramConstants.fileNameSeparator;
+inline constexpr auto& kFileNameReplacement = kProgramConstants.fileNameReplacement;
+inline constexpr auto& kDefaultFileStem = kProgramConstants.defaultFileStem;
+inline constexpr auto& kFileNumberOpen = kProgramConstants.fileNumberOpen;
+inline constexpr auto& kFileNumberClose = kProgramConstants.fileNumberClose;
+inline constexpr auto& kSaveDialogTitle = kProgramConstants.saveDialogTitle;
+inline constexpr auto& kFolderDialogTitle = kProgramConstants.folderDialogTitle;
+inline constexpr auto& kDownloadQuestionTitle = kProgramConstants.downloadQuestionTitle;
+inline constexpr auto& kReplaceQuestionOpen = kProgramConstants.replaceQuestionOpen;
+inline constexpr auto& kReplaceQuestionClose = kProgramConstants.replaceQuestionClose;
+inline constexpr auto& kReplaceButton = kProgramConstants.replaceButton;
+inline constexpr auto& kCancelButton = kProgramConstants.cancelButton;
+inline constexpr auto& kInUseOpen = kProgramConstants.inUseOpen;
+inline constexpr auto& kInUseClose = kProgramConstants.inUseClose;
+inline constexpr auto& kExistingFilesOpen = kProgramConstants.existingFilesOpen;
+inline constexpr auto& kExistingFilesClose = kProgramConstants.existingFilesClose;
+inline constexpr auto& kReplaceAllButton = kProgramConstants.replaceAllButton;
+inline constexpr auto& kSkipButton = kProgramConstants.skipButton;
+inline constexpr auto& kCloseQuestionTitle = kProgramConstants.closeQuestionTitle;
+inline constexpr auto& kCloseQuestion = kProgramConstants.closeQuestion;
+inline constexpr auto& kStopAndQuitButton = kProgramConstants.stopAndQuitButton;
+inline constexpr auto& kKeepDownloadingButton = kProgramConstants.keepDownloadingButton;
 
 static_assert(std::string_view(kIdStartMarker).size() == 16);
 static_assert(std::string_view(kTitleStartMarker).starts_with(kQuestionTypeAddress));

@@ -1,6 +1,7 @@
 #include "app/result_grid.h"
 
 #include "app/constants.h"
+#include "app/download_commands.h"
 #include "app/main_window.h"
 #include "runtime/kernel.h"
 #include "text/text_helpers.h"
@@ -27,6 +28,8 @@ int64_t InitResultGrid(int32_t, const int64_t*, int32_t*) {
   grid::SetCellText(kResultGrid, 0, 3, kRemarkTitle);
   grid::SetColumnKind(kResultGrid, 1, grid::kKindPicture);
   grid::SetPictureMode(kResultGrid, 1, grid::kModeStretch);
+  // Beside the clicks: the context menus that open and download the listed addresses.
+  AttachDownloadMenus();
   return 0;
 }
 

@@ -12,7 +12,8 @@
 
 namespace app {
 
-// Titles of columns 0 to 3; column 1 becomes a picture column that stretches its pictures.
+// Titles of columns 0 to 3; column 1 becomes a picture column that stretches its pictures. The
+// list and the grid get their context menus (app/download_commands.h).
 int64_t InitResultGrid(int32_t argCount, const int64_t* args, int32_t* resultGiven);
 // Lists the addresses of the current row's column 2 (each followed by "||"): one list line
 // per address (number, quality, address) and all of them, one per line, in 编辑框1. Its two

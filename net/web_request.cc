@@ -13,10 +13,8 @@ namespace net {
 namespace {
 
 constexpr const char* kMethods[] = {"GET", "POST", "HEAD", "PUT", "OPTIONS", "DELETE", "TRACE", "CONNECT"};
-constexpr int32_t kDefaultTimeoutMs = 15000;
 constexpr int32_t kOptionEnableRedirects = 6;
 constexpr int32_t kOptionSslErrorIgnoreFlags = 4;
-constexpr int32_t kIgnoreCertificateErrors = 0x3300;
 constexpr int32_t kProxySettingProxy = 2;
 
 void CoInitialize() { rt::CallDll<rt::CoInitializeFn>(rt::kDllCoInitialize, nullptr); }
@@ -77,11 +75,12 @@ PendingWebRequest StartRequest(bool async, kernel::TextRef url, std::optional<in
                                std::optional<kernel::TextRef> postText, rt::Text* cookies,
                                rt::Text* returnedCookies, rt::Text* headers, rt::Text* returnedHeaders,
                                int32_t* status, std::optional<bool> noRedirect,
-                               std::optional<kernel::BytesRef> postBytes, std::optional<kernel::TextRef> proxy,
-                               std::optional<int32_t> timeoutSeconds, std::optional<kernel::TextRef> proxyUser,
-                               std::optional<kernel::TextRef> proxyPassword, std::optional<int32_t> proxyAuthMode,
-                               rt::com::ComObject* requestObject, std::optional<bool> mergeCookies,
-                               std::optional<bool> addDefaultHeaders) {
+                               std::optional<kernel::BytesRef> postBytes,
+                               std::optional<kernel::TextRef> proxy, std::optional<int32_t> timeoutSeconds,
+                               std::optional<kernel::TextRef> proxyUser,
+                               std::optional<kernel::TextRef> proxyPassword,
+                               std::optional<int32_t> proxyAuthMode, rt::com::ComObject* requestObject,
+                               std::optional<bool> mergeCookies, std::optional<bool> addDefaultHeaders) {
   auto state = std::make_unique<PendingWebRequest::State>();
   // Omitted parameters read as their empty values; an omitted headers variable is a local.
   state->cookiesGiven = cookies != nullptr;
@@ -166,11 +165,12 @@ PendingWebRequest StartWebRequest(kernel::TextRef url, std::optional<int32_t> me
                                   std::optional<kernel::TextRef> postText, rt::Text* cookies,
                                   rt::Text* returnedCookies, rt::Text* headers, rt::Text* returnedHeaders,
                                   int32_t* status, std::optional<bool> noRedirect,
-                                  std::optional<kernel::BytesRef> postBytes, std::optional<kernel::TextRef> proxy,
-                                  std::optional<int32_t> timeoutSeconds, std::optional<kernel::TextRef> proxyUser,
-                                  std::optional<kernel::TextRef> proxyPassword, std::optional<int32_t> proxyAuthMode,
-                                  rt::com::ComObject* requestObject, std::optional<bool> mergeCookies,
-                                  std::optional<bool> addDefaultHeaders) {
+                                  std::optional<kernel::BytesRef> postBytes,
+                                  std::optional<kernel::TextRef> proxy, std::optional<int32_t> timeoutSeconds,
+                                  std::optional<kernel::TextRef> proxyUser,
+                                  std::optional<kernel::TextRef> proxyPassword,
+                                  std::optional<int32_t> proxyAuthMode, rt::com::ComObject* requestObject,
+                                  std::optional<bool> mergeCookies, std::optional<bool> addDefaultHeaders) {
   return StartRequest(true, url, method, postText, cookies, returnedCookies, headers, returnedHeaders, status,
                       noRedirect, postBytes, proxy, timeoutSeconds, proxyUser, proxyPassword, proxyAuthMode,
                       requestObject, mergeCookies, addDefaultHeaders);
@@ -212,9 +212,10 @@ rt::ByteSet FinishWebRequest(PendingWebRequest& pending) {
   return result;
 }
 
-rt::ByteSet WebRequest(kernel::TextRef url, std::optional<int32_t> method, std::optional<kernel::TextRef> postText,
-                       rt::Text* cookies, rt::Text* returnedCookies, rt::Text* headers, rt::Text* returnedHeaders,
-                       int32_t* status, std::optional<bool> noRedirect, std::optional<kernel::BytesRef> postBytes,
+rt::ByteSet WebRequest(kernel::TextRef url, std::optional<int32_t> method,
+                       std::optional<kernel::TextRef> postText, rt::Text* cookies, rt::Text* returnedCookies,
+                       rt::Text* headers, rt::Text* returnedHeaders, int32_t* status,
+                       std::optional<bool> noRedirect, std::optional<kernel::BytesRef> postBytes,
                        std::optional<kernel::TextRef> proxy, std::optional<int32_t> timeoutSeconds,
                        std::optional<kernel::TextRef> proxyUser, std::optional<kernel::TextRef> proxyPassword,
                        std::optional<int32_t> proxyAuthMode, rt::com::ComObject* requestObject,

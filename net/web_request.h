@@ -28,6 +28,11 @@
 namespace net {
 
 inline constexpr char kRequestProgId[] = "WinHttp.WinHttpRequest.5.1";
+// What every request of the routine gets unless told otherwise: the time-out of each phase when
+// timeoutSeconds is below 1, and the certificate-error mask (option 4) it always sets. Requests
+// made beside it, such as downloads, repeat them.
+inline constexpr int32_t kDefaultTimeoutMs = 15000;
+inline constexpr int32_t kIgnoreCertificateErrors = 0x3300;
 
 // Method numbers 0 to 7: GET, POST, HEAD, PUT, OPTIONS, DELETE, TRACE, CONNECT; any other
 // number is GET. timeoutSeconds: -1 keeps the object's time-outs, below 1 means 15 s.

@@ -13,7 +13,7 @@ PACKAGES=(
   fonts-wqy-zenhei desktop-file-utils
   libgtest-dev libgmock-dev googletest libbenchmark-dev libcpp-httplib-dev
   nlohmann-json3-dev rapidjson-dev
-  valgrind xvfb xauth locales
+  valgrind xvfb xauth locales curl
   nodejs
 )
 missing=()

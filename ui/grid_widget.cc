@@ -1,5 +1,6 @@
 #include "ui/grid_widget.h"
 
+#include <QContextMenuEvent>
 #include <QCoreApplication>
 #include <QMouseEvent>
 #include <QPainter>
@@ -470,6 +471,24 @@ void GridWidget::mouseReleaseEvent(QMouseEvent* event) {
   const QPoint p = event->position().toPoint();
   if (!viewport()->rect().contains(p)) return;  // released away from the grid
   if (onRelease_) onRelease_(p.x(), p.y());
+}
+
+void GridWidget::contextMenuEvent(QContextMenuEvent* event) {
+  if (!menuProvider_) {
+    QAbstractScrollArea::contextMenuEvent(event);
+    return;
+  }
+  event->accept();
+  QPoint at = event->globalPos();
+  int row = -1;
+  if (event->reason() == QContextMenuEvent::Mouse) {
+    row = cellAt(viewport()->mapFromGlobal(at)).first;
+  } else {
+    row = currentRow_;
+    at = viewport()->mapToGlobal(row >= 0 ? cellRect(row, currentColumn_).center() : QPoint(0, 0));
+  }
+  const std::vector<MenuEntry> entries = menuProvider_(row);
+  if (!entries.empty()) PopUpMenu(this, entries, at);
 }
 
 }  // namespace ui

@@ -1,8 +1,8 @@
 // The grid control's widget: rows and columns from 0, the first rows and columns fixed (they
 // stay in view and never become the current cell), cells holding a text, a check mark or a
 // picture, a kind per column (1 to 8; 5 check marks, 6 pictures) and a picture mode per
-// picture column, a current cell or none. The operations answer exactly as the grid
-// library's commands report them.
+// picture column, a current cell or none, and a context menu whose entries its owner gives. The
+// operations answer exactly as the grid library's commands report them.
 //
 // Texts are code page 936 bytes; picture cells keep the bytes they were given, and decode
 // them when the picture is first needed (drawn or asked for): a grid of many rows decodes
@@ -22,6 +22,8 @@
 #include <string>
 #include <string_view>
 #include <vector>
+
+#include "ui/context_menu.h"
 
 namespace ui {
 
@@ -111,6 +113,10 @@ class GridWidget : public QAbstractScrollArea {
   void setLeftButtonReleasedHandler(std::function<void(int x, int y)> handler) {
     onRelease_ = std::move(handler);
   }
+  // The entries of the context menu (right button or menu key) for the row under the pointer
+  // (-1 where there is none), or with the menu key the current row. Neither changes the
+  // current cell.
+  void setContextMenuProvider(MenuProvider provider) { menuProvider_ = std::move(provider); }
 
  protected:
   void paintEvent(QPaintEvent* event) override;
@@ -118,6 +124,7 @@ class GridWidget : public QAbstractScrollArea {
   void scrollContentsBy(int dx, int dy) override;
   void mousePressEvent(QMouseEvent* event) override;
   void mouseReleaseEvent(QMouseEvent* event) override;
+  void contextMenuEvent(QContextMenuEvent* event) override;
 
  private:
   // A picture cell's bytes and their decoding, shared with a decoding task while one runs: a
@@ -175,6 +182,7 @@ class GridWidget : public QAbstractScrollArea {
   int currentRow_ = -1;
   int currentColumn_ = -1;
   std::function<void(int, int)> onRelease_;
+  MenuProvider menuProvider_;
   static constexpr int kRepaintIntervalMs = 16;
   QBasicTimer repaintTimer_;
   QRegion pendingRepaint_;

@@ -1,5 +1,6 @@
 #include "ui/list_view_widget.h"
 
+#include <QContextMenuEvent>
 #include <QHeaderView>
 #include <QMouseEvent>
 
@@ -103,6 +104,28 @@ void ListViewWidget::mouseReleaseEvent(QMouseEvent* event) {
                      viewport()->rect().contains(event->position().toPoint());
   pressed_ = false;
   if (click && onClick_) onClick_();
+}
+
+void ListViewWidget::contextMenuEvent(QContextMenuEvent* event) {
+  if (!menuProvider_) {
+    QTreeWidget::contextMenuEvent(event);
+    return;
+  }
+  event->accept();
+  QPoint at = event->globalPos();
+  QTreeWidgetItem* item = nullptr;
+  if (event->reason() == QContextMenuEvent::Mouse) {
+    item = itemAt(viewport()->mapFromGlobal(at));
+  } else {
+    item = currentItem();
+    at = viewport()->mapToGlobal(item ? visualItemRect(item).center() : QPoint(0, 0));
+  }
+  if (item) {
+    setCurrentItem(item);
+    item->setSelected(true);
+  }
+  const std::vector<MenuEntry> entries = menuProvider_(item ? indexOfTopLevelItem(item) : -1);
+  if (!entries.empty()) PopUpMenu(this, entries, at);
 }
 
 }  // namespace ui

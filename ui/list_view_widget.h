@@ -1,6 +1,7 @@
 // The list view control's widget in report view: titled columns, items numbered from 0 with
-// one text per column, selection, and a handler for clicks anywhere on the list (also where
-// no item is, which leaves nothing selected).
+// one text per column, selection, a handler for clicks anywhere on the list (also where no
+// item is, which leaves nothing selected), and a context menu (right button or menu key) whose
+// entries its owner gives for the line it was asked on.
 //
 // Texts are code page 936 bytes. Ownership: a toolkit widget, owned by its parent.
 // Thread contract: GUI thread only.
@@ -13,6 +14,8 @@
 #include <optional>
 #include <string>
 #include <string_view>
+
+#include "ui/context_menu.h"
 
 namespace ui {
 
@@ -46,13 +49,19 @@ class ListViewWidget : public QTreeWidget {
 
   // Called after a left click on the list has updated the selection.
   void setClickedHandler(std::function<void()> handler) { onClick_ = std::move(handler); }
+  // The entries of the context menu. With the right button the line under the pointer becomes
+  // the selected one first (the provider receives -1 where there is none); with the menu key,
+  // the current line. Left clicks stay as they are.
+  void setContextMenuProvider(MenuProvider provider) { menuProvider_ = std::move(provider); }
 
  protected:
   void mousePressEvent(QMouseEvent* event) override;
   void mouseReleaseEvent(QMouseEvent* event) override;
+  void contextMenuEvent(QContextMenuEvent* event) override;
 
  private:
   std::function<void()> onClick_;
+  MenuProvider menuProvider_;
   bool pressed_ = false;
 };
 

@@ -227,6 +227,7 @@ bool HttpEngine::Start(std::string_view body) {
                    scheme_ == "https" && !httpsToHttp_ ? "https" : "http,https");
   transfer->SetFollowsRedirects(followRedirects_);
   transfer->SetResponseSink(sink_);
+  transfer->SetOnEnded(onEnded_);
 
   // Time-outs: the connect phase (resolve included) by the transfer library, each hop anew;
   // send and receive by the loop, as time without progress.

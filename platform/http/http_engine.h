@@ -17,6 +17,7 @@
 #define PLATFORM_HTTP_HTTP_ENGINE_H_
 
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <optional>
 #include <string>
@@ -102,6 +103,11 @@ class HttpEngine {
   // The requests started from now on hand their final response to `sink` (on the transfer
   // loop's thread) instead of keeping its body: body() stays empty. Null: keep bodies again.
   void SetResponseSink(std::shared_ptr<ResponseSink> sink) { sink_ = std::move(sink); }
+  // Each request started from now on runs `onEnded` once it has ended, however it ended
+  // (aborted too, and also when this engine is gone by then), after its sink's last call: on the
+  // transfer loop's thread, or at once on the starting thread once the program's end has begun.
+  // Null: nothing runs.
+  void SetOnEnded(std::function<void()> onEnded) { onEnded_ = std::move(onEnded); }
   // Body bytes of the running or last request's final response received so far, and its
   // Content-Length (-1 before its headers or without one), as they stand while it runs.
   int64_t receivedBytes() const;
@@ -154,6 +160,7 @@ class HttpEngine {
   std::shared_ptr<Transfer> abortedTransfer_;  // an aborted request's, until it has let go
   bool collected_ = false;                     // the ended transfer's results were taken
   std::shared_ptr<ResponseSink> sink_;
+  std::function<void()> onEnded_;
   int32_t resolveMs_ = kDefaultResolveTimeoutMs;
   int32_t connectMs_ = kDefaultConnectTimeoutMs;
   int32_t sendMs_ = kDefaultSendTimeoutMs;

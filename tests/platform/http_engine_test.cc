@@ -2,12 +2,15 @@
 
 #include <gtest/gtest.h>
 
+#include <atomic>
 #include <chrono>
 #include <cstdlib>
 #include <memory>
 #include <mutex>
 #include <thread>
+#include <vector>
 
+#include "platform/http/transfer_loop.h"
 #include "tests/support/fault_server.h"
 #include "tests/support/local_servers.h"
 
@@ -421,6 +424,69 @@ TEST(HttpEngineFailureTest, ClosedPortGivesNoResponse) {
   EXPECT_EQ(e.status(), 0);
   EXPECT_FALSE(e.hasResponse());
   EXPECT_TRUE(e.AllResponseHeaders().empty());
+}
+
+// Records each end notification: on which thread it came, and what the sink had by then.
+struct EndRecord {
+  std::mutex mu;
+  std::vector<std::thread::id> threads;
+  std::vector<size_t> bodyBytes;
+};
+
+class CountingSink : public ResponseSink {
+ public:
+  bool OnResponse(int32_t, const std::vector<std::string>&) override { return true; }
+  bool OnBody(std::string_view bytes) override {
+    bytes_ += bytes.size();
+    return true;
+  }
+  size_t bytes() const { return bytes_; }
+
+ private:
+  std::atomic<size_t> bytes_{0};
+};
+
+TEST_F(HttpEngineTest, EveryStartedRequestTellsItsEndOnceOnTheLoopsThreadAfterItsSink) {
+  auto record = std::make_shared<EndRecord>();
+  auto sink = std::make_shared<CountingSink>();
+  auto wait = [&](size_t n) {
+    for (int i = 0; i < 300; ++i) {
+      {
+        std::lock_guard<std::mutex> lock(record->mu);
+        if (record->threads.size() >= n) return true;
+      }
+      std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    }
+    return false;
+  };
+  {
+    HttpEngine e;
+    e.SetTimeouts(1000, 1000, 1000, 1000);
+    e.SetResponseSink(sink);
+    e.SetOnEnded([record, sink] {
+      std::lock_guard<std::mutex> lock(record->mu);
+      record->threads.push_back(std::this_thread::get_id());
+      record->bodyBytes.push_back(sink->bytes());
+    });
+    // Complete.
+    ASSERT_TRUE(e.Open("GET", server_.url("/final")));
+    ASSERT_TRUE(e.Send(""));
+    ASSERT_TRUE(wait(1));
+    // Failed: nothing listens there.
+    ASSERT_TRUE(e.Open("GET", "http://127.0.0.1:" + std::to_string(testing_support::ClosedPort()) + "/"));
+    EXPECT_FALSE(e.Send(""));
+    ASSERT_TRUE(wait(2));
+    // Aborted, and then the engine is gone before the loop has let the transfer go.
+    ASSERT_TRUE(e.Open("GET", server_.url("/stall")));
+    ASSERT_TRUE(e.Start(""));
+    e.Abort();
+  }
+  ASSERT_TRUE(wait(3));
+  std::this_thread::sleep_for(std::chrono::milliseconds(50));
+  std::lock_guard<std::mutex> lock(record->mu);
+  ASSERT_EQ(record->threads.size(), 3u);  // once each, never twice
+  for (std::thread::id id : record->threads) EXPECT_NE(id, std::this_thread::get_id());
+  EXPECT_EQ(record->bodyBytes[0], 5u);  // "final": the sink had the whole body first
 }
 
 TEST(HttpEngineTlsTest, SelfSignedCertificateAcceptedOnlyUnderTheMask) {

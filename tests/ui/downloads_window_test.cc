@@ -1,0 +1,135 @@
+// The downloads window with real clicks: a line per download of the list, before and after the
+// window was made, its size, bar, speed, time left and state as the download moves, the
+// buttons each state allows, and a list that outlives a closed window.
+#include "ui/downloads_window.h"
+
+#include <gtest/gtest.h>
+
+#include <QDir>
+#include <QProgressBar>
+#include <QTemporaryDir>
+#include <QTest>
+#include <QToolButton>
+#include <QTreeWidget>
+
+#include "tests/support/file_server.h"
+#include "ui/download_manager.h"
+#include "ui/qt_text.h"
+
+namespace ui {
+namespace {
+
+using testing_support::FileServer;
+using Action = DownloadsWindow::Action;
+using State = Download::State;
+
+constexpr int64_t kLength = 4 * 1024 * 1024;
+
+TEST(DownloadsWindowFormatTest, SizesAndDurations) {
+  EXPECT_EQ(DownloadsWindow::FormatSize(0), "0 B");
+  EXPECT_EQ(DownloadsWindow::FormatSize(1023), "1023 B");
+  EXPECT_EQ(DownloadsWindow::FormatSize(1536), "1.5 KB");
+  EXPECT_EQ(DownloadsWindow::FormatSize(5 * 1024 * 1024 + 300 * 1024), "5.3 MB");
+  EXPECT_EQ(DownloadsWindow::FormatSize(int64_t{200} * 1024 * 1024), "200 MB");
+  EXPECT_EQ(DownloadsWindow::FormatSize(int64_t{3} * 1024 * 1024 * 1024), "3.0 GB");
+  EXPECT_EQ(DownloadsWindow::FormatDuration(-1), "--");
+  EXPECT_EQ(DownloadsWindow::FormatDuration(7), "0:07");
+  EXPECT_EQ(DownloadsWindow::FormatDuration(750), "12:30");
+  EXPECT_EQ(DownloadsWindow::FormatDuration(3723), "1:02:03");
+}
+
+class DownloadsWindowTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    server_.Serve("/stall.mp4", kLength, FileServer::Fault::kStallAtHalf);
+    server_.Serve("/missing.mp4", kLength, FileServer::Fault::kMissing);
+  }
+  Download* Add(const char* path, const char* name) {
+    DownloadOrder o;
+    o.address = server_.url(path);
+    return manager_.Add(o, QDir(dir_.path()).filePath(QString::fromLatin1(name)), false);
+  }
+  static void Click(QToolButton* b) {
+    ASSERT_NE(b, nullptr);
+    ASSERT_TRUE(b->isEnabled()) << b->objectName().toStdString();
+    QTest::mouseClick(b, Qt::LeftButton);
+  }
+  static bool Until(const std::function<bool()>& done) {
+    for (int i = 0; i < 1000 && !done(); ++i) QTest::qWait(10);
+    return done();
+  }
+  static std::vector<bool> Enabled(const DownloadsWindow& w, int line) {
+    std::vector<bool> out;
+    for (Action a :
+         {Action::kPauseResume, Action::kCancel, Action::kRetry, Action::kOpenFile, Action::kOpenFolder})
+      out.push_back(w.button(line, a)->isEnabled());
+    return out;
+  }
+
+  QTemporaryDir dir_;
+  FileServer server_;
+  DownloadManager manager_;
+  std::vector<QUrl> opened_;
+};
+
+TEST_F(DownloadsWindowTest, LinesFollowTheirDownloadsAndTheButtonsDriveThem) {
+  Download* running = Add("/stall.mp4", "running.mp4");
+  auto window = std::make_unique<DownloadsWindow>(&manager_, [this](const QUrl& u) { opened_.push_back(u); });
+  window->show();
+  Download* missing = Add("/missing.mp4", "missing.mp4");  // after the window was made
+  ASSERT_EQ(window->list()->topLevelItemCount(), 2);
+  EXPECT_EQ(window->cellText(0, DownloadsWindow::kNameColumn), "running.mp4");
+  EXPECT_EQ(window->cellText(1, DownloadsWindow::kNameColumn), "missing.mp4");
+
+  // While it runs, the timer brings size, bar, speed and time left.
+  ASSERT_TRUE(Until([&] { return running->bytesDone() >= kLength / 2; }));
+  QTest::qWait(DownloadsWindow::kRefreshMs * 2 + 50);
+  EXPECT_EQ(window->cellText(0, DownloadsWindow::kStateColumn), ToQString("下载中"));
+  EXPECT_EQ(window->cellText(0, DownloadsWindow::kSizeColumn), "2.0 MB / 4.0 MB");
+  EXPECT_EQ(window->progressBar(0)->value(), 500);
+  EXPECT_TRUE(window->cellText(0, DownloadsWindow::kSpeedColumn).endsWith("/s"));
+  EXPECT_FALSE(window->cellText(0, DownloadsWindow::kTimeLeftColumn).isEmpty());
+  EXPECT_EQ(Enabled(*window, 0), (std::vector<bool>{true, true, false, false, true}));
+
+  ASSERT_TRUE(Until([&] { return missing->state() == State::kFailed; }));
+  EXPECT_TRUE(window->cellText(1, DownloadsWindow::kStateColumn).startsWith(ToQString("失败：")));
+  EXPECT_TRUE(window->cellText(1, DownloadsWindow::kStateColumn).contains("404"));
+  EXPECT_EQ(Enabled(*window, 1), (std::vector<bool>{false, true, true, false, true}));
+
+  Click(window->button(0, Action::kPauseResume));
+  EXPECT_EQ(running->state(), State::kPaused);
+  EXPECT_EQ(window->cellText(0, DownloadsWindow::kStateColumn), ToQString("已暂停"));
+  EXPECT_EQ(window->button(0, Action::kPauseResume)->text(), ToQString("继续"));
+  EXPECT_EQ(window->cellText(0, DownloadsWindow::kSpeedColumn), "");
+  ASSERT_TRUE(Until([&] { return !running->ending(); }));
+
+  // Closing the window hides it; the list and the downloads stay.
+  window->close();
+  server_.Release();
+  EXPECT_EQ(manager_.count(), 2);
+  window->show();
+  Click(window->button(0, Action::kPauseResume));
+  EXPECT_EQ(running->state(), State::kRunning);
+  ASSERT_TRUE(Until([&] { return running->state() == State::kDone; }));
+  EXPECT_EQ(window->cellText(0, DownloadsWindow::kStateColumn), ToQString("已完成"));
+  EXPECT_EQ(window->cellText(0, DownloadsWindow::kSizeColumn), "4.0 MB / 4.0 MB");
+  EXPECT_EQ(Enabled(*window, 0), (std::vector<bool>{false, false, false, true, true}));
+  Click(window->button(0, Action::kOpenFile));
+  Click(window->button(1, Action::kOpenFolder));
+  EXPECT_EQ(opened_,
+            (std::vector<QUrl>{QUrl::fromLocalFile(running->path()), QUrl::fromLocalFile(dir_.path())}));
+
+  Click(window->button(1, Action::kCancel));
+  EXPECT_EQ(window->cellText(1, DownloadsWindow::kStateColumn), ToQString("已取消"));
+  Click(window->button(1, Action::kRetry));
+  EXPECT_EQ(missing->state(), State::kRunning);
+
+  // A new window over the same list shows every line.
+  window.reset();
+  DownloadsWindow again(&manager_, nullptr);
+  EXPECT_EQ(again.list()->topLevelItemCount(), 2);
+  EXPECT_EQ(again.cellText(0, DownloadsWindow::kStateColumn), ToQString("已完成"));
+}
+
+}  // namespace
+}  // namespace ui

@@ -1,0 +1,188 @@
+// The part file sink fed directly: which answers it takes and where their bytes go, ranges it
+// refuses, the 416 that says the file was complete, bytes past the announced length, and the
+// errno of a part file that cannot be made.
+#include "ui/part_file_sink.h"
+
+#include <gtest/gtest.h>
+#include <sys/fsuid.h>
+#include <sys/resource.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <QDir>
+#include <QFile>
+#include <QTemporaryDir>
+#include <cerrno>
+#include <csignal>
+
+namespace ui {
+namespace {
+
+using Outcome = PartFileSink::Outcome;
+
+class PartFileSinkTest : public ::testing::Test {
+ protected:
+  std::string Path(const char* name) const {
+    return QDir(dir_.path()).filePath(QString::fromLatin1(name)).toStdString();
+  }
+  static std::string Read(const std::string& path) {
+    QFile f(QString::fromStdString(path));
+    return f.open(QIODevice::ReadOnly) ? f.readAll().toStdString() : "<missing>";
+  }
+  static void Write(const std::string& path, const std::string& bytes) {
+    QFile f(QString::fromStdString(path));
+    ASSERT_TRUE(f.open(QIODevice::WriteOnly));
+    f.write(bytes.data(), static_cast<qint64>(bytes.size()));
+  }
+  QTemporaryDir dir_;
+};
+
+TEST(ContentRangeTest, ReadsRangesAndRefusesWhatDoesNotAddUp) {
+  ContentRange r;
+  ASSERT_TRUE(ParseContentRange("bytes 100-199/1000", &r));
+  EXPECT_EQ(std::make_tuple(r.first, r.last, r.total), std::make_tuple(100, 199, 1000));
+  ASSERT_TRUE(ParseContentRange("Bytes 0-9/*", &r));
+  EXPECT_EQ(r.total, -1);
+  ASSERT_TRUE(ParseContentRange("bytes */1000", &r));
+  EXPECT_EQ(std::make_tuple(r.first, r.last, r.total), std::make_tuple(-1, -1, 1000));
+  for (const char* bad : {"bytes 10-5/100", "bytes 0-100/100", "bytes */*", "items 0-1/2", "bytes 1-2",
+                          "bytes -5/10", "bytes 0-9/x", ""}) {
+    EXPECT_FALSE(ParseContentRange(bad, &r)) << bad;
+  }
+}
+
+TEST_F(PartFileSinkTest, AContinuationGoesAfterThePartFileAndAWholeAnswerStartsOver) {
+  const std::string part = Path("v.part");
+  Write(part, "0123456789");
+  {
+    PartFileSink sink(part, 10);
+    ASSERT_TRUE(sink.OnResponse(206, {"Content-Range: bytes 10-14/15", "Content-Length: 5", "ETag: \"e1\""}));
+    EXPECT_EQ(sink.totalBytes(), 15);
+    ASSERT_TRUE(sink.OnBody("abcde"));
+    EXPECT_EQ(sink.bytesInFile(), 15);
+    sink.Finish();
+    EXPECT_EQ(sink.result().outcome, Outcome::kWritten);
+    EXPECT_EQ(sink.result().validator, "\"e1\"");
+    EXPECT_FALSE(sink.result().startedOver);
+  }
+  EXPECT_EQ(Read(part), "0123456789abcde");
+  {
+    PartFileSink sink(part, 15);
+    ASSERT_TRUE(
+        sink.OnResponse(200, {"Content-Length: 3", "ETag: W/\"weak\"", "Last-Modified: Tue, 01 Dec 2026"}));
+    ASSERT_TRUE(sink.OnBody("xyz"));
+    sink.Finish();
+    EXPECT_TRUE(sink.result().startedOver);
+    EXPECT_EQ(sink.result().validator, "Tue, 01 Dec 2026");  // a weak tag cannot tie a range
+  }
+  EXPECT_EQ(Read(part), "xyz");
+}
+
+TEST_F(PartFileSinkTest, RefusedAnswersTakeNoByteAndTouchNoFile) {
+  const std::string part = Path("r.part");
+  struct Case {
+    int32_t status;
+    std::vector<std::string> headers;
+    int64_t offset;
+    Outcome outcome;
+  } cases[] = {
+      {404, {"Content-Length: 9"}, 0, Outcome::kRefusedStatus},
+      {500, {}, 0, Outcome::kRefusedStatus},
+      {204, {}, 0, Outcome::kRefusedStatus},
+      {302, {"Location: /x"}, 0, Outcome::kRefusedStatus},
+      {206, {"Content-Range: bytes 5-9/10"}, 0, Outcome::kBadRange},  // not where the file ends
+      {206, {"Content-Length: 5"}, 0, Outcome::kBadRange},            // no range at all
+  };
+  for (const Case& c : cases) {
+    PartFileSink sink(part, c.offset);
+    EXPECT_FALSE(sink.OnResponse(c.status, c.headers)) << c.status;
+    EXPECT_FALSE(sink.OnBody("error page")) << c.status;
+    sink.Finish();
+    EXPECT_EQ(sink.result().outcome, c.outcome) << c.status;
+    EXPECT_EQ(sink.result().status, c.status);
+    EXPECT_FALSE(QFile::exists(QString::fromStdString(part))) << c.status;
+  }
+  // 416 to a range that starts at the end: complete already. To another range: not.
+  Write(part, "0123456789");
+  PartFileSink complete(part, 10);
+  EXPECT_FALSE(complete.OnResponse(416, {"Content-Range: bytes */10"}));
+  EXPECT_EQ(complete.result().outcome, Outcome::kAlreadyComplete);
+  PartFileSink beyond(part, 10);
+  EXPECT_FALSE(beyond.OnResponse(416, {"Content-Range: bytes */8"}));
+  EXPECT_EQ(beyond.result().outcome, Outcome::kBadRange);
+  EXPECT_EQ(Read(part), "0123456789");
+}
+
+TEST_F(PartFileSinkTest, BytesPastTheAnnouncedLengthAreRefusedAndLargeBodiesAreBuffered) {
+  const std::string part = Path("l.part");
+  PartFileSink sink(part, 0);
+  ASSERT_TRUE(sink.OnResponse(200, {"content-length: 8"}));
+  EXPECT_TRUE(sink.OnBody("12345"));
+  EXPECT_FALSE(sink.OnBody("6789"));
+  sink.Finish();
+  EXPECT_EQ(sink.result().outcome, Outcome::kTooLong);
+  EXPECT_EQ(Read(part), "12345678");
+
+  // Pieces are gathered into large writes; what is buffered counts as in hand and reaches the
+  // file by Finish.
+  const std::string big = Path("b.part");
+  PartFileSink many(big, 0);
+  ASSERT_TRUE(many.OnResponse(200, {}));
+  std::string piece(16 * 1024 - 3, 'q');
+  for (int i = 0; i < 40; ++i) ASSERT_TRUE(many.OnBody(piece));
+  EXPECT_EQ(many.bytesInFile(), 40 * static_cast<int64_t>(piece.size()));
+  struct stat st;
+  ASSERT_EQ(stat(big.c_str(), &st), 0);
+  EXPECT_LT(st.st_size, many.bytesInFile());
+  many.Finish();
+  ASSERT_EQ(stat(big.c_str(), &st), 0);
+  EXPECT_EQ(st.st_size, many.bytesInFile());
+}
+
+TEST_F(PartFileSinkTest, APartFileThatCannotBeMadeGivesItsErrno) {
+  // A folder nobody may write to. The file access check of this thread runs as an ordinary
+  // user (the privileged one would pass it).
+  const QString locked = QDir(dir_.path()).filePath(QStringLiteral("locked"));
+  ASSERT_TRUE(QDir().mkdir(locked));
+  ASSERT_EQ(chmod(dir_.path().toLocal8Bit().constData(), 0755), 0);
+  ASSERT_EQ(chmod(locked.toLocal8Bit().constData(), 0555), 0);
+  const uid_t before = static_cast<uid_t>(setfsuid(65534));
+  PartFileSink sink(QDir(locked).filePath(QStringLiteral("a.part")).toStdString(), 0);
+  const bool taken = sink.OnResponse(200, {"Content-Length: 3"});
+  setfsuid(before);
+  EXPECT_FALSE(taken);
+  EXPECT_EQ(sink.result().outcome, Outcome::kWriteFailed);
+  EXPECT_EQ(sink.result().errorNumber, EACCES);
+
+  PartFileSink missing(Path("no/such/folder/a.part"), 0);
+  EXPECT_FALSE(missing.OnResponse(200, {}));
+  EXPECT_EQ(missing.result().errorNumber, ENOENT);
+}
+
+// Writes 4 MiB into a part file under a 1 MiB limit on the process's files (a write past it
+// fails as one on a full disk does): true when the sink refused the rest with EFBIG and kept
+// exactly what was written before.
+bool WriteUntilTheLimit(const std::string& part) {
+  std::signal(SIGXFSZ, SIG_IGN);
+  const rlimit limit{1024 * 1024, 1024 * 1024};
+  setrlimit(RLIMIT_FSIZE, &limit);
+  PartFileSink sink(part, 0);
+  const bool taken = sink.OnResponse(200, {"Content-Length: 4194304"});
+  const std::string piece(64 * 1024, 'w');
+  bool refused = false;
+  for (int i = 0; i < 64 && !refused; ++i) refused = !sink.OnBody(piece);
+  sink.Finish();
+  struct stat st {};
+  stat(part.c_str(), &st);
+  return taken && refused && sink.result().outcome == Outcome::kWriteFailed &&
+         sink.result().errorNumber == EFBIG && st.st_size == 1024 * 1024 && sink.bytesInFile() == 1024 * 1024;
+}
+
+// In a child process, so that the limit stays there.
+TEST_F(PartFileSinkTest, AWriteThatFailsMidwayKeepsWhatWasWritten) {
+  const std::string part = Path("w.part");
+  EXPECT_EXIT(_exit(WriteUntilTheLimit(part) ? 0 : 1), ::testing::ExitedWithCode(0), "");
+}
+
+}  // namespace
+}  // namespace ui

@@ -1,0 +1,110 @@
+// The downloads of a program window: its download list (the manager), the downloads window,
+// the dialogs the download commands put to the user, the folder used last (kept in the
+// program's settings for the next run), and the question asked when the window is closed while
+// downloads run.
+//
+// The application's download commands reach all of it through the members below, in the
+// program's terms: texts in the program's code page, file paths as the file system's bytes,
+// which they pass on without reading. The downloads window opens with the first download and
+// afterwards when asked; closing it hides it, the list stays for as long as the program window.
+//
+// Ownership: a WindowDownloads is a child of its program window's frame and ends with it, its
+// downloads (which abort their transfers; part files stay) and the downloads window with it.
+// Thread contract: GUI thread only. The Ask... and Inform members run modal dialogs
+// (nested event loops).
+#ifndef UI_WINDOW_DOWNLOADS_H_
+#define UI_WINDOW_DOWNLOADS_H_
+
+#include <QObject>
+#include <QPointer>
+#include <QString>
+#include <cstdint>
+#include <functional>
+#include <memory>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "ui/download.h"
+#include "ui/downloads_window.h"
+
+namespace ui {
+
+class DownloadDialogs;
+class DownloadManager;
+
+class WindowDownloads : public QObject {
+  Q_OBJECT
+
+ public:
+  // The downloads of a live program window, made on first use; null when the window is not live.
+  static WindowDownloads* Of(int32_t windowId);
+  ~WindowDownloads() override;
+
+  DownloadManager& manager() { return *manager_; }
+  // Null until first shown.
+  DownloadsWindow* window() const { return window_; }
+  // Shows the downloads window (made on first use) and brings it to the front.
+  void ShowWindow();
+
+  // ---- Dialogs: titles, texts and file names in the program's code page. ------------------
+  // The file to save to, proposed as `defaultName` in the folder used last; empty when cancelled.
+  std::string AskSavePath(std::string_view title, std::string_view defaultName);
+  // A folder, starting in the one used last; empty when cancelled.
+  std::string AskFolder(std::string_view title);
+  // The index of the chosen button, -1 when the question was closed without one.
+  int Ask(std::string_view title, std::string_view text, const std::vector<std::string>& buttons);
+  void Inform(std::string_view title, std::string_view text);
+  // Hands an http or https address to the desktop's default application; false for another
+  // address or when nothing took it.
+  bool OpenAddress(std::string_view address);
+
+  // ---- Paths: the file system's bytes. ----------------------------------------------------
+  static std::string JoinPath(std::string_view folder, std::string_view fileName);
+  // The last part of a path, in the program's code page (for messages).
+  static std::string FileNameOf(std::string_view path);
+  static std::string FolderOf(std::string_view path);
+  static bool Exists(std::string_view path);
+  // The bytes a file name (program text) takes in the file system.
+  static size_t FileSystemLength(std::string_view fileName);
+  // A download of the list that is not done or cancelled writes to `path`.
+  bool IsTargetInUse(std::string_view path) const;
+  // Remembers the folder for the next dialog, in this run and the next ones.
+  void RememberFolder(std::string_view folder);
+  std::string LastFolder() const;
+
+  // Appends a download to the list (it starts when a slot is free). The first download of the
+  // program window opens the downloads window.
+  Download* Add(DownloadOrder order, std::string_view path, bool replace);
+
+  // Asked when the program window is about to close while downloads run or wait: true stops
+  // them (their part files stay) and lets the window close, false keeps it open. Without a
+  // question the window closes and the downloads stop.
+  void SetCloseQuestion(std::function<bool()> question) { closeQuestion_ = std::move(question); }
+
+  // The dialogs in use (the desktop's unless replaced) and the settings file (the program's
+  // own unless replaced), for tests.
+  DownloadDialogs& dialogs() { return *dialogs_; }
+  void SetDialogs(std::unique_ptr<DownloadDialogs> dialogs);
+  void SetSettingsFile(const QString& path) { settingsFile_ = path; }
+
+ protected:
+  bool eventFilter(QObject* watched, QEvent* event) override;
+
+ private:
+  explicit WindowDownloads(QWidget* frame);
+  QWidget* frame() const;
+  void OpenLocal(const QUrl& url);
+
+  std::unique_ptr<DownloadDialogs> dialogs_;
+  DownloadManager* manager_;  // a child
+  QPointer<DownloadsWindow> window_;
+  std::function<bool()> closeQuestion_;
+  QString settingsFile_;
+  QString lastFolder_;  // this run's, ahead of the settings
+  bool windowOpened_ = false;
+};
+
+}  // namespace ui
+
+#endif  // UI_WINDOW_DOWNLOADS_H_
