@@ -68,10 +68,10 @@ RangeRequest ReadRange(std::string_view header, uint64_t length) {
   RangeRequest whole;
   constexpr std::string_view kUnit = "bytes=";
   if (!header.starts_with(kUnit)) return whole;
-  std::string_view spec = header.substr(kUnit.size());
-  std::size_t dash = spec.find('-');
-  if (dash == std::string_view::npos || spec.find(',') != std::string_view::npos) return whole;
-  std::string_view from = spec.substr(0, dash), to = spec.substr(dash + 1);
+  std::string_view range = header.substr(kUnit.size());
+  std::size_t dash = range.find('-');
+  if (dash == std::string_view::npos || range.find(',') != std::string_view::npos) return whole;
+  std::string_view from = range.substr(0, dash), to = range.substr(dash + 1);
   RangeRequest r;
   r.kind = RangeRequest::kPart;
   uint64_t a = 0, b = 0;
