@@ -103,11 +103,6 @@ TEST_F(LookUpVideosTest, SamplePageFillsOneRowPerOccurrence) {
     EXPECT_EQ(Grid()->cellPicture(row, 1).isNull(), CoverBytes(v).empty());
     EXPECT_EQ(Grid()->rowHeight(row), 100);
   }
-  // The README's picture of the main window after a demo lookup is taken here on request.
-  if (const char* dir = std::getenv("WL_SCREENSHOT_DIR")) {
-    ui::FrameOf(kMainWindowId)->show();
-    ui::FrameOf(kMainWindowId)->grab().save(QString::fromUtf8(dir) + "/main_window_lookup.png");
-  }
   // Six videos: columns 1 to 4 became 100 wide, column 0 kept its width.
   ExpectColumnWidths(4);
 
