@@ -37,17 +37,26 @@ rt::Text RunUnescapeScript(const rt::Text& t) {
   return result;
 }
 
-}  // namespace
-
-rt::Text Utf8BytesToText(kernel::BytesRef bytes) {
+// The UTF-8 bytes as UTF-16 through the program's declared conversion, followed by a zero unit
+// (not counted in the result's size less one); empty for no bytes or a failed conversion.
+std::vector<char16_t> Utf8BytesToWide(kernel::BytesRef bytes) {
   int32_t n = rt::ByteSetLength(bytes.p);
-  if (n <= 0) return rt::Text();
+  if (n <= 0) return {};
   const char* src = reinterpret_cast<const char*>(rt::ByteSetData(bytes.p));
   int32_t w = rt::CallDll<rt::MultiByteToWideCharFn>(rt::kDllMultiByteToWideChar, 65001u, 0u, src, n,
                                                      static_cast<char16_t*>(nullptr), 0);
-  if (w <= 0) return rt::Text();
+  if (w <= 0) return {};
   std::vector<char16_t> wide(static_cast<size_t>(w) + 1, u'\0');  // the last unit stays zero
   rt::CallDll<rt::MultiByteToWideCharFn>(rt::kDllMultiByteToWideChar, 65001u, 0u, src, n, wide.data(), w);
+  return wide;
+}
+
+}  // namespace
+
+rt::Text Utf8BytesToText(kernel::BytesRef bytes) {
+  std::vector<char16_t> wide = Utf8BytesToWide(bytes);
+  if (wide.empty()) return rt::Text();
+  const int32_t w = static_cast<int32_t>(wide.size()) - 1;
   int32_t m = rt::CallDll<rt::WideCharToMultiByteFn>(
       rt::kDllWideCharToMultiByte, 936u, 0u, wide.data(), w + 1, static_cast<char*>(nullptr), 0,
       static_cast<const char*>(nullptr), static_cast<int32_t*>(nullptr));
@@ -60,17 +69,11 @@ rt::Text Utf8BytesToText(kernel::BytesRef bytes) {
 }
 
 rt::Text Utf8BytesToEscapedText(kernel::BytesRef bytes) {
-  int32_t n = rt::ByteSetLength(bytes.p);
-  if (n <= 0) return rt::Text();
-  const char* src = reinterpret_cast<const char*>(rt::ByteSetData(bytes.p));
-  int32_t w = rt::CallDll<rt::MultiByteToWideCharFn>(rt::kDllMultiByteToWideChar, 65001u, 0u, src, n,
-                                                     static_cast<char16_t*>(nullptr), 0);
-  if (w <= 0) return rt::Text();
-  std::vector<char16_t> wide(static_cast<size_t>(w));
-  rt::CallDll<rt::MultiByteToWideCharFn>(rt::kDllMultiByteToWideChar, 65001u, 0u, src, n, wide.data(), w);
+  std::vector<char16_t> wide = Utf8BytesToWide(bytes);
+  if (wide.empty()) return rt::Text();
   static const char kHex[] = "0123456789ABCDEF";
   std::string out;
-  out.reserve(static_cast<size_t>(n));
+  out.reserve(wide.size());
   for (char16_t unit : wide) {
     if (unit == 0) break;
     if (unit < 0x80) {

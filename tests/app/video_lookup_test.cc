@@ -89,6 +89,20 @@ class VideoLookupTest : public testing_support::DemoLookupFixture {
     }
     return n;
   }
+  // Looks up the 50-video page while every answer stalls for 20 s, and runs `end` (a stop or a
+  // close) 300 ms in: only the abort can end the transfers in time, and the lookup must return,
+  // and every transfer end, within half a second of it.
+  void LookUpWhileEveryAnswerStallsAndThen(std::function<void()> end) {
+    env_->site().SetLatency(20000);
+    QTimer::singleShot(300, std::move(end));
+    QElapsedTimer clock;
+    clock.start();
+    PressLookUp(demo::kFiftyPagePath);
+    EXPECT_LT(clock.elapsed(), 300 + 500);
+    int64_t idle = MillisecondsUntilNoTransferRuns();
+    EXPECT_GE(idle, 0);
+    EXPECT_LT(idle, 500);
+  }
   // Waits, handling events, until the loop runs no transfer; the milliseconds it took, or -1.
   static int64_t MillisecondsUntilNoTransferRuns() {
     QElapsedTimer clock;
@@ -152,19 +166,10 @@ TEST_F(VideoLookupTest, TheWindowStaysLiveAndRowsArriveWhileLaterRequestsRun) {
 }
 
 TEST_F(VideoLookupTest, StopAbortsTheTransfersInFlightAndKeepsTheFinishedRows) {
-  // Every answer stalls for 20 s: only the abort can end the transfers in time.
-  env_->site().SetLatency(20000);
-  QTimer::singleShot(300, [this] {
+  LookUpWhileEveryAnswerStallsAndThen([this] {
     EXPECT_EQ(ButtonCaption(), kStopButtonCaption);
     QTest::mouseClick(WidgetOf(k按钮1), Qt::LeftButton);  // "停止"
   });
-  QElapsedTimer clock;
-  clock.start();
-  PressLookUp(demo::kFiftyPagePath);
-  EXPECT_LT(clock.elapsed(), 300 + 500);
-  int64_t idle = MillisecondsUntilNoTransferRuns();
-  EXPECT_GE(idle, 0);
-  EXPECT_LT(idle, 500);
   EXPECT_EQ(ButtonCaption(), kLookUpButtonCaption);
   EXPECT_EQ(grid::RowCount(kGrid), 1);
   EXPECT_EQ(Caption(), "");  // stopped before the page's title was in
@@ -196,15 +201,7 @@ TEST_F(VideoLookupTest, StopAbortsTheTransfersInFlightAndKeepsTheFinishedRows) {
 }
 
 TEST_F(VideoLookupTest, ClosingTheWindowAbortsEveryTransferAtOnce) {
-  env_->site().SetLatency(20000);
-  QTimer::singleShot(300, [] { ui::FrameOf(kMainWindowId)->close(); });
-  QElapsedTimer clock;
-  clock.start();
-  PressLookUp(demo::kFiftyPagePath);
-  EXPECT_LT(clock.elapsed(), 300 + 500);
-  int64_t idle = MillisecondsUntilNoTransferRuns();
-  EXPECT_GE(idle, 0);
-  EXPECT_LT(idle, 500);
+  LookUpWhileEveryAnswerStallsAndThen([] { ui::FrameOf(kMainWindowId)->close(); });
   QApplication::processEvents();
   EXPECT_FALSE(ui::IsWindowLive(kMainWindowId));
 }

@@ -60,17 +60,7 @@ class FaultServer {
     return head;
   }
   // Sends everything unless the peer goes away or the server stops; false when not all went.
-  bool SendAll(int fd, const char* data, size_t size) {
-    size_t off = 0;
-    while (off < size && !stop_) {
-      pollfd p{fd, POLLOUT, 0};
-      if (poll(&p, 1, 50) <= 0) continue;
-      ssize_t n = send(fd, data + off, size - off, MSG_NOSIGNAL);
-      if (n <= 0) return false;
-      off += static_cast<size_t>(n);
-    }
-    return off == size;
-  }
+  bool SendAll(int fd, const char* data, size_t size) { return SendAllUnlessStopped(fd, data, size, stop_); }
   bool SendAll(int fd, const std::string& s) { return SendAll(fd, s.data(), s.size()); }
   // Holds the connection open for up to `limit`, returning early when the server stops or
   // the peer closes.

@@ -9,6 +9,9 @@
 #include <sys/socket.h>
 #include <unistd.h>
 
+#include <atomic>
+#include <cstddef>
+
 namespace testing_support {
 
 // A socket bound to 127.0.0.1 on an ephemeral port; listening when `listening`. The port goes
@@ -34,6 +37,20 @@ inline int AcceptWithin(int listenFd, int ms) {
   pollfd p{listenFd, POLLIN, 0};
   if (poll(&p, 1, ms) <= 0) return -1;
   return accept(listenFd, nullptr, nullptr);
+}
+
+// Sends everything unless the peer goes away or `stop` is raised (looked at every 50 ms);
+// false when not all went.
+inline bool SendAllUnlessStopped(int fd, const char* data, size_t size, const std::atomic<bool>& stop) {
+  size_t off = 0;
+  while (off < size && !stop) {
+    pollfd p{fd, POLLOUT, 0};
+    if (poll(&p, 1, 50) <= 0) continue;
+    ssize_t n = send(fd, data + off, size - off, MSG_NOSIGNAL);
+    if (n <= 0) return false;
+    off += static_cast<size_t>(n);
+  }
+  return off == size;
 }
 
 // A port on 127.0.0.1 that nothing listens on (bound, then closed).

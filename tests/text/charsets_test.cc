@@ -49,6 +49,16 @@ TEST_F(CharsetsTest, Utf8BodiesBecomeCodePage936Texts) {
   EXPECT_EQ(Utf8BytesToText(rt::ByteSet(std::string_view("\xF0\x9F\x98\x80"))).view(), "?");
 }
 
+TEST_F(CharsetsTest, Utf8BodiesBecomeAsciiWithEveryOtherCharacterEscaped) {
+  // 誠 (its GBK trail byte is a backslash) and 中; ASCII, quotes and backslashes as they stand.
+  EXPECT_EQ(Utf8BytesToEscapedText(rt::ByteSet(Utf8("a\"誠\\中"))).view(), "a\"\\u8AA0\\\\u4E2D");
+  // A character past U+FFFF as a surrogate pair; invalid UTF-8 as the replacement character.
+  EXPECT_EQ(Utf8BytesToEscapedText(rt::ByteSet(std::string_view("\xF0\x9F\x98\x80|\xFF"))).view(),
+            "\\uD83D\\uDE00|\\uFFFD");
+  EXPECT_EQ(Utf8BytesToEscapedText(rt::ByteSet(std::string_view("ab\0cd", 5))).view(), "ab");
+  EXPECT_TRUE(Utf8BytesToEscapedText(rt::ByteSet()).empty());
+}
+
 TEST_F(CharsetsTest, EscapesDecodeAsTheScriptEngineDecodesThem) {
   EXPECT_EQ(UnescapeText("\\u4e2d\\u6587").view(), "中文");
   EXPECT_EQ(UnescapeText("\\/").view(), "/");
