@@ -47,18 +47,7 @@ class FaultServer {
   bool stopping() const { return stop_; }
 
   // Reads until the end of a request head, the peer closes, or about two seconds have passed.
-  std::string ReadHead(int fd) {
-    std::string head;
-    char buf[4096];
-    for (int i = 0; i < 100 && !stop_ && head.find("\r\n\r\n") == std::string::npos; ++i) {
-      pollfd p{fd, POLLIN, 0};
-      if (poll(&p, 1, 20) <= 0) continue;
-      ssize_t n = recv(fd, buf, sizeof buf, 0);
-      if (n <= 0) break;
-      head.append(buf, static_cast<size_t>(n));
-    }
-    return head;
-  }
+  std::string ReadHead(int fd) { return ReadHeadUnlessStopped(fd, 100, stop_); }
   // Sends everything unless the peer goes away or the server stops; false when not all went.
   bool SendAll(int fd, const char* data, size_t size) { return SendAllUnlessStopped(fd, data, size, stop_); }
   bool SendAll(int fd, const std::string& s) { return SendAll(fd, s.data(), s.size()); }

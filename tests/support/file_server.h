@@ -131,18 +131,7 @@ class FileServer {
     }
   }
 
-  std::string ReadHead(int fd) {
-    std::string head;
-    char buf[4096];
-    for (int i = 0; i < 250 && !stop_ && head.find("\r\n\r\n") == std::string::npos; ++i) {
-      pollfd p{fd, POLLIN, 0};
-      if (poll(&p, 1, 20) <= 0) continue;
-      ssize_t n = recv(fd, buf, sizeof buf, 0);
-      if (n <= 0) break;
-      head.append(buf, static_cast<size_t>(n));
-    }
-    return head;
-  }
+  std::string ReadHead(int fd) { return ReadHeadUnlessStopped(fd, 250, stop_); }
 
   static std::string HeaderValue(const std::string& head, const std::string& lowerName) {
     size_t pos = 0;

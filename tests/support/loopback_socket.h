@@ -11,6 +11,7 @@
 
 #include <atomic>
 #include <cstddef>
+#include <string>
 
 namespace testing_support {
 
@@ -51,6 +52,21 @@ inline bool SendAllUnlessStopped(int fd, const char* data, size_t size, const st
     off += static_cast<size_t>(n);
   }
   return off == size;
+}
+
+// Reads until the end of a request head, the peer closes, `stop` is raised or about
+// `rounds` x 20 ms have passed.
+inline std::string ReadHeadUnlessStopped(int fd, int rounds, const std::atomic<bool>& stop) {
+  std::string head;
+  char buf[4096];
+  for (int i = 0; i < rounds && !stop && head.find("\r\n\r\n") == std::string::npos; ++i) {
+    pollfd p{fd, POLLIN, 0};
+    if (poll(&p, 1, 20) <= 0) continue;
+    ssize_t n = recv(fd, buf, sizeof buf, 0);
+    if (n <= 0) break;
+    head.append(buf, static_cast<size_t>(n));
+  }
+  return head;
 }
 
 // A port on 127.0.0.1 that nothing listens on (bound, then closed).
