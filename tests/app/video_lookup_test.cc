@@ -35,6 +35,13 @@ namespace {
 
 constexpr ui::ControlRef kGrid{kMainWindowId, k高级表格1};
 constexpr int kSlowNetworkMs = 100;
+// The longest the event loop may stand still during a lookup. The address checker runs the
+// program two to three times slower, so its build is given room in proportion.
+#if defined(__SANITIZE_ADDRESS__)
+constexpr int64_t kLongestStallMs = 150;
+#else
+constexpr int64_t kLongestStallMs = 50;
+#endif
 
 // Everything a user sees after a lookup and one click on row 1 and on its first list line.
 struct Outcome {
@@ -155,7 +162,7 @@ TEST_F(VideoLookupTest, TheWindowStaysLiveAndRowsArriveWhileLaterRequestsRun) {
   ticker.stop();
 
   EXPECT_EQ(grid::RowCount(kGrid), static_cast<int>(videos) + 1);
-  EXPECT_LT(longestGap, 50);
+  EXPECT_LT(longestGap, kLongestStallMs);
   // Row 1 was in while most descriptions had not even been asked for.
   EXPECT_GT(requestedAtFirstRow, 0u);
   EXPECT_LT(requestedAtFirstRow, videos);
