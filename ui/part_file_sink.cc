@@ -6,59 +6,28 @@
 
 #include <algorithm>
 #include <cerrno>
-#include <charconv>
 #include <optional>
 
+#include "platform/http/header_lines.h"
+
 namespace ui {
-namespace {
 
-bool StartsWithIgnoreCase(std::string_view s, std::string_view prefix) {
-  if (s.size() < prefix.size()) return false;
-  for (size_t i = 0; i < prefix.size(); ++i) {
-    if ((static_cast<unsigned char>(s[i]) | 0x20) != (static_cast<unsigned char>(prefix[i]) | 0x20))
-      return false;
-  }
-  return true;
-}
-
-std::string_view Trim(std::string_view s) {
-  while (!s.empty() && (s.front() == ' ' || s.front() == '\t')) s.remove_prefix(1);
-  while (!s.empty() && (s.back() == ' ' || s.back() == '\t')) s.remove_suffix(1);
-  return s;
-}
-
-// The value of the first header line with that name (given in lower case).
-std::optional<std::string_view> Header(const std::vector<std::string>& headers, std::string_view name) {
-  for (const std::string& line : headers) {
-    std::string_view l(line);
-    if (l.size() > name.size() && l[name.size()] == ':' && StartsWithIgnoreCase(l, name)) {
-      return Trim(l.substr(name.size() + 1));
-    }
-  }
-  return std::nullopt;
-}
-
-// A decimal number that fills the whole text; -1 otherwise.
-int64_t Number(std::string_view s) {
-  int64_t v = -1;
-  auto [end, ec] = std::from_chars(s.data(), s.data() + s.size(), v);
-  if (ec != std::errc() || end != s.data() + s.size() || v < 0) return -1;
-  return v;
-}
-
-}  // namespace
+using platform::http::HeaderLength;
+using platform::http::HeaderValue;
+using platform::http::StartsWithIgnoreCase;
+using platform::http::TrimBlanks;
 
 bool ParseContentRange(std::string_view value, ContentRange* out) {
-  value = Trim(value);
+  value = TrimBlanks(value);
   if (!StartsWithIgnoreCase(value, "bytes ")) return false;
-  value = Trim(value.substr(6));
+  value = TrimBlanks(value.substr(6));
   size_t slash = value.find('/');
   if (slash == std::string_view::npos) return false;
-  std::string_view range = Trim(value.substr(0, slash));
-  std::string_view total = Trim(value.substr(slash + 1));
+  std::string_view range = TrimBlanks(value.substr(0, slash));
+  std::string_view total = TrimBlanks(value.substr(slash + 1));
   ContentRange r;
   if (total != "*") {
-    r.total = Number(total);
+    r.total = HeaderLength(total);
     if (r.total < 0) return false;
   }
   if (range == "*") {
@@ -66,8 +35,8 @@ bool ParseContentRange(std::string_view value, ContentRange* out) {
   } else {
     size_t dash = range.find('-');
     if (dash == std::string_view::npos) return false;
-    r.first = Number(range.substr(0, dash));
-    r.last = Number(range.substr(dash + 1));
+    r.first = HeaderLength(range.substr(0, dash));
+    r.last = HeaderLength(range.substr(dash + 1));
     if (r.first < 0 || r.last < r.first || (r.total >= 0 && r.last >= r.total)) return false;
   }
   *out = r;
@@ -110,7 +79,7 @@ bool PartFileSink::Open(bool truncate) {
 
 bool PartFileSink::OnResponse(int32_t status, const std::vector<std::string>& headers) {
   result_.status = status;
-  const int64_t length = Number(Header(headers, "content-length").value_or(""));
+  const int64_t length = HeaderLength(HeaderValue(headers, "content-length").value_or(""));
   if (status == 200) {
     result_.startedOver = offset_ > 0;
     if (!Open(true)) return false;
@@ -118,7 +87,7 @@ bool PartFileSink::OnResponse(int32_t status, const std::vector<std::string>& he
     total_.store(length, std::memory_order_relaxed);
   } else if (status == 206) {
     ContentRange range;
-    std::optional<std::string_view> value = Header(headers, "content-range");
+    std::optional<std::string_view> value = HeaderValue(headers, "content-range");
     if (!value || !ParseContentRange(*value, &range) || range.first != offset_)
       return Fail(Outcome::kBadRange);
     int64_t total = range.total >= 0 ? range.total : (length >= 0 ? offset_ + length : -1);
@@ -126,7 +95,7 @@ bool PartFileSink::OnResponse(int32_t status, const std::vector<std::string>& he
     total_.store(total, std::memory_order_relaxed);
   } else if (status == 416 && offset_ > 0) {
     ContentRange range;
-    std::optional<std::string_view> value = Header(headers, "content-range");
+    std::optional<std::string_view> value = HeaderValue(headers, "content-range");
     if (value && ParseContentRange(*value, &range) && range.first < 0 && range.total == offset_) {
       total_.store(offset_, std::memory_order_relaxed);
       result_.outcome = Outcome::kAlreadyComplete;
@@ -137,10 +106,10 @@ bool PartFileSink::OnResponse(int32_t status, const std::vector<std::string>& he
     return Fail(Outcome::kRefusedStatus);
   }
   // What a later range may be tied to: a strong entity tag, else the modification date.
-  std::optional<std::string_view> tag = Header(headers, "etag");
+  std::optional<std::string_view> tag = HeaderValue(headers, "etag");
   if (tag && !tag->empty() && !StartsWithIgnoreCase(*tag, "W/")) {
     result_.validator = std::string(*tag);
-  } else if (std::optional<std::string_view> date = Header(headers, "last-modified")) {
+  } else if (std::optional<std::string_view> date = HeaderValue(headers, "last-modified")) {
     result_.validator = std::string(*date);
   }
   buffer_.reserve(kBufferBytes);

@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "platform/event_loop.h"
+#include "platform/http/header_lines.h"
 #include "platform/http/transfer_loop.h"
 
 namespace platform::http {
@@ -19,17 +20,6 @@ namespace {
 constexpr int kHandleReleaseWaitMs = 1000;
 // How long a wait on the GUI thread blocks before it lets events run: far below what a user sees.
 constexpr int kQuickAnswerMs = 2;
-
-bool EqualsIgnoreCase(std::string_view a, std::string_view b) {
-  if (a.size() != b.size()) return false;
-  for (size_t i = 0; i < a.size(); ++i) {
-    unsigned char x = static_cast<unsigned char>(a[i]), y = static_cast<unsigned char>(b[i]);
-    if (x >= 'A' && x <= 'Z') x = static_cast<unsigned char>(x + 32);
-    if (y >= 'A' && y <= 'Z') y = static_cast<unsigned char>(y + 32);
-    if (x != y) return false;
-  }
-  return true;
-}
 
 std::string ToLowerAscii(std::string_view s) {
   std::string out(s);
@@ -56,14 +46,6 @@ bool HasControlByte(std::string_view s) {
     unsigned char c = static_cast<unsigned char>(ch);
     return c < 0x20 || c == 0x7F;
   });
-}
-
-std::string_view Trim(std::string_view s) {
-  while (!s.empty() && (s.front() == ' ' || s.front() == '\t')) s.remove_prefix(1);
-  while (!s.empty() && (s.back() == ' ' || s.back() == '\t' || s.back() == '\r' || s.back() == '\n')) {
-    s.remove_suffix(1);
-  }
-  return s;
 }
 
 }  // namespace
@@ -95,7 +77,7 @@ void HttpEngine::SetDirect() {
 }
 
 bool HttpEngine::SetNamedProxy(std::string_view server, std::string_view bypass) {
-  std::string_view s = Trim(server);
+  std::string_view s = TrimBlanks(server);
   if (s.empty() || HasControlByte(s) || HasControlByte(bypass)) return false;
   proxyMode_ = ProxyMode::kNamed;
   proxyServer_ = std::string(s);
@@ -172,7 +154,7 @@ bool HttpEngine::Open(std::string_view method, std::string_view url) {
 bool HttpEngine::SetRequestHeader(std::string_view name, std::string_view value) {
   if (!opened_ || !IsToken(name)) return false;
   if (value.find_first_of(std::string_view("\r\n\0", 3)) != std::string_view::npos) return false;
-  value = Trim(value);
+  value = TrimBlanks(value);
   if (EqualsIgnoreCase(name, "Cookie")) {
     // Sent by the transfer library, in one line with the cookies it keeps for the address.
     cookieLine_ = std::string(value);
@@ -391,13 +373,9 @@ std::string HttpEngine::AllResponseHeaders() const {
 }
 
 std::optional<std::string> HttpEngine::ResponseHeader(std::string_view name) const {
-  for (const std::string& line : responseHeaders_) {
-    size_t colon = line.find(':');
-    if (colon != std::string::npos && EqualsIgnoreCase(Trim(std::string_view(line).substr(0, colon)), name)) {
-      return std::string(Trim(std::string_view(line).substr(colon + 1)));
-    }
-  }
-  return std::nullopt;
+  std::optional<std::string_view> value = HeaderValue(responseHeaders_, name);
+  if (!value) return std::nullopt;
+  return std::string(*value);
 }
 
 }  // namespace platform::http

@@ -3,10 +3,10 @@
 #include <curl/curl.h>
 
 #include <algorithm>
-#include <cstdlib>
 #include <type_traits>
 
 #include "platform/event_loop.h"
+#include "platform/http/header_lines.h"
 
 namespace platform::http {
 namespace {
@@ -125,15 +125,6 @@ bool IsFollowedRedirect(int32_t status) {
   return status == 301 || status == 302 || status == 303 || status == 307 || status == 308;
 }
 
-bool StartsWithIgnoreCase(std::string_view s, std::string_view prefix) {
-  if (s.size() < prefix.size()) return false;
-  for (size_t i = 0; i < prefix.size(); ++i) {
-    unsigned char a = static_cast<unsigned char>(s[i]), b = static_cast<unsigned char>(prefix[i]);
-    if ((a | 0x20) != (b | 0x20)) return false;
-  }
-  return true;
-}
-
 }  // namespace
 
 // ---- EasyHandle ---------------------------------------------------------------------------
@@ -228,18 +219,14 @@ size_t Transfer::OnHeader(char* data, size_t size, size_t count, void* self) {
   } else if (t->hopStatus_ >= 100 && t->hopStatus_ < 200) {
     // An interim response: the real one follows on the same connection.
   } else if (t->followsRedirects_ && IsFollowedRedirect(t->hopStatus_) &&
-             std::any_of(t->responseHeaders_.begin(), t->responseHeaders_.end(),
-                         [](const std::string& h) { return StartsWithIgnoreCase(h, "location:"); })) {
+             HeaderValue(t->responseHeaders_, "Location")) {
     // The end of a followed redirect's header block: the next hop connects afresh (or reuses a
     // connection), and until it is ready only the connect time-out applies.
     t->connected_ = false;
   } else {
     t->final_ = true;
-    for (const std::string& h : t->responseHeaders_) {
-      if (!StartsWithIgnoreCase(h, "content-length:")) continue;
-      char* end = nullptr;
-      long long length = std::strtoll(h.c_str() + 15, &end, 10);
-      if (end != h.c_str() + 15 && length >= 0) t->expected_.store(length, std::memory_order_relaxed);
+    if (std::optional<std::string_view> length = HeaderValue(t->responseHeaders_, "Content-Length")) {
+      t->expected_.store(HeaderLength(*length), std::memory_order_relaxed);
     }
     if (t->sink_ && !t->sink_->OnResponse(t->hopStatus_, t->responseHeaders_)) {
       t->sinkRefused_ = true;

@@ -1,0 +1,53 @@
+#include "platform/http/header_lines.h"
+
+#include <charconv>
+
+namespace platform::http {
+namespace {
+
+unsigned char LowerAscii(char c) {
+  unsigned char u = static_cast<unsigned char>(c);
+  return u >= 'A' && u <= 'Z' ? static_cast<unsigned char>(u + 32) : u;
+}
+
+bool IsBlank(char c) { return c == ' ' || c == '\t' || c == '\r' || c == '\n'; }
+
+}  // namespace
+
+bool EqualsIgnoreCase(std::string_view a, std::string_view b) {
+  return a.size() == b.size() && StartsWithIgnoreCase(a, b);
+}
+
+bool StartsWithIgnoreCase(std::string_view s, std::string_view prefix) {
+  if (s.size() < prefix.size()) return false;
+  for (size_t i = 0; i < prefix.size(); ++i) {
+    if (LowerAscii(s[i]) != LowerAscii(prefix[i])) return false;
+  }
+  return true;
+}
+
+std::string_view TrimBlanks(std::string_view s) {
+  while (!s.empty() && IsBlank(s.front())) s.remove_prefix(1);
+  while (!s.empty() && IsBlank(s.back())) s.remove_suffix(1);
+  return s;
+}
+
+std::optional<std::string_view> HeaderValue(const std::vector<std::string>& lines, std::string_view name) {
+  for (const std::string& line : lines) {
+    std::string_view l(line);
+    size_t colon = l.find(':');
+    if (colon != std::string_view::npos && EqualsIgnoreCase(TrimBlanks(l.substr(0, colon)), name)) {
+      return TrimBlanks(l.substr(colon + 1));
+    }
+  }
+  return std::nullopt;
+}
+
+int64_t HeaderLength(std::string_view value) {
+  int64_t v = -1;
+  auto [end, ec] = std::from_chars(value.data(), value.data() + value.size(), v);
+  if (ec != std::errc() || end != value.data() + value.size() || v < 0) return -1;
+  return v;
+}
+
+}  // namespace platform::http

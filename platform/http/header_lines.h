@@ -1,0 +1,32 @@
+// Reading HTTP header lines ("Name: value", the line end already cut off): names compared
+// without regard to ASCII case, values trimmed of blanks.
+//
+// Stateless; safe from any thread. Views point into the caller's texts.
+#ifndef PLATFORM_HTTP_HEADER_LINES_H_
+#define PLATFORM_HTTP_HEADER_LINES_H_
+
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace platform::http {
+
+// ASCII letters compared without regard to case; other bytes as they are.
+bool EqualsIgnoreCase(std::string_view a, std::string_view b);
+bool StartsWithIgnoreCase(std::string_view s, std::string_view prefix);
+
+// `s` without blanks, tabs, CRs and LFs at either end.
+std::string_view TrimBlanks(std::string_view s);
+
+// The value of the first line whose name (before its first colon, trimmed) is `name`, trimmed;
+// nothing when no line has it.
+std::optional<std::string_view> HeaderValue(const std::vector<std::string>& lines, std::string_view name);
+
+// The value as a length: a decimal number filling the whole value; -1 for anything else.
+int64_t HeaderLength(std::string_view value);
+
+}  // namespace platform::http
+
+#endif  // PLATFORM_HTTP_HEADER_LINES_H_
