@@ -44,7 +44,7 @@ rt::Text BodyText(const rt::ByteSet& body) {
 // Sleeps until an event arrives (a transfer that ended wakes the loop too) and handles it.
 void WaitForNextEvent() {
   rt::CallDll<rt::MsgWaitForMultipleObjectsFn>(rt::kDllMsgWaitForMultipleObjects, 0u, nullptr, 0,
-                                               kLongestWaitMs, 0x04FFu /* QS_ALLINPUT */);
+                                               kLongestWaitMs, rt::kQsAllInput);
 }
 
 // Parses the description into the document. The bytes go in as ASCII, every other character
@@ -161,15 +161,16 @@ void VideoLookup::Run() {
     if (!Advance()) WaitForNextEvent();
   }
   if (Closing()) return;
-  // Stopped or done: what is still on its way is aborted as the lookup ends.
-  for (Video& video : videos_) video.request.Abort();
+  // Stopped or done; what is still on its way is aborted with the lookup.
   SetCaption(title_.c_str());
   SetButtonCaption(kLookUpButtonCaption);
 }
 
 bool VideoLookup::Advance() {
   bool moved = false;
-  for (size_t i = 0; i < nextToSend_; ++i) {
+  while (firstOpen_ < nextToSend_ && videos_[firstOpen_].stage == Video::Stage::kFilled) ++firstOpen_;
+  // Nothing in here handles events, so the lookup cannot be stopped or closed meanwhile.
+  for (size_t i = firstOpen_; i < nextToSend_; ++i) {
     Video& video = videos_[i];
     if (video.stage == Video::Stage::kDescription && video.request.IsComplete()) {
       rt::ByteSet body = net::FinishWebRequest(video.request);
@@ -182,7 +183,6 @@ bool VideoLookup::Advance() {
       FillRow(video);
       moved = true;
     }
-    if (Cancelled()) return moved;
   }
   while (nextToSend_ < videos_.size() && descriptionsInFlight_ < kDescriptionsInFlight) {
     Video& video = videos_[nextToSend_++];

@@ -76,6 +76,7 @@ class VideoLookup {
 
   json::类_JSON document_;
   std::vector<Video> videos_;
+  size_t firstOpen_ = 0;   // the first video whose row is not in (all before it are)
   size_t nextToSend_ = 0;  // the first video whose description has not been sent
   int32_t descriptionsInFlight_ = 0;
   int32_t rowsFilled_ = 0;

@@ -58,7 +58,6 @@ inline constexpr uint32_t kInfinite = 0xFFFFFFFF;
 inline constexpr uint32_t kWaitObject0 = 0;
 inline constexpr uint32_t kWaitTimeout = 258;
 inline constexpr uint32_t kWaitFailed = 0xFFFFFFFF;
-inline constexpr uint32_t kQueueAllInput = 0x04FF;  // QS_ALLINPUT
 uint32_t MsgWaitForMultipleObjects(uint32_t count, const void* const* handles, int32_t waitAll,
                                    uint32_t milliseconds, uint32_t wakeMask);
 // From any thread: makes a waiting WaitHandlingEvents or WaitForEvents look again. Does nothing

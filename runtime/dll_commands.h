@@ -30,6 +30,8 @@ using CoUninitializeFn = void();
 using MultiByteToWideCharFn = int32_t(uint32_t codePage, uint32_t flags, const char* src, int32_t srcLength,
                                       char16_t* dst, int32_t dstLength);
 using LstrlenWFn = int32_t(const char16_t*);
+// MsgWaitForMultipleObjects' wake mask for any input (QS_ALLINPUT).
+inline constexpr uint32_t kQsAllInput = 0x04FF;
 using MsgWaitForMultipleObjectsFn = uint32_t(uint32_t count, const void* const* handles, int32_t waitAll,
                                              uint32_t milliseconds, uint32_t wakeMask);
 using WideCharToMultiByteFn = int32_t(uint32_t codePage, uint32_t flags, const char16_t* src,

@@ -318,7 +318,7 @@ void Transfer::End(TransferEnd how, std::string error, bool wake) {
 // ---- TransferLoop -------------------------------------------------------------------------
 
 struct TransferLoop::Command {
-  enum Kind { kStart, kCancel, kCancelAll } kind;
+  enum Kind { kStart, kCancel } kind;
   std::shared_ptr<Transfer> transfer;
 };
 
@@ -366,15 +366,6 @@ void TransferLoop::Cancel(const std::shared_ptr<Transfer>& transfer) {
     std::lock_guard<std::mutex> lock(mutex_);
     if (stopping_) return;
     commands_.push_back(Command{Command::kCancel, transfer});
-  }
-  curl_multi_wakeup(static_cast<CURLM*>(multi_));
-}
-
-void TransferLoop::CancelAll() {
-  {
-    std::lock_guard<std::mutex> lock(mutex_);
-    if (stopping_) return;
-    commands_.push_back(Command{Command::kCancelAll, nullptr});
   }
   curl_multi_wakeup(static_cast<CURLM*>(multi_));
 }
@@ -435,9 +426,6 @@ void TransferLoop::Run() {
           if (i < running.size()) end(i, TransferEnd::kAborted, "aborted", true);
           break;
         }
-        case Command::kCancelAll:
-          while (!running.empty()) end(running.size() - 1, TransferEnd::kAborted, "aborted", true);
-          break;
       }
     }
     if (stop) {

@@ -12,7 +12,7 @@
 // loop; it owns its header lists, request body and address, and shares its easy handle (see
 // EasyHandle). The loop is a process-wide object that ends at exit: it aborts what still runs
 // and joins its thread.
-// Thread contract: Start, Cancel and CancelAll may be called from any thread. A Transfer is
+// Thread contract: Start, Cancel and Shutdown may be called from any thread. A Transfer is
 // configured by its starter before Start and read by it after it has ended (Ended() true);
 // in between only the loop touches it, except the thread-safe members marked so.
 #ifndef PLATFORM_HTTP_TRANSFER_LOOP_H_
@@ -197,8 +197,6 @@ class TransferLoop {
   // Aborts a transfer that has not ended: it ends as aborted soon after, on the loop's thread,
   // and its connection is closed. A transfer that has ended already keeps its result.
   void Cancel(const std::shared_ptr<Transfer>& transfer);
-  // Aborts every running transfer.
-  void CancelAll();
   // Aborts everything and stops the worker thread; later Starts end at once. Also run at exit.
   void Shutdown();
   // Transfers started and not yet ended, for tests.
