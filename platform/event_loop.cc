@@ -184,8 +184,6 @@ bool PostToGuiThread(std::function<void()> task) {
   return QMetaObject::invokeMethod(g_guiApp, std::move(task), Qt::QueuedConnection);
 }
 
-int EventWaitDepth() { return g_waitDepth; }
-
 void CreateHiddenOwner(std::function<void(int)> onEndRequest) {
   if (qobject_cast<QApplication*>(QCoreApplication::instance()) == nullptr) return;  // no toolkit
   Owner() = std::make_unique<HiddenOwnerWidget>(std::move(onEndRequest));

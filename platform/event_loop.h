@@ -70,8 +70,6 @@ bool PostToGuiThread(std::function<void()> task);
 // True on the GUI thread while the toolkit's application object lives, so that a caller can
 // tell whether it may wait with WaitHandlingEvents.
 bool CanWaitHandlingEvents();
-// Number of WaitHandlingEvents and WaitForEvents calls running (nested) on the GUI thread.
-int EventWaitDepth();
 
 // The hidden owner window "_WL_HideOwner": never shown, parent of the program's windows,
 // receiver of end requests from other threads (message 33767).
