@@ -24,19 +24,19 @@ struct IdleEntry {
 };
 
 // The application object's state: one instance for the process. Other threads read only the
-// fields written before they can exist (started, guiThread) and the atomic ones.
+// atomic fields.
 struct ApplicationState {
   const ProgramHeader* program = nullptr;
   std::string directory;
   std::string directoryWithSeparator;
   std::string systemDirectory;
   std::string fileName;
-  uint64_t guiThread = 0;
+  std::atomic<uint64_t> guiThread{0};  // set before anything can start another thread
   std::vector<AppRoutine> exitRoutines;
   std::vector<IdleEntry> idleList;
   std::map<int32_t, std::function<void()>> liveWindows;
   const WindowSystem* windowSystem = nullptr;
-  bool started = false;
+  std::atomic<bool> started{false};
   bool loopStarted = false;
   std::atomic<bool> ending{false};
   std::atomic<int> endRequests{0};
@@ -60,11 +60,6 @@ void CallRoutine(AppRoutine r) {
   if (r == nullptr) return;
   int32_t given = 0;
   r(0, nullptr, &given);
-}
-
-bool OnGuiThread() {
-  const auto& s = State();
-  return !s.started || platform::GetCurrentThreadId() == s.guiThread;
 }
 
 void RunIdleList() {
@@ -116,8 +111,10 @@ void ContinueEndProcessing() {
 // An end request the hidden owner window took from another thread.
 void TakeEndRequest(int32_t exitCode) {
   auto& s = State();
-  if (s.ending) {
-    ++s.endRequests;  // counted only: the end in progress goes on
+  if (s.ending || IsReportingRuntimeError()) {
+    // Counted only: the end in progress goes on, or the report on screen ends the program
+    // (with its own code, and without the exit routines).
+    ++s.endRequests;
     return;
   }
   EndProgram(exitCode);
@@ -182,6 +179,11 @@ const std::string& ProgramFileName() { return State().fileName; }
 const std::string& SystemProgramDirectory() { return State().systemDirectory; }
 uint64_t GuiThreadId() { return State().guiThread; }
 
+bool IsGuiThread() {
+  const uint64_t gui = State().guiThread;
+  return gui == 0 || platform::GetCurrentThreadId() == gui;
+}
+
 void MakeArrayWritable(void** variable, size_t elementWidth) {
   void* block = *variable;
   if (block == nullptr || !IsConstant(block)) return;
@@ -219,6 +221,9 @@ bool IsEnding() { return State().ending; }
 void DropExitRoutines() { State().exitRoutines.clear(); }
 
 void RunEndProcessing(int32_t exitCode) {
+  // A report handed over from another thread that the loop ended before showing is shown now,
+  // and it ends the program instead.
+  ShowPendingReport();
   auto& s = State();
   ++s.endRequests;
   if (s.ending.exchange(true)) return;  // an end request while ending is only counted
@@ -228,7 +233,7 @@ void RunEndProcessing(int32_t exitCode) {
 
 void EndProgram(int32_t exitCode) {
   auto& s = State();
-  if (!OnGuiThread()) {
+  if (!IsGuiThread()) {
     // The GUI thread runs the end processing and ends the process; while it is ending already,
     // the request is only counted. Either way this thread does not return into the program.
     if (s.ending) {

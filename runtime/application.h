@@ -32,6 +32,9 @@ const std::string& ProgramFileName();
 // system's own calls such as loading a library beside the program.
 const std::string& SystemProgramDirectory();
 uint64_t GuiThreadId();
+// Whether the calling thread is the program's GUI thread: the one that started the runtime, or
+// any thread before it has started (there is only one then). Safe from any thread.
+bool IsGuiThread();
 
 // RuntimeService 2: when the array block in `*variable` still lies in the constant data,
 // replaces it with a heap copy (header and elements).

@@ -3,6 +3,8 @@
 #include <atomic>
 #include <cstdarg>
 #include <cstdio>
+#include <mutex>
+#include <optional>
 #include <string>
 
 #include "platform/event_loop.h"
@@ -90,7 +92,7 @@ void RaiseRuntimeError(int32_t code, int32_t posA, int32_t posB) {
 
 namespace {
 
-// The report itself, on the GUI thread: the box, then the end without exit routines.
+// The report itself: the box, then the end without exit routines.
 [[noreturn]] void ShowReportAndEnd(const char* message, int32_t code, int32_t posA, int32_t posB) {
   // While the program is already ending, the end processing must not run twice: end at once.
   if (IsEnding()) platform::ExitProcess(-1);
@@ -99,22 +101,46 @@ namespace {
   EndProgram(-1);
 }
 
+// A report begun on another thread, until the GUI thread shows it.
+struct PendingReport {
+  std::string message;
+  int32_t code = 0, posA = 0, posB = 0;
+};
+std::mutex g_pendingMutex;
+std::optional<PendingReport> g_pending;
+
 }  // namespace
+
+void ShowPendingReport() {
+  std::optional<PendingReport> report;
+  {
+    std::lock_guard<std::mutex> lock(g_pendingMutex);
+    report.swap(g_pending);
+  }
+  if (report) ShowReportAndEnd(report->message.c_str(), report->code, report->posA, report->posB);
+}
 
 void ReportRuntimeError(const char* message, int32_t code, int32_t posA, int32_t posB) {
   const bool first = g_reports.fetch_add(1) == 0;
-  if (IsRuntimeStarted() && platform::GetCurrentThreadId() != GuiThreadId()) {
+  if (!IsGuiThread()) {
     // Another thread: the box and the window names belong to the GUI thread. The report is
-    // handed over and this thread stays where it is; the first report begun ends the process.
+    // handed over and this thread stays where it is; the first report begun ends the process,
+    // shown by the GUI thread's next round of events or, failing that, by its end processing.
     if (!first) platform::ParkThread();
-    if (platform::PostToGuiThread([m = std::string(message ? message : ""), code, posA, posB] {
-          ShowReportAndEnd(m.c_str(), code, posA, posB);
-        })) {
-      platform::ParkThread();
+    if (IsEnding()) platform::ExitProcess(-1);
+    {
+      std::lock_guard<std::mutex> lock(g_pendingMutex);
+      g_pending = PendingReport{message ? message : "", code, posA, posB};
     }
+    if (platform::PostToGuiThread([] { ShowPendingReport(); })) platform::ParkThread();
+    platform::ExitProcess(-1);  // no GUI thread to take it
   }
-  // A second error while one is on screen must not open a nested box: end at once.
-  if (!first) platform::ExitProcess(-1);
+  // A second error while one is on screen must not open a nested box. One handed over from
+  // another thread and not shown yet is shown now; otherwise the process ends at once.
+  if (!first) {
+    ShowPendingReport();
+    platform::ExitProcess(-1);
+  }
   ShowReportAndEnd(message, code, posA, posB);
 }
 

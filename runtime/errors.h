@@ -41,6 +41,9 @@ std::string ComposeErrorReport(const char* message, int32_t code, int32_t posA, 
 
 // True while a report is on screen; event dispatch drops events meanwhile.
 bool IsReportingRuntimeError();
+// Shows a report that another thread handed to the GUI thread and ends the program; returns
+// when there is none. REQUIRES: the GUI thread.
+void ShowPendingReport();
 
 }  // namespace rt
 

@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <chrono>
 #include <cstdio>
 #include <thread>
 
@@ -113,6 +114,50 @@ TEST(ErrorReportDeathTest, AReportFromAnotherThreadIsShownAndEndedOnTheGuiThread
         std::_Exit(9);
       },
       ::testing::ExitedWithCode(255), "^box-on-gui=1;text-ok;destroy;$");
+}
+
+// A report handed over from another thread is shown, and ends the program with 255, even when
+// the GUI thread ends before it handles another event.
+TEST(ErrorReportDeathTest, AHandedOverReportIsShownWhenTheEndComesFirst) {
+  EXPECT_EXIT(
+      {
+        StartRuntime(EmptyProgram());
+        platform::SetMessageBoxHook([](const std::string& text, const std::string&) {
+          std::fprintf(stderr, "box:%s;", text.find("worker") != std::string::npos ? "worker" : "other");
+        });
+        std::thread([] { ReportRuntimeError("worker", 0, 0, 0); }).detach();
+        for (int i = 0; i < 500 && !IsReportingRuntimeError(); ++i)
+          std::this_thread::sleep_for(std::chrono::milliseconds(2));
+        std::this_thread::sleep_for(std::chrono::milliseconds(50));  // the report is handed over
+        RunEndProcessing(0);                                         // no event was handled in between
+        std::fprintf(stderr, "ended-quietly;");
+        std::_Exit(0);
+      },
+      ::testing::ExitedWithCode(255), "^box:worker;$");
+}
+
+// An end request another thread sends while the report is on screen is counted only: the
+// report ends the program, with its own code and without the exit routines.
+TEST(ErrorReportDeathTest, AnEndRequestWhileAReportIsUpIsOnlyCounted) {
+  EXPECT_EXIT(
+      {
+        StartRuntime(EmptyProgram());
+        RegisterExitRoutine([](int32_t, const int64_t*, int32_t*) -> int64_t {
+          std::fprintf(stderr, "exit-routine;");
+          return 0;
+        });
+        platform::SetMessageBoxHook([](const std::string&, const std::string&) {
+          std::fprintf(stderr, "box;");
+          std::thread([] { EndProgram(5); }).detach();
+          // The box's own loop handles what arrives meanwhile, the end request among it.
+          for (int i = 0; i < 50; ++i) {
+            ProcessEvents();
+            std::this_thread::sleep_for(std::chrono::milliseconds(4));
+          }
+        });
+        ReportRuntimeError("shown", 0, 0, 0);
+      },
+      ::testing::ExitedWithCode(255), "^box;$");
 }
 
 }  // namespace
