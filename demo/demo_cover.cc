@@ -21,13 +21,30 @@ Rgb RgbImage::At(int x, int y) const {
   return {p[0], p[1], p[2]};
 }
 
+namespace {
+// libjpeg's own handler ends the process; this one jumps back to the encoder instead.
+struct JpegErrors {
+  jpeg_error_mgr manager;
+  std::jmp_buf failed;
+};
+[[noreturn]] void JpegFailed(j_common_ptr cinfo) {
+  std::longjmp(reinterpret_cast<JpegErrors*>(cinfo->err)->failed, 1);
+}
+}  // namespace
+
 std::string EncodeJpeg(const RgbImage& image) {
-  jpeg_compress_struct cinfo;
-  jpeg_error_mgr jerr;
-  cinfo.err = jpeg_std_error(&jerr);
-  jpeg_create_compress(&cinfo);
+  jpeg_compress_struct cinfo{};
+  JpegErrors errors;
+  cinfo.err = jpeg_std_error(&errors.manager);
+  errors.manager.error_exit = &JpegFailed;
   unsigned char* buffer = nullptr;
   unsigned long size = 0;
+  if (setjmp(errors.failed)) {
+    jpeg_destroy_compress(&cinfo);
+    std::free(buffer);
+    return std::string();
+  }
+  jpeg_create_compress(&cinfo);
   jpeg_mem_dest(&cinfo, &buffer, &size);
   cinfo.image_width = static_cast<JDIMENSION>(image.width);
   cinfo.image_height = static_cast<JDIMENSION>(image.height);
