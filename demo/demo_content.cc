@@ -106,36 +106,25 @@ std::string PlaylistJson(const DemoVideo& v) {
 }
 
 // The text with every character beyond ASCII written as a JSON \u escape (two escapes, a
-// surrogate pair, beyond U+FFFF). REQUIRES: `text` is valid UTF-8.
+// surrogate pair, beyond U+FFFF).
 std::string EscapeNonAscii(std::string_view text) {
   std::string out;
-  for (std::size_t i = 0; i < text.size();) {
-    unsigned char c = static_cast<unsigned char>(text[i]);
-    if (c < 0x80) {
-      out += static_cast<char>(c);
-      ++i;
+  for (char32_t cp : CodePoints(text)) {
+    if (cp < 0x80) {
+      out += static_cast<char>(cp);
       continue;
     }
-    int extra = c >= 0xF0 ? 3 : c >= 0xE0 ? 2 : 1;
-    uint32_t cp = c & (0x3F >> extra);
-    for (int k = 1; k <= extra; ++k) cp = (cp << 6) | (static_cast<unsigned char>(text[i + k]) & 0x3F);
-    i += extra + 1;
     char buf[16];
     if (cp > 0xFFFF) {
       cp -= 0x10000;
-      std::snprintf(buf, sizeof buf, "\\u%04x\\u%04x", 0xD800 + (cp >> 10), 0xDC00 + (cp & 0x3FF));
+      std::snprintf(buf, sizeof buf, "\\u%04x\\u%04x", static_cast<unsigned>(0xD800 + (cp >> 10)),
+                    static_cast<unsigned>(0xDC00 + (cp & 0x3FF)));
     } else {
-      std::snprintf(buf, sizeof buf, "\\u%04x", cp);
+      std::snprintf(buf, sizeof buf, "\\u%04x", static_cast<unsigned>(cp));
     }
     out += buf;
   }
   return out;
-}
-
-uint64_t Hash(std::string_view text) {
-  uint64_t h = 0xcbf29ce484222325ull;
-  for (unsigned char c : text) h = (h ^ c) * 0x100000001b3ull;
-  return h;
 }
 
 // The origin-form path of an address on any host, query excluded.
@@ -405,7 +394,7 @@ std::string DemoContent::Cover(std::string_view path) const {
   std::call_once(entry.drawn, [&] {
     std::call_once(painter_made_, [this] { painter_ = std::make_unique<CoverPainter>(FindCjkFont()); });
     const DemoVideo& v = videos_[entry.video];
-    CoverScene scene{std::to_string(v.number), v.title, v.colour, Hash(it->first)};
+    CoverScene scene{std::to_string(v.number), v.title, v.colour, Fnv1a(it->first)};
     RgbImage image = painter_->Paint(scene, kCoverWidth, kCoverHeight);
     entry.bytes = v.png ? EncodePng(image) : EncodeJpeg(image);
   });

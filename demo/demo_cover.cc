@@ -16,6 +16,28 @@
 
 namespace demo {
 
+std::vector<char32_t> CodePoints(std::string_view text) {
+  std::vector<char32_t> out;
+  for (std::size_t i = 0; i < text.size();) {
+    unsigned char c = static_cast<unsigned char>(text[i]);
+    int extra = c < 0x80 ? 0 : (c >> 5) == 6 ? 1 : (c >> 4) == 14 ? 2 : (c >> 3) == 30 ? 3 : -1;
+    if (extra < 0 || text.size() - i <= static_cast<std::size_t>(extra)) {
+      ++i;
+      continue;
+    }
+    char32_t cp = extra == 0 ? c : c & (0x3F >> extra);
+    bool valid = true;
+    for (int k = 1; k <= extra; ++k) {
+      unsigned char t = static_cast<unsigned char>(text[i + k]);
+      valid = valid && (t >> 6) == 2;
+      cp = (cp << 6) | (t & 0x3F);
+    }
+    i += valid ? extra + 1 : 1;
+    if (valid) out.push_back(cp);
+  }
+  return out;
+}
+
 Rgb RgbImage::At(int x, int y) const {
   const uint8_t* p = &pixels[(static_cast<std::size_t>(y) * width + x) * 3];
   return {p[0], p[1], p[2]};
@@ -213,29 +235,6 @@ class Canvas {
  private:
   RgbImage image_;
 };
-
-// Code points of a UTF-8 text; a byte that starts no valid sequence is skipped.
-std::vector<char32_t> CodePoints(const std::string& text) {
-  std::vector<char32_t> out;
-  for (std::size_t i = 0; i < text.size();) {
-    unsigned char c = static_cast<unsigned char>(text[i]);
-    int extra = c < 0x80 ? 0 : (c >> 5) == 6 ? 1 : (c >> 4) == 14 ? 2 : (c >> 3) == 30 ? 3 : -1;
-    if (extra < 0 || text.size() - i <= static_cast<std::size_t>(extra)) {
-      ++i;
-      continue;
-    }
-    char32_t cp = extra == 0 ? c : c & (0x3F >> extra);
-    bool valid = true;
-    for (int k = 1; k <= extra; ++k) {
-      unsigned char t = static_cast<unsigned char>(text[i + k]);
-      valid = valid && (t >> 6) == 2;
-      cp = (cp << 6) | (t & 0x3F);
-    }
-    i += valid ? extra + 1 : 1;
-    if (valid) out.push_back(cp);
-  }
-  return out;
-}
 
 constexpr char32_t kEllipsis = 0x2026;
 

@@ -12,6 +12,7 @@
 #include <memory>
 #include <mutex>
 #include <string>
+#include <string_view>
 #include <vector>
 
 namespace demo {
@@ -28,6 +29,9 @@ struct RgbImage {
 
   Rgb At(int x, int y) const;
 };
+
+// The code points of a UTF-8 text; a byte that starts no valid sequence is skipped.
+std::vector<char32_t> CodePoints(std::string_view text);
 
 // Baseline JPEG (quality 90) and 8-bit RGB PNG files of an image; empty when encoding fails.
 // REQUIRES: image.pixels.size() == width * height * 3, both sides positive.

@@ -7,15 +7,6 @@
 namespace demo {
 namespace {
 
-uint64_t Fnv1a(std::string_view text) {
-  uint64_t h = 0xcbf29ce484222325ull;
-  for (unsigned char c : text) {
-    h ^= c;
-    h *= 0x100000001b3ull;
-  }
-  return h;
-}
-
 uint64_t SplitMix(uint64_t x) {
   x += 0x9e3779b97f4a7c15ull;
   x = (x ^ (x >> 30)) * 0xbf58476d1ce4e5b9ull;
@@ -34,6 +25,15 @@ bool ReadNumber(std::string_view text, uint64_t* out) {
 }
 
 }  // namespace
+
+uint64_t Fnv1a(std::string_view text) {
+  uint64_t h = 0xcbf29ce484222325ull;
+  for (unsigned char c : text) {
+    h ^= c;
+    h *= 0x100000001b3ull;
+  }
+  return h;
+}
 
 void DemoFile::Fill(uint64_t offset, char* out, std::size_t count) const {
   const uint64_t seed = Fnv1a(path);

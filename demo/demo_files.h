@@ -49,6 +49,9 @@ struct DemoFile {
   std::string Expected() const { return Bytes(0, length); }
 };
 
+// 64-bit FNV-1a of a text: the demo's seeds for the bytes of a file and the shapes of a cover.
+uint64_t Fnv1a(std::string_view text);
+
 // The file served at `path` (query excluded): its length (2 to 6 MB) and bytes follow from a hash
 // of the path, so different addresses serve different files.
 DemoFile MakeFile(std::string_view path, FileFault fault = FileFault::kNone);
