@@ -61,8 +61,8 @@ export HTTPS_PROXY="$https_proxy"
 unset no_proxy NO_PROXY ALL_PROXY all_proxy
 echo "run.sh: demo site up behind the proxy http://127.0.0.1:$port, $latency ms per response;" \
   "press \"解析\" for the sample page"
-# The demo's page list (its log after the port and proxy lines): addresses to paste.
-sed -n '3,$p' "$work/demo.log"
+# The demo's page list, from its log: addresses to paste.
+sed -n "/^The demo's pages/,\$p" "$work/demo.log"
 status=0
 ./build/videolens || status=$?
 exit "$status"
