@@ -21,15 +21,22 @@ int HexDigit(unsigned char c) {
 // The second byte of a double-byte character in code page 936.
 bool IsTrailByte(unsigned char c) { return c >= 0x40 && c <= 0xFE && c != 0x7F; }
 
-// The code unit of a "\\uXXXX" escape of a low surrogate at `at`, or -1.
-int LowSurrogateEscapeAt(std::string_view in, size_t at) {
-  if (at + 6 > in.size() || in[at] != '\\' || in[at + 1] != 'u') return -1;
+// The code unit of the four hex digits at `at`, or -1 when there are fewer.
+int HexUnitAt(std::string_view in, size_t at) {
+  if (at + 4 > in.size()) return -1;
   int unit = 0;
   for (size_t k = 0; k < 4; ++k) {
-    int d = HexDigit(static_cast<unsigned char>(in[at + 2 + k]));
+    int d = HexDigit(static_cast<unsigned char>(in[at + k]));
     if (d < 0) return -1;
     unit = unit * 16 + d;
   }
+  return unit;
+}
+
+// The code unit of a "\\uXXXX" escape of a low surrogate at `at`, or -1.
+int LowSurrogateEscapeAt(std::string_view in, size_t at) {
+  if (at + 2 > in.size() || in[at] != '\\' || in[at + 1] != 'u') return -1;
+  int unit = HexUnitAt(in, at + 2);
   return unit >= 0xDC00 && unit <= 0xDFFF ? unit : -1;
 }
 
@@ -81,14 +88,8 @@ void 类_JSON::反转义文本(rt::Text* text) {
         out.push_back(x);
         break;
       case 'u': {
-        int unit = 0, k = 0;
-        while (k < 4 && i + k < n) {
-          int d = HexDigit(static_cast<unsigned char>(in[i + k]));
-          if (d < 0) break;
-          unit = unit * 16 + d;
-          ++k;
-        }
-        if (k < 4) {
+        const int unit = HexUnitAt(in, i);
+        if (unit < 0) {
           // Fewer than four digits (a non-digit, or the end of the text): kept as written.
           out.append("\\u");
           break;
