@@ -11,7 +11,7 @@
 #include <QTimer>
 #include <QWidget>
 #include <algorithm>
-#include <climits>
+#include <cstdint>
 #include <mutex>
 
 namespace platform {

@@ -1,8 +1,9 @@
 // The toolkit's application object, event loop, message pumping and the hidden owner window,
 // as the runtime uses them.
 //
-// Thread contract: everything here runs on the GUI thread, except WakeEventLoop, PostToGuiThread
-// and SendEndRequest, which any thread may call.
+// Thread contract: everything here runs on the GUI thread, except WakeEventLoop, PostToGuiThread,
+// SendEndRequest, CanWaitHandlingEvents and MsgWaitForMultipleObjects (which fails off the GUI
+// thread), which any thread may call.
 #ifndef PLATFORM_EVENT_LOOP_H_
 #define PLATFORM_EVENT_LOOP_H_
 

@@ -82,9 +82,9 @@ void* ResolveDllCommand(int32_t index) {
     if (!SystemProgramDirectory().empty()) candidates.push_back(SystemProgramDirectory() + "/" + name);
     candidates.push_back(name);
   }
-  for (const std::string& name : candidates) {
+  for (const std::string& candidate : candidates) {
     bool loaded;
-    if (void* a = LoadFromLibrary(e, name.c_str(), &loaded)) return a;
+    if (void* a = LoadFromLibrary(e, candidate.c_str(), &loaded)) return a;
     if (loaded) break;  // the library was found: its missing entry is final
   }
   ReportRuntimeErrorF("无法找到指定DLL库文件“%s”中的输出命令“%s”", e.library.c_str(), e.function.c_str());

@@ -4,7 +4,7 @@ set -euo pipefail
 SUDO=""
 if [ "$(id -u)" -ne 0 ]; then SUDO="sudo"; fi
 PACKAGES=(
-  build-essential cmake ninja-build pkg-config git ca-certificates
+  build-essential cmake ninja-build pkg-config git ca-certificates ccache
   clang libclang-rt-14-dev clang-format
   qt6-base-dev qt6-base-dev-tools libgl-dev
   libcurl4-openssl-dev libssl-dev openssl
