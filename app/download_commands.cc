@@ -6,6 +6,7 @@
 #include "app/download_names.h"
 #include "app/main_window.h"
 #include "app/result_grid.h"
+#include "download/window_downloads.h"
 #include "net/headers.h"
 #include "net/text_pieces.h"
 #include "net/web_request.h"
@@ -13,7 +14,6 @@
 #include "text/text_helpers.h"
 #include "ui/grid_commands.h"
 #include "ui/list_view_commands.h"
-#include "ui/window_downloads.h"
 
 namespace app {
 namespace {
@@ -23,8 +23,8 @@ constexpr int32_t kAddressColumn = 2;
 constexpr int32_t kTitleColumn = 3;
 
 // The main window's downloads, with the question asked when it closes while they run.
-ui::WindowDownloads* Downloads() {
-  ui::WindowDownloads* downloads = ui::WindowDownloads::Of(kMainWindowId);
+download::WindowDownloads* Downloads() {
+  download::WindowDownloads* downloads = download::WindowDownloads::Of(kMainWindowId);
   if (downloads) {
     downloads->SetCloseQuestion([downloads] {
       return downloads->Ask(kCloseQuestionTitle, kCloseQuestion,
@@ -86,14 +86,14 @@ std::string Joined(std::initializer_list<std::string_view> pieces) {
 
 ui::MenuEntry DownloadsWindowEntry() {
   return {kDownloadsWindowCaption, true, [] {
-            if (ui::WindowDownloads* s = Downloads()) s->ShowWindow();
+            if (download::WindowDownloads* s = Downloads()) s->ShowWindow();
           }};
 }
 
 }  // namespace
 
-ui::DownloadOrder DownloadOrderFor(std::string_view address) {
-  ui::DownloadOrder order;
+download::DownloadOrder DownloadOrderFor(std::string_view address) {
+  download::DownloadOrder order;
   order.address = std::string(address);
   rt::Text headers(kRequestHeaderLine);
   net::AddDefaultHeaders(headers, order.address, 0);  // method 0: GET
@@ -124,8 +124,8 @@ std::vector<ui::MenuEntry> AddressListMenu(int32_t item) {
   std::vector<ui::MenuEntry> entries;
   // What a click on the line does: the line under the pointer is the selected one now.
   entries.push_back({kCopyAddressCaption, line, [] { CopySelectedAddress(0, nullptr, nullptr); }});
-  entries.push_back({kOpenAddressCaption, ui::IsHttpAddress(address), [address] {
-                       if (ui::WindowDownloads* s = Downloads()) s->OpenAddress(address);
+  entries.push_back({kOpenAddressCaption, download::IsHttpAddress(address), [address] {
+                       if (download::WindowDownloads* s = Downloads()) s->OpenAddress(address);
                      }});
   entries.push_back({kDownloadCaption, !address.empty(),
                      [address, quality] { DownloadOne(address, TitleOf(address), quality); }});
@@ -151,27 +151,27 @@ std::vector<ui::MenuEntry> ResultGridMenu(int32_t row) {
 }
 
 void DownloadOne(std::string_view address, std::string_view title, std::string_view quality) {
-  ui::WindowDownloads* downloads = Downloads();
+  download::WindowDownloads* downloads = Downloads();
   if (downloads == nullptr) return;
   const std::string path = downloads->AskSavePath(kSaveDialogTitle, DefaultFileName(title, quality, address));
   if (path.empty()) return;
-  const std::string name = ui::WindowDownloads::FileNameOf(path);
+  const std::string name = download::WindowDownloads::FileNameOf(path);
   if (downloads->IsTargetInUse(path)) {
     downloads->Inform(kDownloadQuestionTitle, Joined({kInUseOpen, name, kInUseClose}));
     return;
   }
   bool replace = false;
-  if (ui::WindowDownloads::Exists(path)) {
+  if (download::WindowDownloads::Exists(path)) {
     const std::string question = Joined({kReplaceQuestionOpen, name, kReplaceQuestionClose});
     if (downloads->Ask(kDownloadQuestionTitle, question, {kReplaceButton, kCancelButton}) != 0) return;
     replace = true;
   }
-  downloads->RememberFolder(ui::WindowDownloads::FolderOf(path));
+  downloads->RememberFolder(download::WindowDownloads::FolderOf(path));
   downloads->Add(DownloadOrderFor(address), path, replace);
 }
 
 void DownloadAllRows() {
-  ui::WindowDownloads* downloads = Downloads();
+  download::WindowDownloads* downloads = Downloads();
   if (downloads == nullptr) return;
   const std::string folder = downloads->AskFolder(kFolderDialogTitle);
   if (folder.empty()) return;
@@ -188,12 +188,12 @@ void DownloadAllRows() {
     if (address.empty()) continue;
     const std::string name = DefaultFileName(CellText(row, kTitleColumn), QualityOf(address), address);
     // Two videos of the same title and quality (the same id twice on a page) get numbers.
-    std::string path = ui::WindowDownloads::JoinPath(folder, name);
+    std::string path = download::WindowDownloads::JoinPath(folder, name);
     for (int n = 2; taken.count(path) != 0 || downloads->IsTargetInUse(path); ++n) {
-      path = ui::WindowDownloads::JoinPath(folder, NumberedFileName(name, n));
+      path = download::WindowDownloads::JoinPath(folder, NumberedFileName(name, n));
     }
     taken.insert(path);
-    const bool exists = ui::WindowDownloads::Exists(path);
+    const bool exists = download::WindowDownloads::Exists(path);
     existing += exists ? 1 : 0;
     planned.push_back({address, path, exists});
   }

@@ -19,8 +19,8 @@
 #include <string_view>
 #include <vector>
 
+#include "download/download.h"
 #include "ui/context_menu.h"
-#include "ui/download.h"
 
 namespace app {
 
@@ -29,7 +29,7 @@ namespace app {
 void AttachDownloadMenus();
 
 // The request of a download of `address`.
-ui::DownloadOrder DownloadOrderFor(std::string_view address);
+download::DownloadOrder DownloadOrderFor(std::string_view address);
 
 // The entries for list line `item` / grid row `row` (-1: none under the pointer).
 std::vector<ui::MenuEntry> AddressListMenu(int32_t item);

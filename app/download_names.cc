@@ -3,7 +3,7 @@
 #include <cstring>
 
 #include "app/constants.h"
-#include "ui/window_downloads.h"
+#include "download/window_downloads.h"
 
 namespace app {
 namespace {
@@ -20,12 +20,12 @@ size_t CharacterLength(std::string_view text, size_t i) {
 // The longest start of `stem`, whole characters only, that leaves room for `rest`.
 std::string FitStem(std::string_view stem, std::string_view rest) {
   size_t room = kMaxFileNameBytes;
-  const size_t restBytes = ui::WindowDownloads::FileSystemLength(rest);
+  const size_t restBytes = download::WindowDownloads::FileSystemLength(rest);
   room = restBytes < room ? room - restBytes : 0;
   size_t used = 0, end = 0;
   while (end < stem.size()) {
     const size_t n = CharacterLength(stem, end);
-    const size_t bytes = ui::WindowDownloads::FileSystemLength(stem.substr(end, n));
+    const size_t bytes = download::WindowDownloads::FileSystemLength(stem.substr(end, n));
     if (used + bytes > room) break;
     used += bytes;
     end += n;

@@ -27,13 +27,13 @@
 #include "app/download_commands.h"
 #include "app/main_window.h"
 #include "app/program.h"
+#include "download/download_manager.h"
+#include "download/window_downloads.h"
 #include "platform/event_loop.h"
 #include "runtime/application.h"
 #include "runtime/dll_commands.h"
 #include "runtime/libraries.h"
 #include "tests/support/file_server.h"
-#include "ui/download_manager.h"
-#include "ui/window_downloads.h"
 #include "ui/window_manager.h"
 
 extern char** environ;
@@ -55,7 +55,7 @@ double Seconds(Clock::time_point since) {
 }
 
 void BM_Download(benchmark::State& state) {
-  ui::WindowDownloads* downloads = ui::WindowDownloads::Of(app::kMainWindowId);
+  download::WindowDownloads* downloads = download::WindowDownloads::Of(app::kMainWindowId);
   const std::string target =
       QFile::encodeName(QDir(g_dir->path()).filePath(QStringLiteral("ours.mp4"))).toStdString();
   double longest = 0;
@@ -71,16 +71,16 @@ void BM_Download(benchmark::State& state) {
     });
     QEventLoop loop;
     const Clock::time_point start = Clock::now();
-    ui::Download* d = downloads->Add(app::DownloadOrderFor(g_server->url(kPath)), target, true);
-    QObject::connect(d, &ui::Download::changed, &loop, [&] {
-      if (d->state() != ui::Download::State::kRunning) loop.quit();
+    download::Download* d = downloads->Add(app::DownloadOrderFor(g_server->url(kPath)), target, true);
+    QObject::connect(d, &download::Download::changed, &loop, [&] {
+      if (d->state() != download::Download::State::kRunning) loop.quit();
     });
     sinceTick.start();
     ticker.start(10);
-    if (d->state() == ui::Download::State::kRunning) loop.exec();
+    if (d->state() == download::Download::State::kRunning) loop.exec();
     const double seconds = Seconds(start);
     ticker.stop();
-    if (d->state() != ui::Download::State::kDone ||
+    if (d->state() != download::Download::State::kDone ||
         QFileInfo(QString::fromStdString(target)).size() != kLength) {
       state.SkipWithError("the download did not complete");
       return;

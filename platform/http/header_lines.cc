@@ -50,4 +50,30 @@ int64_t HeaderLength(std::string_view value) {
   return v;
 }
 
+bool ParseContentRange(std::string_view value, ContentRange* out) {
+  value = TrimBlanks(value);
+  if (!StartsWithIgnoreCase(value, "bytes ")) return false;
+  value = TrimBlanks(value.substr(6));
+  size_t slash = value.find('/');
+  if (slash == std::string_view::npos) return false;
+  std::string_view range = TrimBlanks(value.substr(0, slash));
+  std::string_view total = TrimBlanks(value.substr(slash + 1));
+  ContentRange r;
+  if (total != "*") {
+    r.total = HeaderLength(total);
+    if (r.total < 0) return false;
+  }
+  if (range == "*") {
+    if (r.total < 0) return false;  // "bytes */*" says nothing
+  } else {
+    size_t dash = range.find('-');
+    if (dash == std::string_view::npos) return false;
+    r.first = HeaderLength(range.substr(0, dash));
+    r.last = HeaderLength(range.substr(dash + 1));
+    if (r.first < 0 || r.last < r.first || (r.total >= 0 && r.last >= r.total)) return false;
+  }
+  *out = r;
+  return true;
+}
+
 }  // namespace platform::http

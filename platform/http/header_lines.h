@@ -27,6 +27,15 @@ std::optional<std::string_view> HeaderValue(const std::vector<std::string>& line
 // The value as a length: a decimal number filling the whole value; -1 for anything else.
 int64_t HeaderLength(std::string_view value);
 
+// The range a "Content-Range: bytes FIRST-LAST/TOTAL" value names; TOTAL may be "*" (-1) and
+// an unsatisfied range reads "bytes */TOTAL" (first and last -1). False when malformed.
+struct ContentRange {
+  int64_t first = -1;
+  int64_t last = -1;
+  int64_t total = -1;
+};
+bool ParseContentRange(std::string_view value, ContentRange* out);
+
 }  // namespace platform::http
 
 #endif  // PLATFORM_HTTP_HEADER_LINES_H_

@@ -27,22 +27,22 @@
 #include "app/constants.h"
 #include "app/download_names.h"
 #include "demo/demo_files.h"
+#include "download/download_dialogs.h"
+#include "download/download_manager.h"
+#include "download/downloads_window.h"
+#include "download/window_downloads.h"
 #include "platform/codepage.h"
 #include "tests/app/demo_lookup_fixture.h"
-#include "ui/download_dialogs.h"
-#include "ui/download_manager.h"
-#include "ui/downloads_window.h"
 #include "ui/qt_text.h"
-#include "ui/window_downloads.h"
 #include "ui/window_frame.h"
 
 namespace app {
 namespace {
 
-using State = ui::Download::State;
+using State = download::Download::State;
 
 // Dialogs that answer from a script and remember what they were asked.
-class ScriptedDialogs : public ui::DownloadDialogs {
+class ScriptedDialogs : public download::DownloadDialogs {
  public:
   // The save dialog's answer to its proposal: the proposal itself unless set.
   std::function<QString(const QString& proposed)> save;
@@ -76,7 +76,7 @@ class DownloadCommandsTest : public testing_support::DemoLookupFixture {
     DemoLookupFixture::SetUp();
     env_->SetLatency(0);
     env_->site().ClearRequests();
-    downloads_ = ui::WindowDownloads::Of(kMainWindowId);
+    downloads_ = download::WindowDownloads::Of(kMainWindowId);
     ASSERT_NE(downloads_, nullptr);
     auto dialogs = std::make_unique<ScriptedDialogs>();
     dialogs_ = dialogs.get();
@@ -155,7 +155,7 @@ class DownloadCommandsTest : public testing_support::DemoLookupFixture {
     return -1;
   }
   // Downloads the row's first listed quality through the grid's menu, saved as `name`.
-  ui::Download* DownloadRow(int row, const QString& name) {
+  download::Download* DownloadRow(int row, const QString& name) {
     const size_t before = static_cast<size_t>(downloads_->manager().count());
     dialogs_->save = [this, name](const QString&) { return QDir(dir_.path()).filePath(name); };
     RightClickRow(row);
@@ -163,12 +163,12 @@ class DownloadCommandsTest : public testing_support::DemoLookupFixture {
     if (static_cast<size_t>(downloads_->manager().count()) != before + 1) return nullptr;
     return downloads_->manager().at(static_cast<int>(before));
   }
-  static bool Settle(const ui::Download* d, int ms = 20000) {
+  static bool Settle(const download::Download* d, int ms = 20000) {
     return platform::WaitHandlingEvents(
         [d] { return d->state() != State::kRunning && d->state() != State::kWaiting && !d->ending(); }, ms);
   }
   // Progress wakes no one: looked at every 10 ms.
-  static bool Reaches(const ui::Download* d, int64_t bytes) {
+  static bool Reaches(const download::Download* d, int64_t bytes) {
     for (int i = 0; i < 2000 && d->bytesDone() < bytes; ++i) QTest::qWait(10);
     return d->bytesDone() >= bytes;
   }
@@ -194,8 +194,8 @@ class DownloadCommandsTest : public testing_support::DemoLookupFixture {
     }
     return "<none>";
   }
-  void ClickButton(int line, ui::DownloadsWindow::Action action) {
-    ui::DownloadsWindow* w = downloads_->window();
+  void ClickButton(int line, download::DownloadsWindow::Action action) {
+    download::DownloadsWindow* w = downloads_->window();
     ASSERT_NE(w, nullptr);
     QToolButton* b = w->button(line, action);
     ASSERT_NE(b, nullptr);
@@ -204,7 +204,7 @@ class DownloadCommandsTest : public testing_support::DemoLookupFixture {
   }
 
   QTemporaryDir dir_;
-  ui::WindowDownloads* downloads_ = nullptr;
+  download::WindowDownloads* downloads_ = nullptr;
   ScriptedDialogs* dialogs_ = nullptr;
 };
 
@@ -285,7 +285,7 @@ TEST_F(DownloadCommandsTest, ADownloadFromTheListSendsTheLookupsLinesAndSavesThe
   EXPECT_EQ(ui::FromQString(QFileInfo(proposed).fileName()),
             DefaultFileName(title, List()->itemText(0, 1), address));
   ASSERT_EQ(downloads_->manager().count(), 1);
-  ui::Download* d = downloads_->manager().at(0);
+  download::Download* d = downloads_->manager().at(0);
   ASSERT_TRUE(Settle(d));
   ASSERT_EQ(d->state(), State::kDone) << d->reason().toStdString();
   EXPECT_TRUE(Read(saved) == FileAt(address).Expected());
@@ -312,14 +312,14 @@ TEST_F(DownloadCommandsTest, ADownloadFromTheListSendsTheLookupsLinesAndSavesThe
   EXPECT_EQ(HeaderOf(seen[0], "Range"), "<none>");
 
   // The first download opened the downloads window, which shows it done.
-  ui::DownloadsWindow* w = downloads_->window();
+  download::DownloadsWindow* w = downloads_->window();
   ASSERT_NE(w, nullptr);
   EXPECT_TRUE(w->isVisible());
   w->Refresh();
-  EXPECT_EQ(w->cellText(0, ui::DownloadsWindow::kStateColumn), ui::ToQString("已完成"));
+  EXPECT_EQ(w->cellText(0, download::DownloadsWindow::kStateColumn), ui::ToQString("已完成"));
   EXPECT_EQ(w->progressBar(0)->value(), w->progressBar(0)->maximum());
-  ClickButton(0, ui::DownloadsWindow::Action::kOpenFile);
-  ClickButton(0, ui::DownloadsWindow::Action::kOpenFolder);
+  ClickButton(0, download::DownloadsWindow::Action::kOpenFile);
+  ClickButton(0, download::DownloadsWindow::Action::kOpenFolder);
   ASSERT_EQ(dialogs_->opened.size(), 2u);
   EXPECT_EQ(dialogs_->opened[0], QUrl::fromLocalFile(saved));
   EXPECT_EQ(dialogs_->opened[1], QUrl::fromLocalFile(QFileInfo(saved).absolutePath()));
@@ -327,21 +327,22 @@ TEST_F(DownloadCommandsTest, ADownloadFromTheListSendsTheLookupsLinesAndSavesThe
 
 TEST_F(DownloadCommandsTest, AResetAtHalfThenRetryResumesWithARangeAndGivesTheExactFile) {
   LookUp(demo::kDownloadFaultPagePath);
-  ui::Download* d = DownloadRow(RowOf(demo::kResetFileAddress), QStringLiteral("reset.mp4"));
+  download::Download* d = DownloadRow(RowOf(demo::kResetFileAddress), QStringLiteral("reset.mp4"));
   ASSERT_NE(d, nullptr);
   ASSERT_TRUE(Settle(d));
   ASSERT_EQ(d->state(), State::kFailed);
-  EXPECT_EQ(d->failure(), ui::Download::Failure::kNetwork);
+  EXPECT_EQ(d->failure(), download::Download::Failure::kNetwork);
   const demo::DemoFile& file = FileAt(demo::kResetFileAddress);
   const std::string part = Read(d->partPath());
   ASSERT_GT(part.size(), 0u);
   EXPECT_TRUE(part == file.Bytes(0, part.size()));
   EXPECT_FALSE(QFile::exists(d->path()));
   downloads_->window()->Refresh();
-  EXPECT_TRUE(
-      downloads_->window()->cellText(0, ui::DownloadsWindow::kStateColumn).startsWith(ui::ToQString("失败")));
+  EXPECT_TRUE(downloads_->window()
+                  ->cellText(0, download::DownloadsWindow::kStateColumn)
+                  .startsWith(ui::ToQString("失败")));
 
-  ClickButton(0, ui::DownloadsWindow::Action::kRetry);
+  ClickButton(0, download::DownloadsWindow::Action::kRetry);
   ASSERT_TRUE(Settle(d));
   ASSERT_EQ(d->state(), State::kDone) << d->reason().toStdString();
   EXPECT_TRUE(Read(d->path()) == file.Expected());
@@ -353,19 +354,19 @@ TEST_F(DownloadCommandsTest, AResetAtHalfThenRetryResumesWithARangeAndGivesTheEx
 
 TEST_F(DownloadCommandsTest, PauseAndResumeFromTheDownloadsWindow) {
   LookUp(demo::kDownloadFaultPagePath);
-  ui::Download* d = DownloadRow(RowOf(demo::kStallFileAddress), QStringLiteral("stall.mp4"));
+  download::Download* d = DownloadRow(RowOf(demo::kStallFileAddress), QStringLiteral("stall.mp4"));
   ASSERT_NE(d, nullptr);
   const demo::DemoFile& file = FileAt(demo::kStallFileAddress);
   ASSERT_TRUE(Reaches(d, static_cast<int64_t>(file.length / 2)));
-  ClickButton(0, ui::DownloadsWindow::Action::kPauseResume);
+  ClickButton(0, download::DownloadsWindow::Action::kPauseResume);
   EXPECT_EQ(d->state(), State::kPaused);
   ASSERT_TRUE(Settle(d));
-  EXPECT_EQ(downloads_->window()->button(0, ui::DownloadsWindow::Action::kPauseResume)->text(),
+  EXPECT_EQ(downloads_->window()->button(0, download::DownloadsWindow::Action::kPauseResume)->text(),
             ui::ToQString("继续"));
   const size_t kept = Read(d->partPath()).size();
   EXPECT_EQ(kept, file.length / 2);
 
-  ClickButton(0, ui::DownloadsWindow::Action::kPauseResume);
+  ClickButton(0, download::DownloadsWindow::Action::kPauseResume);
   ASSERT_TRUE(Settle(d));
   ASSERT_EQ(d->state(), State::kDone) << d->reason().toStdString();
   EXPECT_TRUE(Read(d->path()) == file.Expected());
@@ -376,7 +377,7 @@ TEST_F(DownloadCommandsTest, PauseAndResumeFromTheDownloadsWindow) {
 TEST_F(DownloadCommandsTest, ThreeRunAndTheFourthWaitsUntilASlotIsFree) {
   LookUp(demo::kDownloadFaultPagePath);
   const int row = RowOf(demo::kStallFileAddress);
-  std::vector<ui::Download*> d;
+  std::vector<download::Download*> d;
   for (int i = 0; i < 4; ++i) d.push_back(DownloadRow(row, QStringLiteral("stall-%1.mp4").arg(i)));
   ASSERT_EQ(downloads_->manager().count(), 4);
   const int64_t half = static_cast<int64_t>(FileAt(demo::kStallFileAddress).length / 2);
@@ -386,10 +387,11 @@ TEST_F(DownloadCommandsTest, ThreeRunAndTheFourthWaitsUntilASlotIsFree) {
   EXPECT_EQ(d[2]->state(), State::kRunning);
   EXPECT_EQ(d[3]->state(), State::kWaiting);
   downloads_->window()->Refresh();
-  EXPECT_EQ(downloads_->window()->cellText(3, ui::DownloadsWindow::kStateColumn), ui::ToQString("等待中"));
+  EXPECT_EQ(downloads_->window()->cellText(3, download::DownloadsWindow::kStateColumn),
+            ui::ToQString("等待中"));
   EXPECT_EQ(RequestsFor(demo::kStallFileAddress).size(), 3u);
 
-  ClickButton(1, ui::DownloadsWindow::Action::kCancel);
+  ClickButton(1, download::DownloadsWindow::Action::kCancel);
   ASSERT_TRUE(Settle(d[1]));
   EXPECT_EQ(d[1]->state(), State::kCancelled);
   EXPECT_FALSE(QFile::exists(d[1]->partPath()));
@@ -399,15 +401,16 @@ TEST_F(DownloadCommandsTest, ThreeRunAndTheFourthWaitsUntilASlotIsFree) {
 
 TEST_F(DownloadCommandsTest, A404FailsWithItsReasonAndLeavesNoFile) {
   LookUp(demo::kDownloadFaultPagePath);
-  ui::Download* d = DownloadRow(RowOf(demo::kMissingFileAddress), QStringLiteral("missing.mp4"));
+  download::Download* d = DownloadRow(RowOf(demo::kMissingFileAddress), QStringLiteral("missing.mp4"));
   ASSERT_NE(d, nullptr);
   ASSERT_TRUE(Settle(d));
   ASSERT_EQ(d->state(), State::kFailed);
-  EXPECT_EQ(d->failure(), ui::Download::Failure::kStatus);
+  EXPECT_EQ(d->failure(), download::Download::Failure::kStatus);
   EXPECT_TRUE(d->reason().contains(QStringLiteral("404"))) << d->reason().toStdString();
   downloads_->window()->Refresh();
-  EXPECT_TRUE(
-      downloads_->window()->cellText(0, ui::DownloadsWindow::kStateColumn).contains(QStringLiteral("404")));
+  EXPECT_TRUE(downloads_->window()
+                  ->cellText(0, download::DownloadsWindow::kStateColumn)
+                  .contains(QStringLiteral("404")));
   EXPECT_FALSE(QFile::exists(d->path()));
   EXPECT_FALSE(QFile::exists(d->partPath()));
 }
@@ -427,9 +430,9 @@ TEST_F(DownloadCommandsTest, AFolderWithoutWritePermissionFailsWithItsReasonAndL
         dialogs_->save = [&](const QString&) { return QDir(locked).filePath(QStringLiteral("a.mp4")); };
         RightClickRow(1);
         Choose(kDownloadCaption);
-        ui::Download* d = downloads_->manager().count() == 1 ? downloads_->manager().at(0) : nullptr;
+        download::Download* d = downloads_->manager().count() == 1 ? downloads_->manager().at(0) : nullptr;
         bool ok = d && Settle(d) && d->state() == State::kFailed &&
-                  d->failure() == ui::Download::Failure::kWrite &&
+                  d->failure() == download::Download::Failure::kWrite &&
                   d->reason() == ui::ToQString("没有写入该文件夹的权限") && !QFile::exists(d->path()) &&
                   !QFile::exists(d->partPath());
         fprintf(stderr, "%s\n", d ? d->reason().toUtf8().constData() : "no download");
@@ -458,7 +461,7 @@ TEST_F(DownloadCommandsTest, ATitleWithSlashesQuotesColonsAndThreeHundredCharact
   EXPECT_FALSE(name.contains(QChar(0xFFFD)));  // cut between characters, not inside one
   // The file system takes it, and its part file.
   ASSERT_EQ(downloads_->manager().count(), 1);
-  ui::Download* d = downloads_->manager().at(0);
+  download::Download* d = downloads_->manager().at(0);
   ASSERT_TRUE(Settle(d));
   EXPECT_EQ(d->state(), State::kDone) << d->reason().toStdString();
   EXPECT_TRUE(QFile::exists(dialogs_->proposals[0]));
@@ -483,7 +486,7 @@ TEST_F(DownloadCommandsTest, AnExistingFileIsNotReplacedWithoutConsent) {
   EXPECT_EQ(Read(target), "mine");
 
   dialogs_->answers = {0};  // "替换"
-  ui::Download* d = DownloadRow(1, QStringLiteral("taken.mp4"));
+  download::Download* d = DownloadRow(1, QStringLiteral("taken.mp4"));
   ASSERT_NE(d, nullptr);
   ASSERT_TRUE(Settle(d));
   ASSERT_EQ(d->state(), State::kDone);
@@ -511,7 +514,7 @@ TEST_F(DownloadCommandsTest, DownloadAllTakesEachRowsFirstQualityIntoTheChosenFo
   ASSERT_EQ(downloads_->manager().count(), expected - 1);
   std::set<QString> paths;
   for (int i = 0; i < downloads_->manager().count(); ++i) {
-    ui::Download* d = downloads_->manager().at(i);
+    download::Download* d = downloads_->manager().at(i);
     EXPECT_EQ(QFileInfo(d->path()).absolutePath(), QFileInfo(folder).absoluteFilePath());
     paths.insert(d->path());
     ASSERT_TRUE(Settle(d));
@@ -535,29 +538,29 @@ TEST_F(DownloadCommandsTest, TheFaultPagesDownloadsEndAsTheirFaultsSay) {
     for (int i = 0; i < downloads_->manager().count(); ++i) {
       if (downloads_->manager().at(i)->order().address == address) return downloads_->manager().at(i);
     }
-    return static_cast<ui::Download*>(nullptr);
+    return static_cast<download::Download*>(nullptr);
   };
-  ui::Download* stall = of(demo::kStallFileAddress);
+  download::Download* stall = of(demo::kStallFileAddress);
   ASSERT_NE(stall, nullptr);
   for (const char* done : {demo::kNoRangesFileAddress, demo::kLongerFileAddress}) {
-    ui::Download* d = of(done);
+    download::Download* d = of(done);
     ASSERT_TRUE(Settle(d)) << done;
     ASSERT_EQ(d->state(), State::kDone) << done << " " << d->reason().toStdString();
     EXPECT_TRUE(Read(d->path()) == FileAt(done).Expected()) << done;  // no byte past Content-Length
   }
   ASSERT_TRUE(Settle(of(demo::kResetFileAddress)));
-  EXPECT_EQ(of(demo::kResetFileAddress)->failure(), ui::Download::Failure::kNetwork);
+  EXPECT_EQ(of(demo::kResetFileAddress)->failure(), download::Download::Failure::kNetwork);
   ASSERT_TRUE(Settle(of(demo::kMissingFileAddress)));
-  EXPECT_EQ(of(demo::kMissingFileAddress)->failure(), ui::Download::Failure::kStatus);
+  EXPECT_EQ(of(demo::kMissingFileAddress)->failure(), download::Download::Failure::kStatus);
   ASSERT_TRUE(Reaches(stall, static_cast<int64_t>(FileAt(demo::kStallFileAddress).length / 2)));
   EXPECT_EQ(stall->state(), State::kRunning);
 
-  ui::DownloadsWindow* w = downloads_->window();
+  download::DownloadsWindow* w = downloads_->window();
   ASSERT_NE(w, nullptr);
-  QTest::qWait(ui::DownloadsWindow::kRefreshMs + 50);
+  QTest::qWait(download::DownloadsWindow::kRefreshMs + 50);
   const int line = downloads_->manager().indexOf(stall);
   EXPECT_EQ(w->progressBar(line)->value(), 500);
-  EXPECT_EQ(w->cellText(line, ui::DownloadsWindow::kStateColumn), ui::ToQString("下载中"));
+  EXPECT_EQ(w->cellText(line, download::DownloadsWindow::kStateColumn), ui::ToQString("下载中"));
   const QImage shot = w->grab().toImage();
   EXPECT_EQ(shot.size(), w->size() * w->devicePixelRatio());
   if (const char* folder = std::getenv("WL_SCREENSHOT_DIR")) {
@@ -568,7 +571,7 @@ TEST_F(DownloadCommandsTest, TheFaultPagesDownloadsEndAsTheirFaultsSay) {
 
 TEST_F(DownloadCommandsTest, ClosingWithADownloadRunningAsksAndStoppingKeepsThePartFile) {
   LookUp(demo::kDownloadFaultPagePath);
-  ui::Download* d = DownloadRow(RowOf(demo::kStallFileAddress), QStringLiteral("stall.mp4"));
+  download::Download* d = DownloadRow(RowOf(demo::kStallFileAddress), QStringLiteral("stall.mp4"));
   ASSERT_NE(d, nullptr);
   ASSERT_TRUE(Reaches(d, 1));
   dialogs_->answers = {1};  // "继续下载"

@@ -8,13 +8,13 @@
 #include <QFile>
 #include <string>
 
+#include "download/window_downloads.h"
 #include "ui/qt_text.h"
-#include "ui/window_downloads.h"
 
 namespace app {
 namespace {
 
-size_t FileSystemBytes(const std::string& name) { return ui::WindowDownloads::FileSystemLength(name); }
+size_t FileSystemBytes(const std::string& name) { return download::WindowDownloads::FileSystemLength(name); }
 
 TEST(DownloadNamesTest, CharactersAFileNameCannotHoldAreReplaced) {
   EXPECT_EQ(CleanFileNamePart("a/b\\c:d*e?f\"g<h>i|j"), "a_b_c_d_e_f_g_h_i_j");

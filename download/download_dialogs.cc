@@ -1,11 +1,11 @@
-#include "ui/download_dialogs.h"
+#include "download/download_dialogs.h"
 
 #include <QDesktopServices>
 #include <QFileDialog>
 #include <QMessageBox>
 #include <QPushButton>
 
-namespace ui {
+namespace download {
 namespace {
 
 class DesktopDialogs : public DownloadDialogs {
@@ -46,4 +46,4 @@ class DesktopDialogs : public DownloadDialogs {
 
 std::unique_ptr<DownloadDialogs> MakeDesktopDialogs() { return std::make_unique<DesktopDialogs>(); }
 
-}  // namespace ui
+}  // namespace download

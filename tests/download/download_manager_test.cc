@@ -1,17 +1,18 @@
 // The download queue: at most three hold a transfer, the first waiting ones take the slots that
 // pauses, cancels and failures free (a stopped transfer keeps its slot until it has let go),
 // and stopping everything pauses what runs and what waits.
-#include "ui/download_manager.h"
+#include "download/download_manager.h"
 
 #include <gtest/gtest.h>
 
 #include <QDir>
+#include <QFile>
 #include <QTemporaryDir>
 
 #include "platform/event_loop.h"
 #include "tests/support/file_server.h"
 
-namespace ui {
+namespace download {
 namespace {
 
 using testing_support::FileServer;
@@ -86,4 +87,4 @@ TEST_F(DownloadManagerTest, AFailureFreesItsSlotAndARetryQueuesAgain) {
 }
 
 }  // namespace
-}  // namespace ui
+}  // namespace download

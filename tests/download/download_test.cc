@@ -2,7 +2,7 @@
 // the request lines sent, resumes with a Range from where the part file ends (after a reset, a
 // pause, a time-out), a server that answers a range with the whole file, failures with their
 // reasons, and the rule that an existing NAME is replaced only with consent.
-#include "ui/download.h"
+#include "download/download.h"
 
 #include <gtest/gtest.h>
 
@@ -14,7 +14,7 @@
 #include "platform/event_loop.h"
 #include "tests/support/file_server.h"
 
-namespace ui {
+namespace download {
 namespace {
 
 using testing_support::FileServer;
@@ -234,4 +234,4 @@ TEST_F(DownloadTest, ABodyLongerThanAnnouncedKeepsOnlyTheAnnouncedBytes) {
 }
 
 }  // namespace
-}  // namespace ui
+}  // namespace download

@@ -1,4 +1,4 @@
-#include "ui/window_downloads.h"
+#include "download/window_downloads.h"
 
 #include <QCloseEvent>
 #include <QDir>
@@ -9,14 +9,20 @@
 #include <QUrl>
 #include <QWidget>
 
-#include "ui/download_dialogs.h"
-#include "ui/download_manager.h"
-#include "ui/downloads_window.h"
+#include "download/download_dialogs.h"
+#include "download/download_manager.h"
+#include "download/downloads_window.h"
 #include "ui/qt_text.h"
 #include "ui/window_frame.h"
 #include "ui/window_manager.h"
 
-namespace ui {
+namespace download {
+using ui::FrameOf;
+using ui::FromQString;
+using ui::IsWindowLive;
+using ui::ToQString;
+using ui::WindowFrame;
+
 namespace {
 
 constexpr char kLastFolderKey[] = "downloads/lastFolder";
@@ -157,4 +163,4 @@ bool WindowDownloads::eventFilter(QObject* watched, QEvent* event) {
   return QObject::eventFilter(watched, event);
 }
 
-}  // namespace ui
+}  // namespace download

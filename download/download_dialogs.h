@@ -5,8 +5,8 @@
 //
 // Ownership: plain interface; the program window's WindowDownloads owns the one it uses.
 // Thread contract: GUI thread only. The desktop's dialogs are modal: they run a nested loop.
-#ifndef UI_DOWNLOAD_DIALOGS_H_
-#define UI_DOWNLOAD_DIALOGS_H_
+#ifndef DOWNLOAD_DOWNLOAD_DIALOGS_H_
+#define DOWNLOAD_DOWNLOAD_DIALOGS_H_
 
 #include <QString>
 #include <QStringList>
@@ -15,7 +15,7 @@
 
 class QWidget;
 
-namespace ui {
+namespace download {
 
 class DownloadDialogs {
  public:
@@ -36,6 +36,6 @@ class DownloadDialogs {
 // File dialogs, message boxes and the desktop services.
 std::unique_ptr<DownloadDialogs> MakeDesktopDialogs();
 
-}  // namespace ui
+}  // namespace download
 
-#endif  // UI_DOWNLOAD_DIALOGS_H_
+#endif  // DOWNLOAD_DOWNLOAD_DIALOGS_H_

@@ -1,8 +1,8 @@
-#include "ui/download_manager.h"
+#include "download/download_manager.h"
 
 #include <algorithm>
 
-namespace ui {
+namespace download {
 
 DownloadManager::DownloadManager(QObject* parent) : QObject(parent) {}
 
@@ -68,4 +68,4 @@ void DownloadManager::Schedule() {
   scheduling_ = false;
 }
 
-}  // namespace ui
+}  // namespace download

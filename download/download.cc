@@ -1,4 +1,4 @@
-#include "ui/download.h"
+#include "download/download.h"
 
 #include <fcntl.h>
 #include <stdio.h>  // renameat2
@@ -10,12 +10,14 @@
 #include <cerrno>
 #include <cstring>
 
+#include "download/part_file_sink.h"
 #include "platform/event_loop.h"
 #include "platform/http/http_engine.h"
-#include "ui/part_file_sink.h"
 #include "ui/qt_text.h"
 
-namespace ui {
+namespace download {
+using ui::ToQString;
+
 namespace {
 
 std::string Utf8(std::string_view gbk) { return ToQString(gbk).toUtf8().toStdString(); }
@@ -312,4 +314,4 @@ void Download::Retry() {
   emit changed();
 }
 
-}  // namespace ui
+}  // namespace download

@@ -1,4 +1,4 @@
-#include "ui/part_file_sink.h"
+#include "download/part_file_sink.h"
 
 #include <fcntl.h>
 #include <sys/stat.h>
@@ -10,38 +10,13 @@
 
 #include "platform/http/header_lines.h"
 
-namespace ui {
+namespace download {
 
+using platform::http::ContentRange;
 using platform::http::HeaderLength;
 using platform::http::HeaderValue;
+using platform::http::ParseContentRange;
 using platform::http::StartsWithIgnoreCase;
-using platform::http::TrimBlanks;
-
-bool ParseContentRange(std::string_view value, ContentRange* out) {
-  value = TrimBlanks(value);
-  if (!StartsWithIgnoreCase(value, "bytes ")) return false;
-  value = TrimBlanks(value.substr(6));
-  size_t slash = value.find('/');
-  if (slash == std::string_view::npos) return false;
-  std::string_view range = TrimBlanks(value.substr(0, slash));
-  std::string_view total = TrimBlanks(value.substr(slash + 1));
-  ContentRange r;
-  if (total != "*") {
-    r.total = HeaderLength(total);
-    if (r.total < 0) return false;
-  }
-  if (range == "*") {
-    if (r.total < 0) return false;  // "bytes */*" says nothing
-  } else {
-    size_t dash = range.find('-');
-    if (dash == std::string_view::npos) return false;
-    r.first = HeaderLength(range.substr(0, dash));
-    r.last = HeaderLength(range.substr(dash + 1));
-    if (r.first < 0 || r.last < r.first || (r.total >= 0 && r.last >= r.total)) return false;
-  }
-  *out = r;
-  return true;
-}
 
 PartFileSink::PartFileSink(std::string partPath, int64_t offset)
     : partPath_(std::move(partPath)), offset_(offset), inFile_(offset) {}
@@ -161,4 +136,4 @@ void PartFileSink::Finish() {
   fd_ = -1;
 }
 
-}  // namespace ui
+}  // namespace download

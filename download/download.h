@@ -14,8 +14,8 @@
 // transfer. Destroying it aborts a running attempt; the part file stays on disk.
 // Thread contract: GUI thread only; the loop's thread reaches it only through posted tasks that
 // are dropped once it is gone.
-#ifndef UI_DOWNLOAD_H_
-#define UI_DOWNLOAD_H_
+#ifndef DOWNLOAD_DOWNLOAD_H_
+#define DOWNLOAD_DOWNLOAD_H_
 
 #include <QObject>
 #include <QString>
@@ -29,7 +29,7 @@ namespace platform::http {
 class HttpEngine;
 }
 
-namespace ui {
+namespace download {
 
 class PartFileSink;
 
@@ -128,6 +128,6 @@ class Download : public QObject {
   int64_t totalBytes_ = -1;
 };
 
-}  // namespace ui
+}  // namespace download
 
-#endif  // UI_DOWNLOAD_H_
+#endif  // DOWNLOAD_DOWNLOAD_H_

@@ -1,7 +1,7 @@
 // The part file sink fed directly: which answers it takes and where their bytes go, ranges it
 // refuses, the 416 that says the file was complete, bytes past the announced length, and the
 // errno of a part file that cannot be made.
-#include "ui/part_file_sink.h"
+#include "download/part_file_sink.h"
 
 #include <gtest/gtest.h>
 #include <sys/fsuid.h>
@@ -15,7 +15,7 @@
 #include <cerrno>
 #include <csignal>
 
-namespace ui {
+namespace download {
 namespace {
 
 using Outcome = PartFileSink::Outcome;
@@ -36,20 +36,6 @@ class PartFileSinkTest : public ::testing::Test {
   }
   QTemporaryDir dir_;
 };
-
-TEST(ContentRangeTest, ReadsRangesAndRefusesWhatDoesNotAddUp) {
-  ContentRange r;
-  ASSERT_TRUE(ParseContentRange("bytes 100-199/1000", &r));
-  EXPECT_EQ(std::make_tuple(r.first, r.last, r.total), std::make_tuple(100, 199, 1000));
-  ASSERT_TRUE(ParseContentRange("Bytes 0-9/*", &r));
-  EXPECT_EQ(r.total, -1);
-  ASSERT_TRUE(ParseContentRange("bytes */1000", &r));
-  EXPECT_EQ(std::make_tuple(r.first, r.last, r.total), std::make_tuple(-1, -1, 1000));
-  for (const char* bad : {"bytes 10-5/100", "bytes 0-100/100", "bytes */*", "items 0-1/2", "bytes 1-2",
-                          "bytes -5/10", "bytes 0-9/x", ""}) {
-    EXPECT_FALSE(ParseContentRange(bad, &r)) << bad;
-  }
-}
 
 TEST_F(PartFileSinkTest, AContinuationGoesAfterThePartFileAndAWholeAnswerStartsOver) {
   const std::string part = Path("v.part");
@@ -185,4 +171,4 @@ TEST_F(PartFileSinkTest, AWriteThatFailsMidwayKeepsWhatWasWritten) {
 }
 
 }  // namespace
-}  // namespace ui
+}  // namespace download

@@ -1,4 +1,4 @@
-#include "ui/downloads_window.h"
+#include "download/downloads_window.h"
 
 #include <QHBoxLayout>
 #include <QHeaderView>
@@ -9,10 +9,12 @@
 #include <QVBoxLayout>
 #include <algorithm>
 
-#include "ui/download_manager.h"
+#include "download/download_manager.h"
 #include "ui/qt_text.h"
 
-namespace ui {
+namespace download {
+using ui::ToQString;
+
 namespace {
 
 // Speed is measured over the last few seconds, so that it neither jumps with each piece nor
@@ -257,4 +259,4 @@ QString DownloadsWindow::cellText(int line, Column column) const {
   return item ? item->text(column) : QString();
 }
 
-}  // namespace ui
+}  // namespace download

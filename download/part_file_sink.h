@@ -13,8 +13,8 @@
 // Thread contract: OnResponse, OnBody and Finish run on the transfer loop's thread, one at a
 // time, Finish last. bytesInFile() and totalBytes() may be read from any thread meanwhile;
 // result() only once Finish has run and its completion was handed to the reader's thread.
-#ifndef UI_PART_FILE_SINK_H_
-#define UI_PART_FILE_SINK_H_
+#ifndef DOWNLOAD_PART_FILE_SINK_H_
+#define DOWNLOAD_PART_FILE_SINK_H_
 
 #include <atomic>
 #include <cstdint>
@@ -24,7 +24,7 @@
 
 #include "platform/http/transfer_loop.h"
 
-namespace ui {
+namespace download {
 
 class PartFileSink : public platform::http::ResponseSink {
  public:
@@ -82,15 +82,6 @@ class PartFileSink : public platform::http::ResponseSink {
   std::atomic<int64_t> total_{-1};
 };
 
-// The range a "Content-Range: bytes FIRST-LAST/TOTAL" value names; TOTAL may be "*" (-1) and
-// an unsatisfied range reads "bytes */TOTAL" (first and last -1). False when malformed.
-struct ContentRange {
-  int64_t first = -1;
-  int64_t last = -1;
-  int64_t total = -1;
-};
-bool ParseContentRange(std::string_view value, ContentRange* out);
+}  // namespace download
 
-}  // namespace ui
-
-#endif  // UI_PART_FILE_SINK_H_
+#endif  // DOWNLOAD_PART_FILE_SINK_H_

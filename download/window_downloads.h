@@ -12,8 +12,8 @@
 // downloads (which abort their transfers; part files stay) and the downloads window with it.
 // Thread contract: GUI thread only. The Ask... and Inform members run modal dialogs
 // (nested event loops).
-#ifndef UI_WINDOW_DOWNLOADS_H_
-#define UI_WINDOW_DOWNLOADS_H_
+#ifndef DOWNLOAD_WINDOW_DOWNLOADS_H_
+#define DOWNLOAD_WINDOW_DOWNLOADS_H_
 
 #include <QObject>
 #include <QPointer>
@@ -25,10 +25,10 @@
 #include <string_view>
 #include <vector>
 
-#include "ui/download.h"
-#include "ui/downloads_window.h"
+#include "download/download.h"
+#include "download/downloads_window.h"
 
-namespace ui {
+namespace download {
 
 class DownloadDialogs;
 class DownloadManager;
@@ -105,6 +105,6 @@ class WindowDownloads : public QObject {
   bool windowOpened_ = false;
 };
 
-}  // namespace ui
+}  // namespace download
 
-#endif  // UI_WINDOW_DOWNLOADS_H_
+#endif  // DOWNLOAD_WINDOW_DOWNLOADS_H_

@@ -1,7 +1,7 @@
 // The downloads window with real clicks: a line per download of the list, before and after the
 // window was made, its size, bar, speed, time left and state as the download moves, the
 // buttons each state allows, and a list that outlives a closed window.
-#include "ui/downloads_window.h"
+#include "download/downloads_window.h"
 
 #include <gtest/gtest.h>
 
@@ -12,14 +12,15 @@
 #include <QToolButton>
 #include <QTreeWidget>
 
+#include "download/download_manager.h"
 #include "tests/support/file_server.h"
-#include "ui/download_manager.h"
 #include "ui/qt_text.h"
 
-namespace ui {
+namespace download {
 namespace {
 
 using testing_support::FileServer;
+using ui::ToQString;
 using Action = DownloadsWindow::Action;
 using State = Download::State;
 
@@ -132,4 +133,4 @@ TEST_F(DownloadsWindowTest, LinesFollowTheirDownloadsAndTheButtonsDriveThem) {
 }
 
 }  // namespace
-}  // namespace ui
+}  // namespace download

@@ -9,8 +9,8 @@
 // Ownership: a top-level window; its owner (the main window's WindowDownloads) deletes it.
 // It keeps a guarded pointer to the manager and never outlives it in use.
 // Thread contract: GUI thread only.
-#ifndef UI_DOWNLOADS_WINDOW_H_
-#define UI_DOWNLOADS_WINDOW_H_
+#ifndef DOWNLOAD_DOWNLOADS_WINDOW_H_
+#define DOWNLOAD_DOWNLOADS_WINDOW_H_
 
 #include <QBasicTimer>
 #include <QElapsedTimer>
@@ -26,7 +26,7 @@ class QProgressBar;
 class QToolButton;
 class QTreeWidget;
 
-namespace ui {
+namespace download {
 
 class DownloadManager;
 
@@ -84,6 +84,6 @@ class DownloadsWindow : public QWidget {
   QElapsedTimer clock_;
 };
 
-}  // namespace ui
+}  // namespace download
 
-#endif  // UI_DOWNLOADS_WINDOW_H_
+#endif  // DOWNLOAD_DOWNLOADS_WINDOW_H_

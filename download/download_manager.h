@@ -5,16 +5,16 @@
 // Ownership: the manager owns its downloads (QObject children); the list lasts as long as the
 // manager, which lives as long as the main window, not the downloads window.
 // Thread contract: GUI thread only.
-#ifndef UI_DOWNLOAD_MANAGER_H_
-#define UI_DOWNLOAD_MANAGER_H_
+#ifndef DOWNLOAD_DOWNLOAD_MANAGER_H_
+#define DOWNLOAD_DOWNLOAD_MANAGER_H_
 
 #include <QObject>
 #include <QString>
 #include <vector>
 
-#include "ui/download.h"
+#include "download/download.h"
 
-namespace ui {
+namespace download {
 
 class DownloadManager : public QObject {
   Q_OBJECT
@@ -52,6 +52,6 @@ class DownloadManager : public QObject {
   bool scheduling_ = false;
 };
 
-}  // namespace ui
+}  // namespace download
 
-#endif  // UI_DOWNLOAD_MANAGER_H_
+#endif  // DOWNLOAD_DOWNLOAD_MANAGER_H_
