@@ -189,10 +189,11 @@ void DownloadAllRows() {
     const std::string name = DefaultFileName(CellText(row, kTitleColumn), QualityOf(address), address);
     // Two videos of the same title and quality (the same id twice on a page) get numbers.
     std::string path = download::WindowDownloads::JoinPath(folder, name);
-    for (int n = 2; taken.count(path) != 0 || downloads->IsTargetInUse(path); ++n) {
+    // Names that differ only in case are one file where the folder compares names so.
+    for (int n = 2; taken.count(downloads->TargetKey(path)) != 0 || downloads->IsTargetInUse(path); ++n) {
       path = download::WindowDownloads::JoinPath(folder, NumberedFileName(name, n));
     }
-    taken.insert(path);
+    taken.insert(downloads->TargetKey(path));
     const bool exists = download::WindowDownloads::Exists(path);
     existing += exists ? 1 : 0;
     planned.push_back({address, path, exists});

@@ -72,14 +72,17 @@ void BM_Download(benchmark::State& state) {
     QEventLoop loop;
     const Clock::time_point start = Clock::now();
     download::Download* d = downloads->Add(app::DownloadOrderFor(g_server->url(kPath)), target, true);
-    QObject::connect(d, &download::Download::changed, &loop, [&] {
-      if (d->state() != download::Download::State::kRunning) loop.quit();
-    });
+    const int listener =
+        downloads->manager().AddListener({nullptr, [&](int) {
+                                            if (d->state() != download::Download::State::kRunning)
+                                              loop.quit();
+                                          }});
     sinceTick.start();
     ticker.start(10);
     if (d->state() == download::Download::State::kRunning) loop.exec();
     const double seconds = Seconds(start);
     ticker.stop();
+    downloads->manager().RemoveListener(listener);
     if (d->state() != download::Download::State::kDone ||
         QFileInfo(QString::fromStdString(target)).size() != kLength) {
       state.SkipWithError("the download did not complete");

@@ -1,14 +1,22 @@
 // One download: a GET of an address with the program's request lines, streamed into NAME.part
-// beside its target and renamed to NAME once complete, with its state (waiting, running,
-// paused, done, failed with a reason, cancelled) and the commands that move it.
+// beside its target and renamed to NAME once complete, with its state and the commands that
+// move it.
 //
 // Each attempt is a new request on the process-wide transfer loop; its body goes to the part
 // file on the loop's thread (PartFileSink) and its end comes back to the GUI thread as a posted
 // task, so the GUI thread never writes the file nor waits for the transfer. A retry or a resume
 // continues the part file this download made, asking for the rest with a Range header (tied to
-// the first answer's validator with If-Range); a server that answers the whole file instead
-// starts it over. The part file is renamed only when the transfer completed and its length is
-// the one the response announced; an existing NAME is replaced only when `replace` was given.
+// the first answer's strong validator with If-Range); an answer that names another version of
+// the file (validator or whole length) starts it over, and so does a server that answers the
+// whole file. The part file is renamed only when the transfer completed and its length is the
+// one this attempt's response announced (or, without one, at the end of the body).
+//
+// Nothing the user has is lost: an existing NAME is replaced only when `replace` was given or
+// the user asks for it after the fact (ReplaceNow); a part file this download did not write
+// stops it before any request (kPartFound) until the user continues or starts it over; cancel
+// removes only an incomplete part file of its own.
+//
+// Texts (reasons) are in the program's code page; paths are the file system's bytes.
 //
 // Ownership: a Download owns its request engine and shares the attempt's sink with the
 // transfer. Destroying it aborts a running attempt; the part file stays on disk.
@@ -17,11 +25,11 @@
 #ifndef DOWNLOAD_DOWNLOAD_H_
 #define DOWNLOAD_DOWNLOAD_H_
 
-#include <QObject>
-#include <QString>
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <string>
+#include <string_view>
 #include <utility>
 #include <vector>
 
@@ -46,11 +54,18 @@ struct DownloadOrder {
 // Whether an address (program text) is an http or https one; others are never requested.
 bool IsHttpAddress(std::string_view address);
 
-class Download : public QObject {
-  Q_OBJECT
-
+class Download {
  public:
-  enum class State { kWaiting, kRunning, kPaused, kDone, kFailed, kCancelled };
+  enum class State {
+    kWaiting,
+    kRunning,
+    kPaused,
+    kDone,
+    kFailed,
+    kCancelled,
+    kNotReplaced,  // complete, but NAME existed and was not to be replaced: the file is NAME.part
+    kPartFound,    // NAME.part was there before this download: continue it or start over?
+  };
   // Why a download failed.
   enum class Failure {
     kNone,
@@ -61,22 +76,25 @@ class Download : public QObject {
     kWrite,       // the part file could not be made or written (full disk, no permission)
     kIncomplete,  // the transfer ended short of the announced length, or went past it
     kRange,       // the server cannot continue the part file
-    kExists,      // NAME appeared meanwhile and was not to be replaced
+    kPartInUse,   // another writer (download or program) holds the part file
+    kTaken,       // another download of the list has taken the target since
   };
 
   // `path`: the target NAME; the part file is `path` + ".part".
-  Download(DownloadOrder order, QString path, bool replace, QObject* parent = nullptr);
-  ~Download() override;
+  Download(DownloadOrder order, std::string path, bool replace);
+  ~Download();
+  Download(const Download&) = delete;
+  Download& operator=(const Download&) = delete;
 
   const DownloadOrder& order() const { return order_; }
-  const QString& path() const { return path_; }
-  QString partPath() const { return path_ + QStringLiteral(".part"); }
-  QString fileName() const;
-  QString folder() const;
+  const std::string& path() const { return path_; }
+  std::string partPath() const { return path_ + ".part"; }
+  std::string fileName() const;
+  std::string folder() const;
   State state() const { return state_; }
   Failure failure() const { return failure_; }
   // A failure's reason as the downloads window shows it; empty otherwise.
-  const QString& reason() const { return reason_; }
+  const std::string& reason() const { return reason_; }
   // Bytes of the file in hand, and its whole length (-1 while unknown).
   int64_t bytesDone() const;
   int64_t totalBytes() const;
@@ -85,6 +103,12 @@ class Download : public QObject {
   bool ending() const { return ending_; }
   // Whether the download holds a transfer slot: running, or a stopped attempt still ending.
   bool occupiesSlot() const { return state_ == State::kRunning || ending_; }
+  // Whether the download still claims its target: anything but done and cancelled, as long as
+  // no other download has taken the target.
+  bool holdsTarget() const;
+
+  // Called after every change of the state, the reason or ending().
+  void SetOnChanged(std::function<void()> onChanged) { onChanged_ = std::move(onChanged); }
 
   // Starts an attempt. REQUIRES: state() is kWaiting and !ending() (the manager's call).
   void Start();
@@ -92,38 +116,49 @@ class Download : public QObject {
   void Pause();
   // Paused: waiting again.
   void Resume();
-  // Anything but done: cancelled, the part file removed.
+  // Anything but done: cancelled. Its own part file is removed unless it is complete; a part
+  // file found from before stays.
   void Cancel();
-  // Failed or cancelled: waiting again; a kept part file is continued.
+  // Failed or cancelled: waiting again; a kept part file is continued. Refused (failed,
+  // kTaken) when another download has taken the target.
   void Retry();
-
- signals:
-  // The state, the reason or ending() changed.
-  void changed();
+  // kPartFound: waiting again, to continue the part file found (from its end, with no
+  // validator to check it against) or to start over (the part file is removed first).
+  void ContinueFoundPart();
+  void StartOverFoundPart();
+  // kNotReplaced: NAME is replaced by the complete part file (the user has agreed).
+  void ReplaceNow();
+  // The manager's: another download has taken the target, so this one never writes it again.
+  void LoseTarget() { ownsTarget_ = false; }
 
  private:
   struct Token;
   void AttemptEnded(uint64_t attempt);
   void Complete();
-  void Fail(Failure failure, const QString& reason);
+  void Fail(Failure failure, std::string reason);
   void RemovePartFile();
-  std::string NativePath(const QString& path) const;
+  bool PartComplete() const;
+  void Changed();
 
   DownloadOrder order_;
-  QString path_;
+  std::string path_;
   bool replace_;
   State state_ = State::kWaiting;
   Failure failure_ = Failure::kNone;
-  QString reason_;
+  std::string reason_;
+  std::function<void()> onChanged_;
   std::unique_ptr<platform::http::HttpEngine> engine_;
   std::shared_ptr<PartFileSink> sink_;
   std::shared_ptr<Token> token_;  // posted completions find the download through it
   uint64_t attempt_ = 0;
   enum class StopIntent { kNone, kPause, kCancel } stop_ = StopIntent::kNone;
   bool ending_ = false;
-  bool partInHand_ = false;  // this download made the part file, so a new attempt continues it
+  bool partInHand_ = false;  // this download made (or adopted) the part file: a new attempt continues it
+  bool adoptFound_ = false;  // the user chose to continue a part file found from before
   bool startedOverOnce_ = false;
-  std::string validator_;
+  bool ownsTarget_ = true;
+  std::string validator_;  // the first answer's entity tag, else its date: what a 206 must repeat
+  std::string ifRange_;    // what If-Range may carry: a strong tag, else the date when there is no tag
   int64_t bytesDone_ = 0;
   int64_t totalBytes_ = -1;
 };

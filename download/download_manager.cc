@@ -2,68 +2,114 @@
 
 #include <algorithm>
 
+#include "download/file_system.h"
+
 namespace download {
 
-DownloadManager::DownloadManager(QObject* parent) : QObject(parent) {}
+DownloadManager::DownloadManager(FolderProbe caseBlind)
+    : caseBlind_(caseBlind ? std::move(caseBlind) : FolderProbe(IsCaseBlindFolder)) {}
 
 DownloadManager::~DownloadManager() {
-  // The downloads go first (as children), each aborting its transfer; nothing schedules then.
+  // The downloads go, each aborting its transfer; nothing schedules or reports then.
+  destroying_ = true;
   scheduling_ = true;
-  for (Download* d : downloads_) disconnect(d, nullptr, this, nullptr);
+  downloads_.clear();
 }
 
-Download* DownloadManager::Add(DownloadOrder order, const QString& path, bool replace) {
-  auto* download = new Download(std::move(order), path, replace, this);  // a child of the manager
-  downloads_.push_back(download);
-  connect(download, &Download::changed, this, [this, download] {
-    emit changed(indexOf(download));
-    Schedule();
-  });
-  emit added(count() - 1);
+std::string DownloadManager::TargetKey(const std::string& path) const {
+  const size_t slash = path.rfind('/');
+  const std::string folder = slash == std::string::npos ? std::string(".") : path.substr(0, slash);
+  std::string name = slash == std::string::npos ? path : path.substr(slash + 1);
+  auto it = caseBlindFolders_.find(folder);
+  if (it == caseBlindFolders_.end()) it = caseBlindFolders_.emplace(folder, caseBlind_(folder)).first;
+  // ASCII letters only: the names the program makes differ in them.
+  if (it->second) {
+    for (char& c : name) c = static_cast<char>(c >= 'A' && c <= 'Z' ? c - 'A' + 'a' : c);
+  }
+  return folder + '/' + name;
+}
+
+Download* DownloadManager::Add(DownloadOrder order, const std::string& path, bool replace) {
+  std::string key = TargetKey(path);
+  for (size_t i = 0; i < downloads_.size(); ++i) {
+    if (keys_[i] == key) downloads_[i]->LoseTarget();
+  }
+  downloads_.push_back(std::make_unique<Download>(std::move(order), path, replace));
+  keys_.push_back(std::move(key));
+  Download* download = downloads_.back().get();
+  const int index = count() - 1;
+  download->SetOnChanged([this, index] { Changed(index); });
+  for (auto& [id, l] : listeners_) {
+    if (l.added) l.added(index);
+  }
   Schedule();
   return download;
 }
 
+void DownloadManager::Changed(int index) {
+  if (destroying_) return;
+  for (auto& [id, l] : listeners_) {
+    if (l.changed) l.changed(index);
+  }
+  Schedule();
+}
+
 int DownloadManager::indexOf(const Download* download) const {
-  auto it = std::find(downloads_.begin(), downloads_.end(), download);
+  auto it =
+      std::find_if(downloads_.begin(), downloads_.end(), [&](const auto& d) { return d.get() == download; });
   return it == downloads_.end() ? -1 : static_cast<int>(it - downloads_.begin());
 }
 
 int DownloadManager::runningCount() const {
-  return static_cast<int>(std::count_if(downloads_.begin(), downloads_.end(),
-                                        [](const Download* d) { return d->occupiesSlot(); }));
+  return static_cast<int>(
+      std::count_if(downloads_.begin(), downloads_.end(), [](const auto& d) { return d->occupiesSlot(); }));
 }
 
 bool DownloadManager::HasUnfinished() const {
-  return std::any_of(downloads_.begin(), downloads_.end(), [](const Download* d) {
+  return std::any_of(downloads_.begin(), downloads_.end(), [](const auto& d) {
     return d->state() == Download::State::kRunning || d->state() == Download::State::kWaiting;
   });
 }
 
-bool DownloadManager::IsTargetInUse(const QString& path) const {
-  return std::any_of(downloads_.begin(), downloads_.end(), [&](const Download* d) {
-    if (d->state() == Download::State::kDone || d->state() == Download::State::kCancelled) return false;
-    return d->path() == path || d->partPath() == path;
-  });
+bool DownloadManager::IsTargetInUse(const std::string& path) const {
+  const std::string key = TargetKey(path);
+  for (size_t i = 0; i < downloads_.size(); ++i) {
+    const std::string& k = keys_[i];
+    const bool part = key.size() == k.size() + 5 && key.compare(0, k.size(), k) == 0 &&
+                      key.compare(k.size(), 5, ".part") == 0;
+    if ((k == key || part) && downloads_[i]->holdsTarget()) return true;
+  }
+  return false;
 }
 
 void DownloadManager::StopAll() {
   // Waiting ones first, so that no slot freed by a pause starts them meanwhile.
-  for (Download* d : downloads_) {
+  for (const auto& d : downloads_) {
     if (d->state() == Download::State::kWaiting) d->Pause();
   }
-  for (Download* d : downloads_) {
+  for (const auto& d : downloads_) {
     if (d->state() == Download::State::kRunning) d->Pause();
   }
 }
+
+int DownloadManager::AddListener(Listener listener) {
+  listeners_.emplace(nextListener_, std::move(listener));
+  return nextListener_++;
+}
+
+void DownloadManager::RemoveListener(int id) { listeners_.erase(id); }
 
 void DownloadManager::Schedule() {
   // A start reports a change, which lands here again: the outer call goes on with the list.
   if (scheduling_) return;
   scheduling_ = true;
-  for (Download* d : downloads_) {
-    if (runningCount() >= kMaxRunning) break;
-    if (d->state() == Download::State::kWaiting && !d->ending()) d->Start();
+  int running = runningCount();
+  for (const auto& d : downloads_) {
+    if (running >= kMaxRunning) break;
+    if (d->state() == Download::State::kWaiting && !d->ending()) {
+      d->Start();
+      if (d->occupiesSlot()) ++running;
+    }
   }
   scheduling_ = false;
 }

@@ -1,47 +1,310 @@
 #include "download/downloads_window.h"
 
-#include <QHBoxLayout>
+#include <QAbstractTableModel>
+#include <QApplication>
+#include <QElapsedTimer>
+#include <QFile>
 #include <QHeaderView>
-#include <QProgressBar>
+#include <QMouseEvent>
+#include <QPainter>
+#include <QStyledItemDelegate>
 #include <QTimerEvent>
-#include <QToolButton>
-#include <QTreeWidget>
+#include <QTreeView>
 #include <QVBoxLayout>
 #include <algorithm>
+#include <deque>
+#include <set>
 
 #include "download/download_manager.h"
 #include "ui/qt_text.h"
 
 namespace download {
+
 using ui::ToQString;
+using Action = DownloadsWindow::Action;
+using State = Download::State;
 
 namespace {
 
 // Speed is measured over the last few seconds, so that it neither jumps with each piece nor
 // lags far behind a change.
 constexpr int64_t kSpeedWindowMs = 3000;
+constexpr int kButtonGap = 2;
 
 QString Text(const char* gbk) { return ToQString(gbk); }
+QString FromNative(const std::string& path) { return QFile::decodeName(QByteArray::fromStdString(path)); }
 
 QString StateText(const Download& d) {
   switch (d.state()) {
-    case Download::State::kWaiting:
+    case State::kWaiting:
       return Text("等待中");
-    case Download::State::kRunning:
+    case State::kRunning:
       return Text("下载中");
-    case Download::State::kPaused:
+    case State::kPaused:
       return Text("已暂停");
-    case Download::State::kDone:
+    case State::kDone:
       return Text("已完成");
-    case Download::State::kFailed:
-      return Text("失败：") + d.reason();
-    case Download::State::kCancelled:
+    case State::kFailed:
+      return Text("失败：") + ToQString(d.reason());
+    case State::kCancelled:
       return Text("已取消");
+    case State::kNotReplaced:
+      return Text("未覆盖：") + ToQString(d.reason());
+    case State::kPartFound:
+      return Text("待确认：") + ToQString(d.reason());
   }
   return QString();
 }
 
+// The buttons a state shows, in order.
+std::vector<Action> ActionsOf(State s) {
+  switch (s) {
+    case State::kPartFound:
+      return {Action::kContinuePart, Action::kStartOver, Action::kCancel, Action::kOpenFolder};
+    case State::kNotReplaced:
+      return {Action::kReplace, Action::kOpenFolder};
+    default:
+      return {Action::kPauseResume, Action::kCancel, Action::kRetry, Action::kOpenFile, Action::kOpenFolder};
+  }
+}
+
+QString CaptionOf(Action a, State s) {
+  switch (a) {
+    case Action::kPauseResume:
+      return s == State::kPaused ? Text("继续") : Text("暂停");
+    case Action::kCancel:
+      return Text("取消");
+    case Action::kRetry:
+      return Text("重试");
+    case Action::kOpenFile:
+      return Text("打开文件");
+    case Action::kOpenFolder:
+      return Text("打开文件夹");
+    case Action::kContinuePart:
+      return Text("继续下载");
+    case Action::kStartOver:
+      return Text("重新下载");
+    case Action::kReplace:
+      return Text("替换");
+  }
+  return QString();
+}
+
+bool EnabledIn(Action a, State s) {
+  switch (a) {
+    case Action::kPauseResume:
+      return s == State::kRunning || s == State::kWaiting || s == State::kPaused;
+    case Action::kCancel:
+      return s != State::kDone && s != State::kCancelled && s != State::kNotReplaced;
+    case Action::kRetry:
+      return s == State::kFailed || s == State::kCancelled;
+    case Action::kOpenFile:
+      return s == State::kDone;
+    case Action::kOpenFolder:
+      return true;
+    case Action::kContinuePart:
+    case Action::kStartOver:
+      return s == State::kPartFound;
+    case Action::kReplace:
+      return s == State::kNotReplaced;
+  }
+  return false;
+}
+
+// The buttons of a state laid out from the left of `cell`, each as wide as its caption.
+std::vector<std::pair<Action, QRect>> LayOut(State s, const QRect& cell, const QFontMetrics& metrics) {
+  std::vector<std::pair<Action, QRect>> out;
+  int x = cell.left() + kButtonGap;
+  for (Action a : ActionsOf(s)) {
+    const int w = metrics.horizontalAdvance(CaptionOf(a, s)) + 16;
+    out.emplace_back(a, QRect(x, cell.top() + 1, w, cell.height() - 2));
+    x += w + kButtonGap;
+  }
+  return out;
+}
+
 }  // namespace
+
+// The manager's list as rows; the speed and time left of running lines are kept per line.
+class DownloadListModel : public QAbstractTableModel {
+ public:
+  explicit DownloadListModel(DownloadManager* manager) : manager_(manager) {
+    lines_.resize(static_cast<size_t>(manager_->count()));
+    for (int i = 0; i < manager_->count(); ++i) Track(i);
+    clock_.start();
+  }
+
+  int rowCount(const QModelIndex& parent) const override {
+    return parent.isValid() ? 0 : static_cast<int>(lines_.size());
+  }
+  int columnCount(const QModelIndex& parent) const override {
+    return parent.isValid() ? 0 : DownloadsWindow::kColumnCount;
+  }
+  QVariant headerData(int section, Qt::Orientation orientation, int role) const override {
+    static const char* const kTitles[] = {"文件名", "大小", "进度", "速度", "剩余时间", "状态", "操作"};
+    if (orientation != Qt::Horizontal || role != Qt::DisplayRole || section < 0 ||
+        section >= DownloadsWindow::kColumnCount)
+      return QVariant();
+    return Text(kTitles[section]);
+  }
+  QVariant data(const QModelIndex& index, int role) const override {
+    if (!index.isValid() || index.row() >= static_cast<int>(lines_.size())) return QVariant();
+    if (role != Qt::DisplayRole && role != Qt::ToolTipRole) return QVariant();
+    return Cell(index.row(), index.column(), role == Qt::ToolTipRole);
+  }
+
+  QString Cell(int row, int column, bool toolTip = false) const {
+    const Download& d = *manager_->at(row);
+    const Line& line = lines_[static_cast<size_t>(row)];
+    switch (column) {
+      case DownloadsWindow::kNameColumn:
+        return FromNative(toolTip ? d.path() : d.fileName());
+      case DownloadsWindow::kSizeColumn: {
+        const int64_t total = d.totalBytes();
+        const QString done = DownloadsWindow::FormatSize(d.bytesDone());
+        return total >= 0 ? done + QStringLiteral(" / ") + DownloadsWindow::FormatSize(total) : done;
+      }
+      case DownloadsWindow::kProgressColumn:
+        return toolTip ? QString() : QString::number(Progress(row) / 10) + QChar('%');
+      case DownloadsWindow::kSpeedColumn:
+        return line.speed;
+      case DownloadsWindow::kTimeLeftColumn:
+        return line.left;
+      case DownloadsWindow::kStateColumn:
+        return StateText(d);
+      default:
+        return QString();
+    }
+  }
+  int Progress(int row) const {
+    const Download& d = *manager_->at(row);
+    const int64_t done = d.bytesDone(), total = d.totalBytes();
+    if (total > 0) return static_cast<int>(std::min<int64_t>(1000, done * 1000 / total));
+    return d.state() == State::kDone ? 1000 : 0;  // an empty file, or one without a length
+  }
+  State StateOf(int row) const { return manager_->at(row)->state(); }
+
+  void Added(int index) {
+    beginInsertRows(QModelIndex(), index, index);
+    lines_.resize(static_cast<size_t>(index) + 1);
+    endInsertRows();
+    Track(index);
+  }
+  // A line's state changed: all of it is shown anew.
+  void Changed(int index) {
+    Track(index);
+    Measure(index);
+    emit dataChanged(this->index(index, 0), this->index(index, DownloadsWindow::kColumnCount - 1));
+  }
+  // The running lines' counters moved.
+  void Tick() {
+    for (int index : running_) {
+      Measure(index);
+      emit dataChanged(this->index(index, DownloadsWindow::kSizeColumn),
+                       this->index(index, DownloadsWindow::kTimeLeftColumn));
+    }
+  }
+  bool anyRunning() const { return !running_.empty(); }
+
+ private:
+  struct Line {
+    // Recent (milliseconds since the window opened, bytes) samples of a running download.
+    std::deque<std::pair<int64_t, int64_t>> samples;
+    QString speed, left;
+  };
+  void Track(int index) {
+    if (manager_->at(index)->state() == State::kRunning) {
+      running_.insert(index);
+    } else {
+      running_.erase(index);
+    }
+  }
+  // Speed over the recent samples; only a running download has one.
+  void Measure(int index) {
+    const Download& d = *manager_->at(index);
+    Line& line = lines_[static_cast<size_t>(index)];
+    if (d.state() != State::kRunning) {
+      line.samples.clear();
+      line.speed.clear();
+      line.left.clear();
+      return;
+    }
+    const int64_t now = clock_.elapsed(), done = d.bytesDone(), total = d.totalBytes();
+    line.samples.emplace_back(now, done);
+    while (line.samples.size() > 2 && now - line.samples.front().first > kSpeedWindowMs)
+      line.samples.pop_front();
+    const auto& [t0, b0] = line.samples.front();
+    if (now - t0 >= 200 && done >= b0) {
+      const double bytesPerSecond = static_cast<double>(done - b0) * 1000.0 / static_cast<double>(now - t0);
+      line.speed = DownloadsWindow::FormatSize(static_cast<int64_t>(bytesPerSecond)) + QStringLiteral("/s");
+      line.left = total >= 0 && bytesPerSecond > 0
+                      ? DownloadsWindow::FormatDuration(
+                            static_cast<int64_t>(static_cast<double>(total - done) / bytesPerSecond + 0.5))
+                      : DownloadsWindow::FormatDuration(-1);
+    }
+  }
+
+  DownloadManager* manager_;
+  std::vector<Line> lines_;
+  std::set<int> running_;
+  QElapsedTimer clock_;
+};
+
+// Paints the bar and the buttons, and turns a click on a button into its action.
+class ActionDelegate : public QStyledItemDelegate {
+ public:
+  ActionDelegate(DownloadsWindow* window, DownloadListModel* model)
+      : QStyledItemDelegate(window), window_(window), model_(model) {}
+
+  void paint(QPainter* painter, const QStyleOptionViewItem& option, const QModelIndex& index) const override {
+    QStyle* style = option.widget ? option.widget->style() : QApplication::style();
+    if (index.column() == DownloadsWindow::kProgressColumn) {
+      QStyleOptionProgressBar bar;
+      bar.rect = option.rect.adjusted(2, 2, -2, -2);
+      bar.minimum = 0;
+      bar.maximum = 1000;
+      bar.progress = model_->Progress(index.row());
+      bar.text = model_->Cell(index.row(), index.column());
+      bar.textVisible = true;
+      bar.state = option.state | QStyle::State_Horizontal;
+      style->drawControl(QStyle::CE_ProgressBar, &bar, painter, option.widget);
+      return;
+    }
+    if (index.column() == DownloadsWindow::kActionColumn) {
+      const State s = model_->StateOf(index.row());
+      for (const auto& [action, rect] : LayOut(s, option.rect, option.fontMetrics)) {
+        QStyleOptionButton button;
+        button.rect = rect;
+        button.text = CaptionOf(action, s);
+        button.state =
+            EnabledIn(action, s) ? QStyle::State_Enabled | QStyle::State_Raised : QStyle::State_None;
+        style->drawControl(QStyle::CE_PushButton, &button, painter, option.widget);
+      }
+      return;
+    }
+    QStyledItemDelegate::paint(painter, option, index);
+  }
+
+  bool editorEvent(QEvent* event, QAbstractItemModel*, const QStyleOptionViewItem& option,
+                   const QModelIndex& index) override {
+    if (index.column() != DownloadsWindow::kActionColumn || event->type() != QEvent::MouseButtonRelease)
+      return false;
+    auto* mouse = static_cast<QMouseEvent*>(event);
+    if (mouse->button() != Qt::LeftButton) return false;
+    const State s = model_->StateOf(index.row());
+    for (const auto& [action, rect] : LayOut(s, option.rect, option.fontMetrics)) {
+      if (rect.contains(mouse->position().toPoint()) && EnabledIn(action, s)) {
+        window_->RunAction(index.row(), action);
+        return true;
+      }
+    }
+    return false;
+  }
+
+ private:
+  DownloadsWindow* window_;
+  DownloadListModel* model_;
+};
 
 QString DownloadsWindow::FormatSize(int64_t bytes) {
   if (bytes < 1024) return QString::number(bytes) + QStringLiteral(" B");
@@ -64,81 +327,94 @@ QString DownloadsWindow::FormatDuration(int64_t seconds) {
 }
 
 DownloadsWindow::DownloadsWindow(DownloadManager* manager, std::function<void(const QUrl&)> open,
-                                 QWidget* parent)
-    : QWidget(parent, Qt::Window), manager_(manager), open_(std::move(open)) {
+                                 std::function<bool(const QString&)> confirm, QWidget* parent)
+    : QWidget(parent, Qt::Window),
+      manager_(manager),
+      open_(std::move(open)),
+      confirm_(std::move(confirm)),
+      model_(std::make_unique<DownloadListModel>(manager)) {
   setWindowTitle(Text("下载列表"));
   resize(1280, 320);
-  list_ = new QTreeWidget(this);
+  list_ = new QTreeView(this);
   list_->setRootIsDecorated(false);
+  list_->setUniformRowHeights(true);
   list_->setSelectionMode(QAbstractItemView::NoSelection);
-  list_->setHeaderLabels({Text("文件名"), Text("大小"), Text("进度"), Text("速度"), Text("剩余时间"),
-                          Text("状态"), Text("操作")});
+  list_->setEditTriggers(QAbstractItemView::NoEditTriggers);
+  list_->setModel(model_.get());
+  list_->setItemDelegate(new ActionDelegate(this, model_.get()));  // owned by the window
   list_->setColumnWidth(kNameColumn, 280);
   list_->setColumnWidth(kSizeColumn, 140);
   list_->setColumnWidth(kProgressColumn, 110);
   list_->setColumnWidth(kSpeedColumn, 80);
   list_->setColumnWidth(kTimeLeftColumn, 70);
   list_->setColumnWidth(kStateColumn, 300);
+  // The widest row of buttons keeps its captions whole.
+  const QFontMetrics metrics(list_->font());
+  int widest = 0;
+  for (State s : {State::kRunning, State::kPartFound, State::kNotReplaced}) {
+    const auto buttons = LayOut(s, QRect(0, 0, 0, 20), metrics);
+    widest = std::max(widest, buttons.back().second.right() + kButtonGap);
+  }
+  list_->setColumnWidth(kActionColumn, widest);
   list_->header()->setStretchLastSection(true);
   auto* layout = new QVBoxLayout(this);
   layout->setContentsMargins(4, 4, 4, 4);
   layout->addWidget(list_);
-  clock_.start();
-  if (manager_) {
-    for (int i = 0; i < manager_->count(); ++i) AddLine(i);
-    connect(manager_, &DownloadManager::added, this, [this](int index) {
-      AddLine(index);
-      UpdateTimer();
-    });
-    connect(manager_, &DownloadManager::changed, this, [this](int index) {
-      RefreshLine(index);
-      UpdateTimer();
-    });
-  }
+  listener_ = manager_->AddListener({[this](int index) {
+                                       model_->Added(index);
+                                       UpdateTimer();
+                                     },
+                                     [this](int index) {
+                                       model_->Changed(index);
+                                       UpdateTimer();
+                                     }});
   UpdateTimer();
 }
 
-DownloadsWindow::~DownloadsWindow() = default;
+DownloadsWindow::~DownloadsWindow() { manager_->RemoveListener(listener_); }
 
-void DownloadsWindow::AddLine(int index) {
-  auto* item = new QTreeWidgetItem();  // owned by the list once added
-  list_->addTopLevelItem(item);
-  Line line;
-  line.bar = new QProgressBar();
-  line.bar->setRange(0, 1000);
-  line.bar->setTextVisible(true);
-  list_->setItemWidget(item, kProgressColumn, line.bar);
-  auto* actions = new QWidget();
-  auto* row = new QHBoxLayout(actions);
-  row->setContentsMargins(0, 0, 0, 0);
-  row->setSpacing(2);
-  const char* captions[] = {"暂停", "取消", "重试", "打开文件", "打开文件夹"};
-  const char* names[] = {"pause", "cancel", "retry", "openFile", "openFolder"};
-  for (int a = 0; a < 5; ++a) {
-    auto* b = new QToolButton(actions);
-    b->setText(Text(captions[a]));
-    b->setObjectName(QString::fromLatin1(names[a]));
-    b->setAutoRaise(false);
-    row->addWidget(b);
-    connect(b, &QToolButton::clicked, this, [this, index, a] { RunAction(index, static_cast<Action>(a)); });
-    line.buttons[a] = b;
-  }
-  row->addStretch(1);
-  list_->setItemWidget(item, kActionColumn, actions);
-  // The buttons keep their captions whole.
-  list_->setColumnWidth(kActionColumn,
-                        std::max(list_->columnWidth(kActionColumn), actions->sizeHint().width()));
-  if (static_cast<size_t>(index) >= lines_.size()) lines_.resize(static_cast<size_t>(index) + 1);
-  lines_[static_cast<size_t>(index)] = std::move(line);
-  RefreshLine(index);
+int DownloadsWindow::lineCount() const { return model_->rowCount(QModelIndex()); }
+
+QString DownloadsWindow::cellText(int line, Column column) const {
+  if (line < 0 || line >= lineCount()) return QString();
+  return model_->Cell(line, column);
 }
 
-void DownloadsWindow::RunAction(int index, Action action) {
-  if (!manager_ || index < 0 || index >= manager_->count()) return;
-  Download* d = manager_->at(index);
+int DownloadsWindow::progress(int line) const {
+  return line < 0 || line >= lineCount() ? 0 : model_->Progress(line);
+}
+
+std::vector<Action> DownloadsWindow::actions(int line) const {
+  return line < 0 || line >= lineCount() ? std::vector<Action>() : ActionsOf(model_->StateOf(line));
+}
+
+QString DownloadsWindow::actionCaption(int line, Action action) const {
+  const std::vector<Action> shown = actions(line);
+  if (std::find(shown.begin(), shown.end(), action) == shown.end()) return QString();
+  return CaptionOf(action, model_->StateOf(line));
+}
+
+bool DownloadsWindow::actionEnabled(int line, Action action) const {
+  const std::vector<Action> shown = actions(line);
+  return std::find(shown.begin(), shown.end(), action) != shown.end() &&
+         EnabledIn(action, model_->StateOf(line));
+}
+
+QRect DownloadsWindow::actionRect(int line, Action action) const {
+  if (line < 0 || line >= lineCount()) return QRect();
+  const QRect cell = list_->visualRect(model_->index(line, kActionColumn));
+  for (const auto& [a, rect] : LayOut(model_->StateOf(line), cell, QFontMetrics(list_->font()))) {
+    if (a == action) return rect;
+  }
+  return QRect();
+}
+
+void DownloadsWindow::RunAction(int line, Action action) {
+  if (line < 0 || line >= manager_->count()) return;
+  Download* d = manager_->at(line);
   switch (action) {
     case Action::kPauseResume:
-      if (d->state() == Download::State::kPaused) {
+      if (d->state() == State::kPaused) {
         d->Resume();
       } else {
         d->Pause();
@@ -151,83 +427,33 @@ void DownloadsWindow::RunAction(int index, Action action) {
       d->Retry();
       break;
     case Action::kOpenFile:
-      if (open_) open_(QUrl::fromLocalFile(d->path()));
+      if (open_) open_(QUrl::fromLocalFile(FromNative(d->path())));
       break;
     case Action::kOpenFolder:
-      if (open_) open_(QUrl::fromLocalFile(d->folder()));
+      if (open_) open_(QUrl::fromLocalFile(FromNative(d->folder())));
       break;
-  }
-}
-
-void DownloadsWindow::RefreshLine(int index) {
-  if (!manager_ || index < 0 || index >= manager_->count() || static_cast<size_t>(index) >= lines_.size())
-    return;
-  const Download& d = *manager_->at(index);
-  QTreeWidgetItem* item = list_->topLevelItem(index);
-  Line& line = lines_[static_cast<size_t>(index)];
-  const int64_t done = d.bytesDone();
-  const int64_t total = d.totalBytes();
-  const bool running = d.state() == Download::State::kRunning;
-
-  item->setText(kNameColumn, d.fileName());
-  item->setToolTip(kNameColumn, d.path());
-  item->setText(kSizeColumn,
-                total >= 0 ? FormatSize(done) + QStringLiteral(" / ") + FormatSize(total) : FormatSize(done));
-  int permille = 0;
-  if (total > 0) {
-    permille = static_cast<int>(std::min<int64_t>(1000, done * 1000 / total));
-  } else if (d.state() == Download::State::kDone) {
-    permille = 1000;  // an empty file, or one without a length
-  }
-  line.bar->setValue(permille);
-
-  // Speed over the recent samples; only a running download has one.
-  QString speed, left;
-  if (running) {
-    const int64_t now = clock_.elapsed();
-    line.samples.emplace_back(now, done);
-    while (line.samples.size() > 2 && now - line.samples.front().first > kSpeedWindowMs)
-      line.samples.pop_front();
-    const auto& [t0, b0] = line.samples.front();
-    if (now - t0 >= 200 && done >= b0) {
-      const double bytesPerSecond = static_cast<double>(done - b0) * 1000.0 / static_cast<double>(now - t0);
-      speed = FormatSize(static_cast<int64_t>(bytesPerSecond)) + QStringLiteral("/s");
-      left =
-          total >= 0 && bytesPerSecond > 0
-              ? FormatDuration(static_cast<int64_t>(static_cast<double>(total - done) / bytesPerSecond + 0.5))
-              : FormatDuration(-1);
+    case Action::kContinuePart:
+      d->ContinueFoundPart();
+      break;
+    case Action::kStartOver:
+      d->StartOverFoundPart();
+      break;
+    case Action::kReplace: {
+      const QString question = Text("用下载的文件替换已有的“") + FromNative(d->fileName()) + Text("”吗？");
+      if (confirm_ && confirm_(question)) d->ReplaceNow();
+      break;
     }
-  } else {
-    line.samples.clear();
   }
-  item->setText(kSpeedColumn, speed);
-  item->setText(kTimeLeftColumn, left);
-  item->setText(kStateColumn, StateText(d));
-  item->setToolTip(kStateColumn, StateText(d));
-
-  const Download::State s = d.state();
-  QToolButton* pause = line.buttons[static_cast<int>(Action::kPauseResume)];
-  pause->setText(s == Download::State::kPaused ? Text("继续") : Text("暂停"));
-  pause->setEnabled(s == Download::State::kRunning || s == Download::State::kWaiting ||
-                    s == Download::State::kPaused);
-  line.buttons[static_cast<int>(Action::kCancel)]->setEnabled(s != Download::State::kDone &&
-                                                              s != Download::State::kCancelled);
-  line.buttons[static_cast<int>(Action::kRetry)]->setEnabled(s == Download::State::kFailed ||
-                                                             s == Download::State::kCancelled);
-  line.buttons[static_cast<int>(Action::kOpenFile)]->setEnabled(s == Download::State::kDone);
 }
 
 void DownloadsWindow::Refresh() {
-  if (!manager_) return;
-  for (int i = 0; i < manager_->count(); ++i) RefreshLine(i);
+  for (int i = 0; i < lineCount(); ++i) model_->Changed(i);
 }
 
+void DownloadsWindow::Tick() { model_->Tick(); }
+
 void DownloadsWindow::UpdateTimer() {
-  bool anyRunning = false;
-  if (manager_) {
-    for (int i = 0; i < manager_->count(); ++i)
-      anyRunning |= manager_->at(i)->state() == Download::State::kRunning;
-  }
+  const bool anyRunning = model_->anyRunning();
   if (anyRunning && !timer_.isActive()) timer_.start(kRefreshMs, this);
   if (!anyRunning) timer_.stop();
 }
@@ -237,26 +463,8 @@ void DownloadsWindow::timerEvent(QTimerEvent* event) {
     QWidget::timerEvent(event);
     return;
   }
-  if (!manager_) return;
-  for (int i = 0; i < manager_->count(); ++i) {
-    if (manager_->at(i)->state() == Download::State::kRunning) RefreshLine(i);
-  }
+  Tick();
   UpdateTimer();
-}
-
-QToolButton* DownloadsWindow::button(int line, Action action) const {
-  if (line < 0 || static_cast<size_t>(line) >= lines_.size()) return nullptr;
-  return lines_[static_cast<size_t>(line)].buttons[static_cast<int>(action)];
-}
-
-QProgressBar* DownloadsWindow::progressBar(int line) const {
-  if (line < 0 || static_cast<size_t>(line) >= lines_.size()) return nullptr;
-  return lines_[static_cast<size_t>(line)].bar;
-}
-
-QString DownloadsWindow::cellText(int line, Column column) const {
-  QTreeWidgetItem* item = list_->topLevelItem(line);
-  return item ? item->text(column) : QString();
 }
 
 }  // namespace download

@@ -1,9 +1,5 @@
 #include "download/part_file_sink.h"
 
-#include <fcntl.h>
-#include <sys/stat.h>
-#include <unistd.h>
-
 #include <algorithm>
 #include <cerrno>
 #include <optional>
@@ -18,12 +14,28 @@ using platform::http::HeaderValue;
 using platform::http::ParseContentRange;
 using platform::http::StartsWithIgnoreCase;
 
-PartFileSink::PartFileSink(std::string partPath, int64_t offset)
-    : partPath_(std::move(partPath)), offset_(offset), inFile_(offset) {}
+namespace {
 
-PartFileSink::~PartFileSink() {
-  if (fd_ >= 0) close(fd_);
+// The validators of a response (see Result).
+void ReadValidators(const std::vector<std::string>& headers, std::string* validator, std::string* ifRange) {
+  std::optional<std::string_view> tag = HeaderValue(headers, "etag");
+  std::optional<std::string_view> date = HeaderValue(headers, "last-modified");
+  if (tag && !tag->empty()) {
+    *validator = std::string(*tag);
+    // A weak tag cannot tie a range, and a date beside a tag may not either (RFC 9110 13.1.5).
+    if (!StartsWithIgnoreCase(*tag, "W/")) *ifRange = *validator;
+  } else if (date && !date->empty()) {
+    *validator = std::string(*date);
+    *ifRange = *validator;
+  }
 }
+
+}  // namespace
+
+PartFileSink::PartFileSink(std::string partPath, Resume resume)
+    : partPath_(std::move(partPath)), resume_(std::move(resume)), offset_(resume_.offset), inFile_(offset_) {}
+
+PartFileSink::~PartFileSink() = default;
 
 bool PartFileSink::Fail(Outcome outcome, int errorNumber) {
   result_.outcome = outcome;
@@ -32,22 +44,21 @@ bool PartFileSink::Fail(Outcome outcome, int errorNumber) {
 }
 
 bool PartFileSink::Open(bool truncate) {
-  int flags = O_WRONLY | O_CREAT | O_CLOEXEC | (truncate ? O_TRUNC : 0);
-  fd_ = open(partPath_.c_str(), flags, 0644);
-  if (fd_ < 0) return Fail(Outcome::kWriteFailed, errno);
+  const int error =
+      file_.Open(partPath_, resume_.ownPart ? LockedFile::Mode::kOpenExisting : LockedFile::Mode::kCreateNew);
+  if (error != 0) return Fail(Outcome::kWriteFailed, error);
   result_.opened = true;
   if (truncate) {
+    if (int e = file_.TruncateTo(0)) return Fail(Outcome::kWriteFailed, e);
     written_ = 0;
     return true;
   }
   // Continues after the bytes in hand; a part file shorter than that was changed by someone
   // else, and is not continued.
-  struct stat st;
-  if (fstat(fd_, &st) != 0) return Fail(Outcome::kWriteFailed, errno);
-  if (st.st_size < offset_) return Fail(Outcome::kBadRange);
-  if (ftruncate(fd_, offset_) != 0 || lseek(fd_, offset_, SEEK_SET) != offset_) {
-    return Fail(Outcome::kWriteFailed, errno);
-  }
+  const int64_t size = file_.Size();
+  if (size < 0) return Fail(Outcome::kWriteFailed, EIO);
+  if (size < offset_) return Fail(Outcome::kBadRange);
+  if (int e = file_.TruncateTo(offset_)) return Fail(Outcome::kWriteFailed, e);
   written_ = offset_;
   return true;
 }
@@ -55,23 +66,32 @@ bool PartFileSink::Open(bool truncate) {
 bool PartFileSink::OnResponse(int32_t status, const std::vector<std::string>& headers) {
   result_.status = status;
   const int64_t length = HeaderLength(HeaderValue(headers, "content-length").value_or(""));
+  std::string validator, ifRange;
+  ReadValidators(headers, &validator, &ifRange);
+  // Another version of the file than the one the part file holds.
+  auto otherVersion = [&](int64_t total) {
+    if (!resume_.validator.empty() && validator != resume_.validator) return true;
+    return resume_.totalBytes >= 0 && total >= 0 && total != resume_.totalBytes;
+  };
   if (status == 200) {
     result_.startedOver = offset_ > 0;
     if (!Open(true)) return false;
     inFile_.store(0, std::memory_order_relaxed);
-    total_.store(length, std::memory_order_relaxed);
+    total_.store(length, std::memory_order_relaxed);  // this answer's own length, or none
   } else if (status == 206) {
     ContentRange range;
     std::optional<std::string_view> value = HeaderValue(headers, "content-range");
     if (!value || !ParseContentRange(*value, &range) || range.first != offset_)
       return Fail(Outcome::kBadRange);
-    int64_t total = range.total >= 0 ? range.total : (length >= 0 ? offset_ + length : -1);
+    int64_t total = range.total >= 0 ? range.total : (length >= 0 ? offset_ + length : resume_.totalBytes);
+    if (otherVersion(total)) return Fail(Outcome::kChanged);
     if (!Open(false)) return false;
     total_.store(total, std::memory_order_relaxed);
   } else if (status == 416 && offset_ > 0) {
     ContentRange range;
     std::optional<std::string_view> value = HeaderValue(headers, "content-range");
     if (value && ParseContentRange(*value, &range) && range.first < 0 && range.total == offset_) {
+      if (otherVersion(range.total)) return Fail(Outcome::kChanged);
       total_.store(offset_, std::memory_order_relaxed);
       result_.outcome = Outcome::kAlreadyComplete;
       return false;  // nothing to take: the body is the server's explanation
@@ -80,20 +100,15 @@ bool PartFileSink::OnResponse(int32_t status, const std::vector<std::string>& he
   } else {
     return Fail(Outcome::kRefusedStatus);
   }
-  // What a later range may be tied to: a strong entity tag, else the modification date.
-  std::optional<std::string_view> tag = HeaderValue(headers, "etag");
-  if (tag && !tag->empty() && !StartsWithIgnoreCase(*tag, "W/")) {
-    result_.validator = std::string(*tag);
-  } else if (std::optional<std::string_view> date = HeaderValue(headers, "last-modified")) {
-    result_.validator = std::string(*date);
-  }
+  result_.validator = std::move(validator);
+  result_.ifRange = std::move(ifRange);
   buffer_.reserve(kBufferBytes);
   result_.outcome = Outcome::kWritten;
   return true;
 }
 
 bool PartFileSink::OnBody(std::string_view bytes) {
-  if (fd_ < 0 || result_.outcome != Outcome::kWritten) return false;
+  if (!file_.isOpen() || result_.outcome != Outcome::kWritten) return false;
   const int64_t total = total_.load(std::memory_order_relaxed);
   const int64_t have = written_ + static_cast<int64_t>(buffer_.size());
   bool tooLong = false;
@@ -110,30 +125,26 @@ bool PartFileSink::OnBody(std::string_view bytes) {
 }
 
 bool PartFileSink::Flush() {
-  size_t done = 0;
-  while (done < buffer_.size()) {
-    ssize_t n = write(fd_, buffer_.data() + done, buffer_.size() - done);
-    if (n < 0 && errno == EINTR) continue;
-    if (n <= 0) {
-      int error = n < 0 ? errno : EIO;
-      written_ += static_cast<int64_t>(done);
-      inFile_.store(written_, std::memory_order_relaxed);
-      buffer_.clear();
-      return Fail(Outcome::kWriteFailed, error);
-    }
-    done += static_cast<size_t>(n);
+  const int error = file_.Write(buffer_.data(), buffer_.size());
+  if (error != 0) {
+    // What reached the file before the failure is not known to the byte: the file says.
+    const int64_t size = file_.Size();
+    written_ = size >= 0 ? size : written_;
+    inFile_.store(written_, std::memory_order_relaxed);
+    buffer_.clear();
+    return Fail(Outcome::kWriteFailed, error);
   }
-  written_ += static_cast<int64_t>(done);
+  written_ += static_cast<int64_t>(buffer_.size());
   buffer_.clear();
   return true;
 }
 
 void PartFileSink::Finish() {
-  if (fd_ < 0) return;
+  if (!file_.isOpen()) return;
   // A failed write is the reason that counts: it is why the part file is shorter.
   if (!buffer_.empty()) Flush();
-  if (close(fd_) != 0 && result_.outcome == Outcome::kWritten) Fail(Outcome::kWriteFailed, errno);
-  fd_ = -1;
+  const int error = file_.Close();
+  if (error != 0 && result_.outcome == Outcome::kWritten) Fail(Outcome::kWriteFailed, error);
 }
 
 }  // namespace download

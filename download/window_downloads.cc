@@ -50,7 +50,7 @@ WindowDownloads* WindowDownloads::Of(int32_t windowId) {
 }
 
 WindowDownloads::WindowDownloads(QWidget* frame)
-    : QObject(frame), dialogs_(MakeDesktopDialogs()), manager_(new DownloadManager(this)) {
+    : QObject(frame), dialogs_(MakeDesktopDialogs()), manager_(std::make_unique<DownloadManager>()) {
   frame->installEventFilter(this);
 }
 
@@ -67,7 +67,12 @@ void WindowDownloads::ShowWindow() {
   if (!window_) {
     // A window of its own, owned by the program window's frame so that it ends with it.
     window_ = new DownloadsWindow(
-        manager_, [this](const QUrl& url) { OpenLocal(url); }, frame());
+        manager_.get(), [this](const QUrl& url) { OpenLocal(url); },
+        [this](const QString& question) {
+          return dialogs_->Ask(frame(), ToQString("下载"), question,
+                               {ToQString("替换"), ToQString("取消")}) == 0;
+        },
+        frame());
   }
   window_->show();
   window_->raise();
@@ -123,7 +128,11 @@ size_t WindowDownloads::FileSystemLength(std::string_view fileName) {
 }
 
 bool WindowDownloads::IsTargetInUse(std::string_view path) const {
-  return manager_->IsTargetInUse(FromNative(path));
+  return manager_->IsTargetInUse(std::string(path));
+}
+
+std::string WindowDownloads::TargetKey(std::string_view path) const {
+  return manager_->TargetKey(std::string(path));
 }
 
 void WindowDownloads::RememberFolder(std::string_view folder) {
@@ -144,7 +153,7 @@ std::string WindowDownloads::LastFolder() const {
 }
 
 Download* WindowDownloads::Add(DownloadOrder order, std::string_view path, bool replace) {
-  Download* d = manager_->Add(std::move(order), FromNative(path), replace);
+  Download* d = manager_->Add(std::move(order), std::string(path), replace);
   if (!windowOpened_) {
     windowOpened_ = true;
     ShowWindow();

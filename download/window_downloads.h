@@ -26,12 +26,12 @@
 #include <vector>
 
 #include "download/download.h"
+#include "download/download_manager.h"
 #include "download/downloads_window.h"
 
 namespace download {
 
 class DownloadDialogs;
-class DownloadManager;
 
 class WindowDownloads : public QObject {
   Q_OBJECT
@@ -67,8 +67,10 @@ class WindowDownloads : public QObject {
   static bool Exists(std::string_view path);
   // The bytes a file name (program text) takes in the file system.
   static size_t FileSystemLength(std::string_view fileName);
-  // A download of the list that is not done or cancelled writes to `path`.
+  // A download of the list holds `path` (see DownloadManager::IsTargetInUse).
   bool IsTargetInUse(std::string_view path) const;
+  // Equal for two paths that name one file (see DownloadManager::TargetKey).
+  std::string TargetKey(std::string_view path) const;
   // Remembers the folder for the next dialog, in this run and the next ones.
   void RememberFolder(std::string_view folder);
   std::string LastFolder() const;
@@ -97,7 +99,7 @@ class WindowDownloads : public QObject {
   void OpenLocal(const QUrl& url);
 
   std::unique_ptr<DownloadDialogs> dialogs_;
-  DownloadManager* manager_;  // a child
+  std::unique_ptr<DownloadManager> manager_;
   QPointer<DownloadsWindow> window_;
   std::function<bool()> closeQuestion_;
   QString settingsFile_;

@@ -9,6 +9,7 @@
 #include <QFile>
 #include <QTemporaryDir>
 
+#include "download/file_system.h"
 #include "platform/event_loop.h"
 #include "tests/support/file_server.h"
 
@@ -29,7 +30,10 @@ class DownloadManagerTest : public ::testing::Test {
   Download* Add(const char* path, int n) {
     DownloadOrder o;
     o.address = server_.url(path);
-    return manager_.Add(o, QDir(dir_.path()).filePath(QStringLiteral("f%1.mp4").arg(n)), false);
+    return manager_.Add(o, Target(n), false);
+  }
+  std::string Target(int n) const {
+    return QDir(dir_.path()).filePath(QStringLiteral("f%1.mp4").arg(n)).toStdString();
   }
   std::vector<State> States() const {
     std::vector<State> out;
@@ -84,6 +88,52 @@ TEST_F(DownloadManagerTest, AFailureFreesItsSlotAndARetryQueuesAgain) {
   missing->Retry();
   EXPECT_EQ(missing->state(), State::kWaiting);
   EXPECT_EQ(manager_.runningCount(), 3);
+}
+
+TEST_F(DownloadManagerTest, ATargetHasOneWriterARetryOfATakenTargetIsRefused) {
+  server_.Serve("/a.mp4", kLength);
+  Download* a = Add("/stall.mp4", 0);
+  ASSERT_TRUE(Until([&] { return a->bytesDone() >= kLength / 2; }));
+  a->Cancel();
+  ASSERT_TRUE(Until([&] { return !a->ending(); }));
+  Download* b = Add("/a.mp4", 0);  // the same target
+  a->Retry();
+  EXPECT_NE(a->state(), State::kWaiting);
+  EXPECT_EQ(a->failure(), Download::Failure::kTaken);
+  ASSERT_TRUE(Until([&] { return b->state() != State::kRunning && !b->ending(); }));
+  ASSERT_EQ(b->state(), State::kDone) << b->reason();
+  QFile f(QString::fromStdString(b->path()));
+  ASSERT_TRUE(f.open(QIODevice::ReadOnly));
+  EXPECT_TRUE(f.readAll().toStdString() == server_.Bytes("/a.mp4", 0, kLength));
+}
+
+TEST_F(DownloadManagerTest, NamesThatDifferInCaseAreOneTargetWhereTheFolderSaysSo) {
+  const std::string folder = dir_.path().toStdString();
+  // This machine's temporary folder tells case apart, and the probe leaves nothing behind.
+  EXPECT_FALSE(IsCaseBlindFolder(folder));
+  EXPECT_TRUE(QDir(dir_.path()).entryList(QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot).isEmpty());
+  Download* upper = manager_.Add(DownloadOrder{server_.url("/stall.mp4")}, folder + "/Cat-hd.mp4", false);
+  EXPECT_TRUE(manager_.IsTargetInUse(folder + "/Cat-hd.mp4.part"));
+  EXPECT_FALSE(manager_.IsTargetInUse(folder + "/cat-hd.mp4"));
+
+  // A folder of a case-blind file system (vfat, exFAT, a case-folding folder).
+  std::vector<std::string> probed;
+  DownloadManager blind([&](const std::string& f) {
+    probed.push_back(f);
+    return true;
+  });
+  DownloadOrder order{server_.url("/missing.mp4")};
+  Download* first = blind.Add(order, folder + "/Cat-hd.mp4", false);
+  EXPECT_TRUE(blind.IsTargetInUse(folder + "/cat-HD.mp4"));
+  EXPECT_TRUE(blind.IsTargetInUse(folder + "/CAT-hd.MP4.PART"));
+  EXPECT_EQ(blind.TargetKey(folder + "/Cat-hd.mp4"), blind.TargetKey(folder + "/cat-hd.mp4"));
+  EXPECT_EQ(probed, std::vector<std::string>{folder});  // once per folder
+  ASSERT_TRUE(Until([&] { return first->state() == State::kFailed; }));
+  first->Cancel();
+  blind.Add(order, folder + "/cat-hd.mp4", false);  // takes the target
+  first->Retry();
+  EXPECT_EQ(first->failure(), Download::Failure::kTaken);
+  upper->Cancel();
 }
 
 }  // namespace

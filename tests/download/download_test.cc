@@ -22,8 +22,8 @@ using State = Download::State;
 
 constexpr int64_t kLength = 3 * 1024 * 1024 + 11;
 
-std::string ReadFile(const QString& path) {
-  QFile f(path);
+std::string ReadFile(const std::string& path) {
+  QFile f(QString::fromStdString(path));
   if (!f.open(QIODevice::ReadOnly)) return "<missing>";
   return f.readAll().toStdString();
 }
@@ -37,7 +37,16 @@ class DownloadTest : public ::testing::Test {
     o.phaseTimeoutMs = timeoutMs;
     return o;
   }
-  QString Target(const char* name) const { return QDir(dir_.path()).filePath(QString::fromLatin1(name)); }
+  std::string Target(const char* name) const {
+    return QDir(dir_.path()).filePath(QString::fromLatin1(name)).toStdString();
+  }
+  static bool Exists(const std::string& path) { return QFile::exists(QString::fromStdString(path)); }
+  static void RemoveFile(const std::string& path) { QFile::remove(QString::fromStdString(path)); }
+  static void WriteFile(const std::string& path, const std::string& bytes) {
+    QFile f(QString::fromStdString(path));
+    ASSERT_TRUE(f.open(QIODevice::WriteOnly));
+    f.write(bytes.data(), static_cast<qint64>(bytes.size()));
+  }
   // Waits, handling events, until the download no longer runs and has let go of its file.
   static bool Settle(const Download& d, int ms = 10000) {
     return platform::WaitHandlingEvents([&] { return d.state() != State::kRunning && !d.ending(); }, ms);
@@ -66,9 +75,9 @@ TEST_F(DownloadTest, TheServedBytesEndUpUnderTheNameWithTheRequestLinesSent) {
   d.Start();
   EXPECT_EQ(d.state(), State::kRunning);
   ASSERT_TRUE(Settle(d));
-  ASSERT_EQ(d.state(), State::kDone) << d.reason().toStdString();
+  ASSERT_EQ(d.state(), State::kDone) << d.reason();
   EXPECT_TRUE(ReadFile(d.path()) == server_.Bytes("/v/a.mp4", 0, kLength));
-  EXPECT_FALSE(QFile::exists(d.partPath()));
+  EXPECT_FALSE(Exists(d.partPath()));
   EXPECT_EQ(d.bytesDone(), kLength);
   EXPECT_EQ(d.totalBytes(), kLength);
   ASSERT_EQ(server_.Requests().size(), 1u);
@@ -85,15 +94,15 @@ TEST_F(DownloadTest, AResetKeepsThePartFileAndTheRetryAsksForTheRestOnly) {
   ASSERT_TRUE(Settle(d));
   ASSERT_EQ(d.state(), State::kFailed);
   EXPECT_EQ(d.failure(), Download::Failure::kNetwork);
-  EXPECT_FALSE(d.reason().isEmpty());
-  EXPECT_FALSE(QFile::exists(d.path()));
+  EXPECT_FALSE(d.reason().empty());
+  EXPECT_FALSE(Exists(d.path()));
   const std::string part = ReadFile(d.partPath());
   EXPECT_EQ(static_cast<int64_t>(part.size()), kLength / 2);
   EXPECT_TRUE(part == server_.Bytes("/reset.mp4", 0, kLength / 2));
 
   Again(d);
   ASSERT_TRUE(Settle(d));
-  ASSERT_EQ(d.state(), State::kDone) << d.reason().toStdString();
+  ASSERT_EQ(d.state(), State::kDone) << d.reason();
   EXPECT_TRUE(ReadFile(d.path()) == server_.Bytes("/reset.mp4", 0, kLength));
   const std::vector<FileServer::Request> seen = server_.Requests();
   ASSERT_EQ(seen.size(), 2u);
@@ -115,7 +124,7 @@ TEST_F(DownloadTest, PauseKeepsThePartFileAndResumeContinuesIt) {
   server_.Release();
   Again(d);
   ASSERT_TRUE(Settle(d));
-  ASSERT_EQ(d.state(), State::kDone) << d.reason().toStdString();
+  ASSERT_EQ(d.state(), State::kDone) << d.reason();
   EXPECT_TRUE(ReadFile(d.path()) == server_.Bytes("/stall.mp4", 0, kLength));
   ASSERT_EQ(server_.Requests().size(), 2u);
   EXPECT_EQ(server_.Requests()[1].range, "bytes=" + std::to_string(kLength / 2) + "-");
@@ -128,16 +137,16 @@ TEST_F(DownloadTest, AStallEndsInATimeOutAndCancelRemovesThePartFile) {
   ASSERT_TRUE(Settle(d));
   ASSERT_EQ(d.state(), State::kFailed);
   EXPECT_EQ(d.failure(), Download::Failure::kTimeout);
-  EXPECT_TRUE(QFile::exists(d.partPath()));
+  EXPECT_TRUE(Exists(d.partPath()));
 
   d.Cancel();
   EXPECT_EQ(d.state(), State::kCancelled);
-  EXPECT_FALSE(QFile::exists(d.partPath()));
+  EXPECT_FALSE(Exists(d.partPath()));
   // After a cancel nothing is continued: the next attempt asks for the whole file.
   server_.Release();
   Again(d);
   ASSERT_TRUE(Settle(d));
-  ASSERT_EQ(d.state(), State::kDone) << d.reason().toStdString();
+  ASSERT_EQ(d.state(), State::kDone) << d.reason();
   EXPECT_EQ(server_.Requests().back().range, "");
   EXPECT_TRUE(ReadFile(d.path()) == server_.Bytes("/stall.mp4", 0, kLength));
 
@@ -152,8 +161,8 @@ TEST_F(DownloadTest, AStallEndsInATimeOutAndCancelRemovesThePartFile) {
   running.Cancel();
   ASSERT_TRUE(Settle(running));
   EXPECT_EQ(running.state(), State::kCancelled);
-  EXPECT_FALSE(QFile::exists(running.partPath()));
-  EXPECT_FALSE(QFile::exists(running.path()));
+  EXPECT_FALSE(Exists(running.partPath()));
+  EXPECT_FALSE(Exists(running.path()));
 }
 
 TEST_F(DownloadTest, ARangeAnsweredWithTheWholeFileStartsOver) {
@@ -165,7 +174,7 @@ TEST_F(DownloadTest, ARangeAnsweredWithTheWholeFileStartsOver) {
   server_.Serve("/f.mp4", kLength, FileServer::Fault::kNoRanges);
   Again(d);
   ASSERT_TRUE(Settle(d));
-  ASSERT_EQ(d.state(), State::kDone) << d.reason().toStdString();
+  ASSERT_EQ(d.state(), State::kDone) << d.reason();
   EXPECT_FALSE(server_.Requests().back().range.empty());  // asked for the rest, got it all
   EXPECT_TRUE(ReadFile(d.path()) == server_.Bytes("/f.mp4", 0, kLength));
 }
@@ -177,9 +186,9 @@ TEST_F(DownloadTest, FailuresNameTheirReasonAndLeaveNoFile) {
   ASSERT_TRUE(Settle(missing));
   ASSERT_EQ(missing.state(), State::kFailed);
   EXPECT_EQ(missing.failure(), Download::Failure::kStatus);
-  EXPECT_TRUE(missing.reason().contains(QStringLiteral("404"))) << missing.reason().toStdString();
-  EXPECT_FALSE(QFile::exists(missing.path()));
-  EXPECT_FALSE(QFile::exists(missing.partPath()));  // the error page was not saved
+  EXPECT_TRUE(missing.reason().find("404") != std::string::npos) << missing.reason();
+  EXPECT_FALSE(Exists(missing.path()));
+  EXPECT_FALSE(Exists(missing.partPath()));  // the error page was not saved
 
   // Not http or https: refused before any request.
   for (const char* address : {"ftp://127.0.0.1/a.mp4", "file:///etc/hostname", "javascript:alert(1)", ""}) {
@@ -194,28 +203,41 @@ TEST_F(DownloadTest, FailuresNameTheirReasonAndLeaveNoFile) {
 
   // A folder that is not there: nothing can be written.
   server_.Serve("/a.mp4", kLength);
-  Download nowhere(Order("/a.mp4"), QDir(dir_.path()).filePath(QStringLiteral("gone/a.mp4")), false);
+  Download nowhere(Order("/a.mp4"), Target("gone/a.mp4"), false);
   nowhere.Start();
   ASSERT_TRUE(Settle(nowhere));
   ASSERT_EQ(nowhere.state(), State::kFailed);
   EXPECT_EQ(nowhere.failure(), Download::Failure::kWrite);
-  EXPECT_FALSE(nowhere.reason().isEmpty());
+  EXPECT_FALSE(nowhere.reason().empty());
 }
 
-TEST_F(DownloadTest, AnExistingNameIsReplacedOnlyWithConsent) {
+TEST_F(DownloadTest, AnExistingNameIsReplacedOnlyWithConsentAndNothingIsLost) {
   server_.Serve("/a.mp4", kLength);
-  QFile old(Target("a.mp4"));
-  ASSERT_TRUE(old.open(QIODevice::WriteOnly));
-  old.write("old");
-  old.close();
-
+  WriteFile(Target("a.mp4"), "old");
   Download keep(Order("/a.mp4"), Target("a.mp4"), false);
   keep.Start();
   ASSERT_TRUE(Settle(keep));
-  ASSERT_EQ(keep.state(), State::kFailed);
-  EXPECT_EQ(keep.failure(), Download::Failure::kExists);
+  ASSERT_EQ(keep.state(), State::kNotReplaced) << keep.reason();
   EXPECT_EQ(ReadFile(Target("a.mp4")), "old");
-  EXPECT_EQ(ReadFile(keep.partPath()).size(), static_cast<size_t>(kLength));  // nothing is lost
+  EXPECT_EQ(ReadFile(keep.partPath()).size(), static_cast<size_t>(kLength));
+  // An end, not a failure: nothing to retry, and cancel keeps the complete file.
+  keep.Retry();
+  EXPECT_EQ(keep.state(), State::kNotReplaced);
+  keep.Cancel();
+  EXPECT_EQ(keep.state(), State::kCancelled);
+  EXPECT_TRUE(ReadFile(keep.partPath()) == server_.Bytes("/a.mp4", 0, kLength));
+  EXPECT_EQ(server_.Requests().size(), 1u);
+
+  // Replaced after the fact, once the user agrees.
+  RemoveFile(keep.partPath());
+  Download later(Order("/a.mp4"), Target("a.mp4"), false);
+  later.Start();
+  ASSERT_TRUE(Settle(later));
+  ASSERT_EQ(later.state(), State::kNotReplaced);
+  later.ReplaceNow();
+  ASSERT_EQ(later.state(), State::kDone) << later.reason();
+  EXPECT_TRUE(ReadFile(Target("a.mp4")) == server_.Bytes("/a.mp4", 0, kLength));
+  EXPECT_FALSE(Exists(later.partPath()));
 
   Download replace(Order("/a.mp4"), Target("a.mp4"), true);
   replace.Start();
@@ -229,8 +251,107 @@ TEST_F(DownloadTest, ABodyLongerThanAnnouncedKeepsOnlyTheAnnouncedBytes) {
   Download d(Order("/long.mp4"), Target("long.mp4"), false);
   d.Start();
   ASSERT_TRUE(Settle(d));
-  ASSERT_EQ(d.state(), State::kDone) << d.reason().toStdString();
+  ASSERT_EQ(d.state(), State::kDone) << d.reason();
   EXPECT_TRUE(ReadFile(d.path()) == server_.Bytes("/long.mp4", 0, kLength));
+}
+
+// ---- A file it calls complete holds the server's bytes; nothing the user has is lost. -------
+
+// A first attempt cut at half, then the server's file changed as `fault` and `version` say, and
+// a retry.
+class ResumeCheckTest : public DownloadTest {
+ protected:
+  void CutThenRetry(FileServer::Fault first, FileServer::Fault then, int64_t newLength, Download& d) {
+    server_.Serve("/v.mp4", kLength, FileServer::kResetAtHalf | first);
+    d.Start();
+    ASSERT_TRUE(Settle(d));
+    ASSERT_EQ(d.state(), State::kFailed);
+    server_.Serve("/v.mp4", newLength, then, 1);
+    retry_ = server_.Requests().size();
+    Again(d);
+    ASSERT_TRUE(Settle(d));
+  }
+  // The retry's request.
+  FileServer::Request Retried() const { return server_.Requests().at(retry_); }
+  size_t retry_ = 0;
+};
+
+TEST_F(ResumeCheckTest, AResumeOfAChangedFileStartsOverInsteadOfSplicing) {
+  struct Case {
+    const char* what;
+    FileServer::Fault first, then;
+    int64_t newLength;
+  };
+  const Case cases[] = {
+      {"If-Range ignored, new entity tag", FileServer::kNone, FileServer::kIgnoresIfRange, kLength},
+      {"the file grew, no validator", FileServer::kNoValidator, FileServer::kNoValidator, kLength + 4096},
+      {"same length, new date, If-Range ignored", FileServer::kDateOnly,
+       FileServer::kDateOnly | FileServer::kIgnoresIfRange, kLength},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.what);
+    Download d(Order("/v.mp4"), Target("v.mp4"), true);
+    CutThenRetry(c.first, c.then, c.newLength, d);
+    ASSERT_EQ(d.state(), State::kDone) << d.reason();
+    EXPECT_TRUE(ReadFile(d.path()) == server_.Bytes("/v.mp4", 0, c.newLength));
+    EXPECT_EQ(d.totalBytes(), c.newLength);
+  }
+}
+
+TEST_F(ResumeCheckTest, IfRangeCarriesAStrongTagOrADateButNeverADateBesideATag) {
+  Download dated(Order("/v.mp4"), Target("dated.mp4"), false);
+  CutThenRetry(FileServer::kDateOnly, FileServer::kDateOnly, kLength, dated);
+  ASSERT_EQ(dated.state(), State::kDone) << dated.reason();
+  EXPECT_EQ(Retried().ifRange.rfind("Thu, 01 Jan 2026", 0), 0u);
+
+  Download weak(Order("/v.mp4"), Target("weak.mp4"), false);
+  CutThenRetry(FileServer::kWeakTag, FileServer::kWeakTag, kLength, weak);
+  ASSERT_EQ(weak.state(), State::kDone) << weak.reason();
+  EXPECT_FALSE(Retried().range.empty());
+  EXPECT_EQ(Retried().ifRange, "");
+  EXPECT_TRUE(ReadFile(weak.path()) == server_.Bytes("/v.mp4", 0, kLength));
+}
+
+TEST_F(ResumeCheckTest, ARestartWithoutALengthIsCompleteAtTheEndOfItsBody) {
+  Download d(Order("/v.mp4"), Target("v.mp4"), false);
+  CutThenRetry(FileServer::kNone, FileServer::kNoLength, kLength - 5000, d);
+  ASSERT_EQ(d.state(), State::kDone) << d.reason();
+  EXPECT_TRUE(ReadFile(d.path()) == server_.Bytes("/v.mp4", 0, kLength - 5000));
+}
+
+TEST_F(DownloadTest, APartFileFromBeforeIsContinuedOrStartedOverOnlyWhenTheUserSays) {
+  server_.Serve("/a.mp4", kLength);
+  WriteFile(Target("a.mp4.part"), "earlier bytes");
+  Download d(Order("/a.mp4"), Target("a.mp4"), false);
+  d.Start();
+  EXPECT_EQ(d.state(), State::kPartFound);
+  EXPECT_FALSE(d.reason().empty());
+  d.Cancel();
+  EXPECT_EQ(ReadFile(d.partPath()), "earlier bytes");
+  EXPECT_TRUE(server_.Requests().empty());
+
+  Download over(Order("/a.mp4"), Target("a.mp4"), false);
+  over.Start();
+  ASSERT_EQ(over.state(), State::kPartFound);
+  over.StartOverFoundPart();
+  over.Start();
+  ASSERT_TRUE(Settle(over));
+  ASSERT_EQ(over.state(), State::kDone) << over.reason();
+  EXPECT_TRUE(ReadFile(Target("a.mp4")) == server_.Bytes("/a.mp4", 0, kLength));
+
+  // Continued from its end: the rest is asked for.
+  const std::string head = server_.Bytes("/b.mp4", 0, 1000);
+  server_.Serve("/b.mp4", kLength);
+  WriteFile(Target("b.mp4.part"), head);
+  Download more(Order("/b.mp4"), Target("b.mp4"), false);
+  more.Start();
+  ASSERT_EQ(more.state(), State::kPartFound);
+  more.ContinueFoundPart();
+  more.Start();
+  ASSERT_TRUE(Settle(more));
+  ASSERT_EQ(more.state(), State::kDone) << more.reason();
+  EXPECT_EQ(server_.Requests().back().range, "bytes=1000-");
+  EXPECT_TRUE(ReadFile(Target("b.mp4")) == server_.Bytes("/b.mp4", 0, kLength));
 }
 
 }  // namespace

@@ -1,16 +1,16 @@
-// The downloads window with real clicks: a line per download of the list, before and after the
-// window was made, its size, bar, speed, time left and state as the download moves, the
-// buttons each state allows, and a list that outlives a closed window.
+// The downloads window with real clicks on the painted buttons: a line per download of the list,
+// before and after the window was made, its size, bar, speed, time left and state as the
+// download moves, the buttons each state allows (a part file found from before, a file not put
+// over an existing one), and a list that outlives a closed window.
 #include "download/downloads_window.h"
 
 #include <gtest/gtest.h>
 
 #include <QDir>
-#include <QProgressBar>
+#include <QFile>
 #include <QTemporaryDir>
 #include <QTest>
-#include <QToolButton>
-#include <QTreeWidget>
+#include <QTreeView>
 
 #include "download/download_manager.h"
 #include "tests/support/file_server.h"
@@ -48,12 +48,16 @@ class DownloadsWindowTest : public ::testing::Test {
   Download* Add(const char* path, const char* name) {
     DownloadOrder o;
     o.address = server_.url(path);
-    return manager_.Add(o, QDir(dir_.path()).filePath(QString::fromLatin1(name)), false);
+    return manager_.Add(o, Target(name), false);
   }
-  static void Click(QToolButton* b) {
-    ASSERT_NE(b, nullptr);
-    ASSERT_TRUE(b->isEnabled()) << b->objectName().toStdString();
-    QTest::mouseClick(b, Qt::LeftButton);
+  std::string Target(const char* name) const {
+    return QDir(dir_.path()).filePath(QString::fromLatin1(name)).toStdString();
+  }
+  static void Click(DownloadsWindow& w, int line, Action action) {
+    const QRect rect = w.actionRect(line, action);
+    ASSERT_FALSE(rect.isEmpty()) << static_cast<int>(action);
+    ASSERT_TRUE(w.actionEnabled(line, action)) << static_cast<int>(action);
+    QTest::mouseClick(w.list()->viewport(), Qt::LeftButton, {}, rect.center());
   }
   static bool Until(const std::function<bool()>& done) {
     for (int i = 0; i < 1000 && !done(); ++i) QTest::qWait(10);
@@ -63,7 +67,7 @@ class DownloadsWindowTest : public ::testing::Test {
     std::vector<bool> out;
     for (Action a :
          {Action::kPauseResume, Action::kCancel, Action::kRetry, Action::kOpenFile, Action::kOpenFolder})
-      out.push_back(w.button(line, a)->isEnabled());
+      out.push_back(w.actionEnabled(line, a));
     return out;
   }
 
@@ -78,7 +82,7 @@ TEST_F(DownloadsWindowTest, LinesFollowTheirDownloadsAndTheButtonsDriveThem) {
   auto window = std::make_unique<DownloadsWindow>(&manager_, [this](const QUrl& u) { opened_.push_back(u); });
   window->show();
   Download* missing = Add("/missing.mp4", "missing.mp4");  // after the window was made
-  ASSERT_EQ(window->list()->topLevelItemCount(), 2);
+  ASSERT_EQ(window->lineCount(), 2);
   EXPECT_EQ(window->cellText(0, DownloadsWindow::kNameColumn), "running.mp4");
   EXPECT_EQ(window->cellText(1, DownloadsWindow::kNameColumn), "missing.mp4");
 
@@ -87,7 +91,7 @@ TEST_F(DownloadsWindowTest, LinesFollowTheirDownloadsAndTheButtonsDriveThem) {
   QTest::qWait(DownloadsWindow::kRefreshMs * 2 + 50);
   EXPECT_EQ(window->cellText(0, DownloadsWindow::kStateColumn), ToQString("下载中"));
   EXPECT_EQ(window->cellText(0, DownloadsWindow::kSizeColumn), "2.0 MB / 4.0 MB");
-  EXPECT_EQ(window->progressBar(0)->value(), 500);
+  EXPECT_EQ(window->progress(0), 500);
   EXPECT_TRUE(window->cellText(0, DownloadsWindow::kSpeedColumn).endsWith("/s"));
   EXPECT_FALSE(window->cellText(0, DownloadsWindow::kTimeLeftColumn).isEmpty());
   EXPECT_EQ(Enabled(*window, 0), (std::vector<bool>{true, true, false, false, true}));
@@ -97,10 +101,10 @@ TEST_F(DownloadsWindowTest, LinesFollowTheirDownloadsAndTheButtonsDriveThem) {
   EXPECT_TRUE(window->cellText(1, DownloadsWindow::kStateColumn).contains("404"));
   EXPECT_EQ(Enabled(*window, 1), (std::vector<bool>{false, true, true, false, true}));
 
-  Click(window->button(0, Action::kPauseResume));
+  Click(*window, 0, Action::kPauseResume);
   EXPECT_EQ(running->state(), State::kPaused);
   EXPECT_EQ(window->cellText(0, DownloadsWindow::kStateColumn), ToQString("已暂停"));
-  EXPECT_EQ(window->button(0, Action::kPauseResume)->text(), ToQString("继续"));
+  EXPECT_EQ(window->actionCaption(0, Action::kPauseResume), ToQString("继续"));
   EXPECT_EQ(window->cellText(0, DownloadsWindow::kSpeedColumn), "");
   ASSERT_TRUE(Until([&] { return !running->ending(); }));
 
@@ -109,27 +113,65 @@ TEST_F(DownloadsWindowTest, LinesFollowTheirDownloadsAndTheButtonsDriveThem) {
   server_.Release();
   EXPECT_EQ(manager_.count(), 2);
   window->show();
-  Click(window->button(0, Action::kPauseResume));
+  Click(*window, 0, Action::kPauseResume);
   EXPECT_EQ(running->state(), State::kRunning);
   ASSERT_TRUE(Until([&] { return running->state() == State::kDone; }));
   EXPECT_EQ(window->cellText(0, DownloadsWindow::kStateColumn), ToQString("已完成"));
   EXPECT_EQ(window->cellText(0, DownloadsWindow::kSizeColumn), "4.0 MB / 4.0 MB");
   EXPECT_EQ(Enabled(*window, 0), (std::vector<bool>{false, false, false, true, true}));
-  Click(window->button(0, Action::kOpenFile));
-  Click(window->button(1, Action::kOpenFolder));
-  EXPECT_EQ(opened_,
-            (std::vector<QUrl>{QUrl::fromLocalFile(running->path()), QUrl::fromLocalFile(dir_.path())}));
+  Click(*window, 0, Action::kOpenFile);
+  Click(*window, 1, Action::kOpenFolder);
+  EXPECT_EQ(opened_, (std::vector<QUrl>{QUrl::fromLocalFile(QString::fromStdString(running->path())),
+                                        QUrl::fromLocalFile(dir_.path())}));
 
-  Click(window->button(1, Action::kCancel));
+  Click(*window, 1, Action::kCancel);
   EXPECT_EQ(window->cellText(1, DownloadsWindow::kStateColumn), ToQString("已取消"));
-  Click(window->button(1, Action::kRetry));
+  Click(*window, 1, Action::kRetry);
   EXPECT_EQ(missing->state(), State::kRunning);
 
   // A new window over the same list shows every line.
   window.reset();
   DownloadsWindow again(&manager_, nullptr);
-  EXPECT_EQ(again.list()->topLevelItemCount(), 2);
+  EXPECT_EQ(again.lineCount(), 2);
   EXPECT_EQ(again.cellText(0, DownloadsWindow::kStateColumn), ToQString("已完成"));
+}
+
+TEST_F(DownloadsWindowTest, AFoundPartFileAndAFileNotReplacedOfferTheirOwnButtons) {
+  server_.Serve("/a.mp4", 1000);
+  for (const char* name : {"found.mp4.part", "kept.mp4"}) {
+    QFile f(QString::fromStdString(Target(name)));
+    ASSERT_TRUE(f.open(QIODevice::WriteOnly));
+    f.write("before");
+  }
+  std::vector<QString> asked;
+  bool agree = false;
+  DownloadsWindow window(&manager_, nullptr, [&](const QString& q) {
+    asked.push_back(q);
+    return agree;
+  });
+  window.show();
+  Download* found = Add("/a.mp4", "found.mp4");
+  Download* kept = Add("/a.mp4", "kept.mp4");
+  ASSERT_TRUE(Until([&] { return kept->state() == State::kNotReplaced; }));
+  ASSERT_EQ(found->state(), State::kPartFound);
+  EXPECT_EQ(window.actions(0), (std::vector<Action>{Action::kContinuePart, Action::kStartOver,
+                                                    Action::kCancel, Action::kOpenFolder}));
+  EXPECT_EQ(window.actions(1), (std::vector<Action>{Action::kReplace, Action::kOpenFolder}));
+  EXPECT_TRUE(window.cellText(1, DownloadsWindow::kStateColumn).startsWith(ToQString("未覆盖：")));
+
+  Click(window, 0, Action::kStartOver);
+  ASSERT_TRUE(Until([&] { return found->state() == State::kDone; }));
+  // Replace asks first; a no keeps the line as it is.
+  Click(window, 1, Action::kReplace);
+  ASSERT_EQ(asked.size(), 1u);
+  EXPECT_TRUE(asked[0].contains("kept.mp4"));
+  EXPECT_EQ(kept->state(), State::kNotReplaced);
+  agree = true;
+  Click(window, 1, Action::kReplace);
+  EXPECT_EQ(kept->state(), State::kDone);
+  QFile done(QString::fromStdString(kept->path()));
+  ASSERT_TRUE(done.open(QIODevice::ReadOnly));
+  EXPECT_TRUE(done.readAll().toStdString() == server_.Bytes("/a.mp4", 0, 1000));
 }
 
 }  // namespace

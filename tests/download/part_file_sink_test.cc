@@ -41,7 +41,7 @@ TEST_F(PartFileSinkTest, AContinuationGoesAfterThePartFileAndAWholeAnswerStartsO
   const std::string part = Path("v.part");
   Write(part, "0123456789");
   {
-    PartFileSink sink(part, 10);
+    PartFileSink sink(part, {10, true});
     ASSERT_TRUE(sink.OnResponse(206, {"Content-Range: bytes 10-14/15", "Content-Length: 5", "ETag: \"e1\""}));
     EXPECT_EQ(sink.totalBytes(), 15);
     ASSERT_TRUE(sink.OnBody("abcde"));
@@ -49,17 +49,20 @@ TEST_F(PartFileSinkTest, AContinuationGoesAfterThePartFileAndAWholeAnswerStartsO
     sink.Finish();
     EXPECT_EQ(sink.result().outcome, Outcome::kWritten);
     EXPECT_EQ(sink.result().validator, "\"e1\"");
+    EXPECT_EQ(sink.result().ifRange, "\"e1\"");
     EXPECT_FALSE(sink.result().startedOver);
   }
   EXPECT_EQ(Read(part), "0123456789abcde");
   {
-    PartFileSink sink(part, 15);
+    PartFileSink sink(part, {15, true});
     ASSERT_TRUE(
         sink.OnResponse(200, {"Content-Length: 3", "ETag: W/\"weak\"", "Last-Modified: Tue, 01 Dec 2026"}));
     ASSERT_TRUE(sink.OnBody("xyz"));
     sink.Finish();
     EXPECT_TRUE(sink.result().startedOver);
-    EXPECT_EQ(sink.result().validator, "Tue, 01 Dec 2026");  // a weak tag cannot tie a range
+    // A weak tag names the version but cannot tie a range, nor can a date beside it.
+    EXPECT_EQ(sink.result().validator, "W/\"weak\"");
+    EXPECT_EQ(sink.result().ifRange, "");
   }
   EXPECT_EQ(Read(part), "xyz");
 }
@@ -80,7 +83,7 @@ TEST_F(PartFileSinkTest, RefusedAnswersTakeNoByteAndTouchNoFile) {
       {206, {"Content-Length: 5"}, 0, Outcome::kBadRange},            // no range at all
   };
   for (const Case& c : cases) {
-    PartFileSink sink(part, c.offset);
+    PartFileSink sink(part, {c.offset, c.offset > 0});
     EXPECT_FALSE(sink.OnResponse(c.status, c.headers)) << c.status;
     EXPECT_FALSE(sink.OnBody("error page")) << c.status;
     sink.Finish();
@@ -90,18 +93,36 @@ TEST_F(PartFileSinkTest, RefusedAnswersTakeNoByteAndTouchNoFile) {
   }
   // 416 to a range that starts at the end: complete already. To another range: not.
   Write(part, "0123456789");
-  PartFileSink complete(part, 10);
+  PartFileSink complete(part, {10, true});
   EXPECT_FALSE(complete.OnResponse(416, {"Content-Range: bytes */10"}));
   EXPECT_EQ(complete.result().outcome, Outcome::kAlreadyComplete);
-  PartFileSink beyond(part, 10);
+  PartFileSink beyond(part, {10, true});
   EXPECT_FALSE(beyond.OnResponse(416, {"Content-Range: bytes */8"}));
   EXPECT_EQ(beyond.result().outcome, Outcome::kBadRange);
+  // A continuation of another version: a new tag, another whole length, a date that moved.
+  const struct {
+    PartFileSink::Resume resume;
+    std::vector<std::string> headers;
+  } changed[] = {
+      {{10, true, "\"e1\"", 15}, {"Content-Range: bytes 10-14/15", "ETag: \"e2\""}},
+      {{10, true, "", 15}, {"Content-Range: bytes 10-19/20"}},
+      {{10, true, "", 15}, {"Content-Range: bytes 10-19/*", "Content-Length: 10"}},
+      {{10, true, "Mon, 30 Nov 2026", -1},
+       {"Content-Range: bytes 10-14/15", "Last-Modified: Tue, 01 Dec 2026"}},
+      {{10, true, "\"e1\"", 12}, {"Content-Range: bytes */10"}},
+  };
+  for (const auto& c : changed) {
+    PartFileSink sink(part, c.resume);
+    EXPECT_FALSE(sink.OnResponse(c.headers[0].find("*/") != std::string::npos ? 416 : 206, c.headers))
+        << c.headers[0];
+    EXPECT_EQ(sink.result().outcome, Outcome::kChanged) << c.headers[0];
+  }
   EXPECT_EQ(Read(part), "0123456789");
 }
 
 TEST_F(PartFileSinkTest, BytesPastTheAnnouncedLengthAreRefusedAndLargeBodiesAreBuffered) {
   const std::string part = Path("l.part");
-  PartFileSink sink(part, 0);
+  PartFileSink sink(part, {});
   ASSERT_TRUE(sink.OnResponse(200, {"content-length: 8"}));
   EXPECT_TRUE(sink.OnBody("12345"));
   EXPECT_FALSE(sink.OnBody("6789"));
@@ -112,7 +133,7 @@ TEST_F(PartFileSinkTest, BytesPastTheAnnouncedLengthAreRefusedAndLargeBodiesAreB
   // Pieces are gathered into large writes; what is buffered counts as in hand and reaches the
   // file by Finish.
   const std::string big = Path("b.part");
-  PartFileSink many(big, 0);
+  PartFileSink many(big, {});
   ASSERT_TRUE(many.OnResponse(200, {}));
   std::string piece(16 * 1024 - 3, 'q');
   for (int i = 0; i < 40; ++i) ASSERT_TRUE(many.OnBody(piece));
@@ -133,14 +154,14 @@ TEST_F(PartFileSinkTest, APartFileThatCannotBeMadeGivesItsErrno) {
   ASSERT_EQ(chmod(dir_.path().toLocal8Bit().constData(), 0755), 0);
   ASSERT_EQ(chmod(locked.toLocal8Bit().constData(), 0555), 0);
   const uid_t before = static_cast<uid_t>(setfsuid(65534));
-  PartFileSink sink(QDir(locked).filePath(QStringLiteral("a.part")).toStdString(), 0);
+  PartFileSink sink(QDir(locked).filePath(QStringLiteral("a.part")).toStdString(), {});
   const bool taken = sink.OnResponse(200, {"Content-Length: 3"});
   setfsuid(before);
   EXPECT_FALSE(taken);
   EXPECT_EQ(sink.result().outcome, Outcome::kWriteFailed);
   EXPECT_EQ(sink.result().errorNumber, EACCES);
 
-  PartFileSink missing(Path("no/such/folder/a.part"), 0);
+  PartFileSink missing(Path("no/such/folder/a.part"), {});
   EXPECT_FALSE(missing.OnResponse(200, {}));
   EXPECT_EQ(missing.result().errorNumber, ENOENT);
 }
@@ -152,7 +173,7 @@ bool WriteUntilTheLimit(const std::string& part) {
   std::signal(SIGXFSZ, SIG_IGN);
   const rlimit limit{1024 * 1024, 1024 * 1024};
   setrlimit(RLIMIT_FSIZE, &limit);
-  PartFileSink sink(part, 0);
+  PartFileSink sink(part, {});
   const bool taken = sink.OnResponse(200, {"Content-Length: 4194304"});
   const std::string piece(64 * 1024, 'w');
   bool refused = false;
@@ -168,6 +189,28 @@ bool WriteUntilTheLimit(const std::string& part) {
 TEST_F(PartFileSinkTest, AWriteThatFailsMidwayKeepsWhatWasWritten) {
   const std::string part = Path("w.part");
   EXPECT_EXIT(_exit(WriteUntilTheLimit(part) ? 0 : 1), ::testing::ExitedWithCode(0), "");
+}
+
+TEST_F(PartFileSinkTest, TwoWritersNeverShareAPartFile) {
+  const std::string part = Path("w.part");
+  PartFileSink first(part, {});
+  ASSERT_TRUE(first.OnResponse(200, {"Content-Length: 6"}));
+  ASSERT_TRUE(first.OnBody("first!"));
+  first.Finish();
+  // A second writer (another download, another copy of the program) of a new part file.
+  PartFileSink second(part, {});
+  EXPECT_FALSE(second.OnResponse(200, {"Content-Length: 6"}));
+  EXPECT_EQ(second.result().outcome, Outcome::kWriteFailed);
+  EXPECT_EQ(second.result().errorNumber, EEXIST);
+  // Two continuing the same part file: the second finds it held.
+  PartFileSink holder(part, {6, true});
+  ASSERT_TRUE(holder.OnResponse(206, {"Content-Range: bytes 6-7/8"}));
+  PartFileSink other(part, {6, true});
+  EXPECT_FALSE(other.OnResponse(206, {"Content-Range: bytes 6-7/8"}));
+  EXPECT_EQ(other.result().errorNumber, EWOULDBLOCK);
+  ASSERT_TRUE(holder.OnBody("!!"));
+  holder.Finish();
+  EXPECT_EQ(Read(part), "first!!!");
 }
 
 }  // namespace

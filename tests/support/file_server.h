@@ -1,9 +1,12 @@
 // A loopback server of files for download tests and benchmarks: each path serves a file of
 // deterministic bytes (different per path) with Content-Length, an ETag and Range support (206
 // with Content-Range, 416 past the end), or one of the faults downloads must survive: reset or
-// stall at half the body, 404, ranges ignored, a body longer than its Content-Length. A stall
-// lasts until Release(), the client going away or the server stopping. Every connection gets
-// its own thread and is closed after one response.
+// stall at half the body, 404, ranges ignored, a body longer than its Content-Length, If-Range
+// ignored, a Last-Modified date or a weak tag instead of an entity tag, no validator at all, no
+// Content-Length (the body ends with the connection). Faults combine (`|`). Serving a path
+// again with another version changes its bytes (and its validators). A stall lasts until
+// Release(), the client going away or the server stopping. Every connection gets its own
+// thread and is closed after one response.
 //
 // Ownership: the server owns its socket and threads; the destructor stops and joins them.
 // Thread contract: Serve before the first request of a path; the rest from any thread.
@@ -33,7 +36,20 @@ namespace testing_support {
 
 class FileServer {
  public:
-  enum class Fault { kNone, kResetAtHalf, kStallAtHalf, kMissing, kNoRanges, kLonger };
+  enum Fault : unsigned {
+    kNone = 0,
+    kResetAtHalf = 1,
+    kStallAtHalf = 2,
+    kMissing = 4,
+    kNoRanges = 8,
+    kLonger = 16,
+    kIgnoresIfRange = 32,
+    kDateOnly = 64,  // Last-Modified, no ETag
+    kWeakTag = 128,  // a weak ETag and Last-Modified
+    kNoValidator = 256,
+    kNoLength = 512,  // no Content-Length and no ranges: the body ends with the connection
+  };
+  friend Fault operator|(Fault a, Fault b) { return static_cast<Fault>(static_cast<unsigned>(a) | b); }
   static constexpr int64_t kLongerExtraBytes = 4096;
   struct Request {
     std::string path;
@@ -67,18 +83,24 @@ class FileServer {
   FileServer(const FileServer&) = delete;
   FileServer& operator=(const FileServer&) = delete;
 
-  void Serve(const std::string& path, int64_t length, Fault fault = Fault::kNone) {
+  void Serve(const std::string& path, int64_t length, Fault fault = Fault::kNone, int version = 0) {
     std::lock_guard<std::mutex> lock(mu_);
-    files_[path] = File{length, Seed(path), fault};
+    files_[path] =
+        File{length, (Seed(path) + static_cast<uint64_t>(version) * 7919) % kPeriod, fault, version};
   }
   std::string url(const std::string& path) const {
     return "http://127.0.0.1:" + std::to_string(port_) + path;
   }
-  // The bytes a path's file holds from `offset`.
+  // The bytes a path's file (the version served now) holds from `offset`.
   std::string Bytes(const std::string& path, int64_t offset, int64_t count) const {
     std::string out;
     out.reserve(static_cast<size_t>(count));
-    const uint64_t seed = Seed(path);
+    uint64_t seed = Seed(path);
+    {
+      std::lock_guard<std::mutex> lock(mu_);
+      auto it = files_.find(path);
+      if (it != files_.end()) seed = it->second.seed;
+    }
     while (count > 0) {
       const size_t at = static_cast<size_t>((static_cast<uint64_t>(offset) + seed) % kPeriod);
       const size_t n = static_cast<size_t>(std::min<int64_t>(count, kChunk));
@@ -111,6 +133,7 @@ class FileServer {
     int64_t length = 0;
     uint64_t seed = 0;
     Fault fault = Fault::kNone;
+    int version = 0;
   };
 
   static uint64_t Seed(const std::string& path) {
@@ -190,18 +213,29 @@ class FileServer {
       known = it != files_.end();
       if (known) f = it->second;
     }
-    if (!known || f.fault == Fault::kMissing) {
+    if (!known || (f.fault & kMissing)) {
       const std::string body = "<html><body>404 not found</body></html>";
       SendAll(fd, "HTTP/1.1 404 Not Found\r\nContent-Type: text/html\r\nContent-Length: " +
                       std::to_string(body.size()) + "\r\nConnection: close\r\n\r\n" + body);
       return;
     }
     int64_t from = -1;
-    if (f.fault != Fault::kNoRanges && r.range.rfind("bytes=", 0) == 0 && r.range.back() == '-') {
+    if (!(f.fault & (kNoRanges | kNoLength)) && r.range.rfind("bytes=", 0) == 0 && r.range.back() == '-') {
       from = std::stoll(r.range.substr(6));
     }
-    const std::string tag = "\"" + std::to_string(f.seed) + "-" + std::to_string(f.length) + "\"";
-    if (from >= 0 && !r.ifRange.empty() && r.ifRange != tag) from = -1;  // changed since: the whole file
+    std::string tag = "\"" + std::to_string(f.seed) + "-" + std::to_string(f.length) + "\"";
+    const std::string date = "Thu, 01 Jan 2026 00:00:" + std::to_string(10 + f.version % 50) + " GMT";
+    std::string validators;
+    if (f.fault & kDateOnly) {
+      validators = "Last-Modified: " + date + "\r\n";
+      tag = date;
+    } else if (f.fault & kWeakTag) {
+      validators = "ETag: W/" + tag + "\r\nLast-Modified: " + date + "\r\n";
+    } else if (!(f.fault & (kNoValidator | kNoRanges | kNoLength))) {
+      validators = "ETag: " + tag + "\r\n";
+    }
+    // Changed since: the whole file, unless the server ignores If-Range.
+    if (from >= 0 && !r.ifRange.empty() && r.ifRange != tag && !(f.fault & kIgnoresIfRange)) from = -1;
     if (from >= f.length) {
       SendAll(fd, "HTTP/1.1 416 Range Not Satisfiable\r\nContent-Range: bytes */" + std::to_string(f.length) +
                       "\r\nContent-Length: 0\r\nConnection: close\r\n\r\n");
@@ -209,21 +243,22 @@ class FileServer {
     }
     const int64_t start = from < 0 ? 0 : from;
     std::string out = from < 0 ? "HTTP/1.1 200 OK\r\n" : "HTTP/1.1 206 Partial Content\r\n";
-    out += "Content-Type: video/mp4\r\nContent-Length: " + std::to_string(f.length - start) + "\r\n";
+    out += "Content-Type: video/mp4\r\n";
+    if (!(f.fault & kNoLength)) out += "Content-Length: " + std::to_string(f.length - start) + "\r\n";
     if (from >= 0) {
       out += "Content-Range: bytes " + std::to_string(start) + "-" + std::to_string(f.length - 1) + "/" +
              std::to_string(f.length) + "\r\n";
     }
-    if (f.fault != Fault::kNoRanges) out += "Accept-Ranges: bytes\r\nETag: " + tag + "\r\n";
+    if (!(f.fault & (kNoRanges | kNoLength))) out += "Accept-Ranges: bytes\r\n" + validators;
     out += "Connection: close\r\n\r\n";
     int now = ++active_;
     for (int most = mostActive_; now > most && !mostActive_.compare_exchange_weak(most, now);) {
     }
     const int64_t half = f.length / 2;
     if (SendAll(fd, out.data(), out.size())) {
-      if ((f.fault == Fault::kResetAtHalf || f.fault == Fault::kStallAtHalf) && start < half) {
+      if ((f.fault & (kResetAtHalf | kStallAtHalf)) && start < half) {
         if (SendBody(fd, f, start, half)) {
-          if (f.fault == Fault::kResetAtHalf) {
+          if (f.fault & kResetAtHalf) {
             // A reset drops what the socket still holds: the client first gets the half.
             for (int i = 0; i < 200 && !stop_; ++i) {
               int queued = 0;
@@ -243,7 +278,7 @@ class FileServer {
           }
         }
       } else {
-        int64_t end = f.length + (f.fault == Fault::kLonger ? kLongerExtraBytes : 0);
+        int64_t end = f.length + ((f.fault & kLonger) ? kLongerExtraBytes : 0);
         SendBody(fd, f, start, std::min<int64_t>(end, f.length));
         if (end > f.length) SendAll(fd, pattern_.data(), static_cast<size_t>(end - f.length));
       }
