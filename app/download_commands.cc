@@ -18,10 +18,6 @@
 namespace app {
 namespace {
 
-constexpr int32_t kQualityColumn = 1;
-constexpr int32_t kAddressColumn = 2;
-constexpr int32_t kTitleColumn = 3;
-
 // The main window's downloads, with the question asked when it closes while they run.
 download::WindowDownloads* Downloads() {
   download::WindowDownloads* downloads = download::WindowDownloads::Of(kMainWindowId);
@@ -111,16 +107,16 @@ download::DownloadOrder DownloadOrderFor(std::string_view address) {
 }
 
 void AttachDownloadMenus() {
-  ui::SetContextMenuProvider(kMainWindowId, k超级列表框1, AddressListMenu);
-  ui::SetContextMenuProvider(kMainWindowId, k高级表格1, ResultGridMenu);
+  ui::SetContextMenuProvider(kAddressList.windowId, kAddressList.unitId, AddressListMenu);
+  ui::SetContextMenuProvider(kResultGrid.windowId, kResultGrid.unitId, ResultGridMenu);
 }
 
 std::vector<ui::MenuEntry> AddressListMenu(int32_t item) {
   const bool line = item >= 0;
   const std::string address =
-      line ? list_view::GetItemText(kAddressList, item, kAddressColumn).str() : std::string();
+      line ? list_view::GetItemText(kAddressList, item, kListAddressColumn).str() : std::string();
   const std::string quality =
-      line ? list_view::GetItemText(kAddressList, item, kQualityColumn).str() : std::string();
+      line ? list_view::GetItemText(kAddressList, item, kListQualityColumn).str() : std::string();
   std::vector<ui::MenuEntry> entries;
   // What a click on the line does: the line under the pointer is the selected one now.
   entries.push_back({kCopyAddressCaption, line, [] { CopySelectedAddress(0, nullptr, nullptr); }});

@@ -27,6 +27,19 @@ inline constexpr int32_t k按钮1 = 0x16010002;
 inline constexpr ui::ControlRef kResultGrid{kMainWindowId, k高级表格1};
 inline constexpr ui::ControlRef kAddressList{kMainWindowId, k超级列表框1};
 
+// The result grid's columns (row 0 holds their titles; a video per row from row 1).
+inline constexpr int32_t kNumberColumn = 0;
+inline constexpr int32_t kPictureColumn = 1;
+inline constexpr int32_t kAddressColumn = 2;  // the play addresses, joined
+inline constexpr int32_t kTitleColumn = 3;
+// The address list's columns: a line per quality of the clicked row.
+inline constexpr int32_t kListNumberColumn = 0;
+inline constexpr int32_t kListQualityColumn = 1;
+inline constexpr int32_t kListAddressColumn = 2;
+
+// The unit property that holds the window's and a button's caption and an edit box's content.
+inline constexpr int32_t kTextProperty = 8;
+
 // The routine slots the window's bindings name (indexes into the program's routine table).
 enum RoutineSlot : int32_t {
   kInitResultGridSlot = 0,

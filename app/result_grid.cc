@@ -11,23 +11,20 @@
 namespace app {
 namespace {
 
-constexpr int32_t kAddressColumn = 2;
-constexpr int32_t kContentProperty = 8;
-
 void SetContent(int32_t unitId, const rt::Text& text) {
-  rt::Helpers().SetUnitProperty(kMainWindowId, unitId, kContentProperty, -1,
+  rt::Helpers().SetUnitProperty(kMainWindowId, unitId, kTextProperty, -1,
                                 static_cast<int64_t>(reinterpret_cast<intptr_t>(text.c_str())));
 }
 
 }  // namespace
 
 int64_t InitResultGrid(int32_t, const int64_t*, int32_t*) {
-  grid::SetCellText(kResultGrid, 0, 0, kNumberTitle);
-  grid::SetCellText(kResultGrid, 0, 1, kPictureTitle);
-  grid::SetCellText(kResultGrid, 0, 2, kAddressTitle);
-  grid::SetCellText(kResultGrid, 0, 3, kRemarkTitle);
-  grid::SetColumnKind(kResultGrid, 1, grid::kKindPicture);
-  grid::SetPictureMode(kResultGrid, 1, grid::kModeStretch);
+  grid::SetCellText(kResultGrid, 0, kNumberColumn, kNumberTitle);
+  grid::SetCellText(kResultGrid, 0, kPictureColumn, kPictureTitle);
+  grid::SetCellText(kResultGrid, 0, kAddressColumn, kAddressTitle);
+  grid::SetCellText(kResultGrid, 0, kTitleColumn, kRemarkTitle);
+  grid::SetColumnKind(kResultGrid, kPictureColumn, grid::kKindPicture);
+  grid::SetPictureMode(kResultGrid, kPictureColumn, grid::kModeStretch);
   // Beside the clicks: the context menus that open and download the listed addresses.
   AttachDownloadMenus();
   return 0;
@@ -41,10 +38,10 @@ int64_t ShowRowAddresses(int32_t, const int64_t*, int32_t*) {
   const rt::TextArray pieces = kernel::SplitText(addresses, kAddressSeparator);
   for (int64_t i = 1; i <= pieces.size(); ++i) {
     const int32_t k = list_view::InsertItem(kAddressList);
-    list_view::SetItemText(kAddressList, k, 0, kernel::ToText(k + 1).c_str());
+    list_view::SetItemText(kAddressList, k, kListNumberColumn, kernel::ToText(k + 1).c_str());
     const rt::Text quality = text::TextBetween(pieces.at(i), kCdnBase, kQualityEndMarker);
-    list_view::SetItemText(kAddressList, k, 1, quality.c_str());
-    list_view::SetItemText(kAddressList, k, 2, pieces.at(i));
+    list_view::SetItemText(kAddressList, k, kListQualityColumn, quality.c_str());
+    list_view::SetItemText(kAddressList, k, kListAddressColumn, pieces.at(i));
   }
   SetContent(k编辑框1,
              kernel::ReplaceText(addresses, kAddressSeparator, kLineBreak, std::nullopt, std::nullopt,
@@ -54,7 +51,7 @@ int64_t ShowRowAddresses(int32_t, const int64_t*, int32_t*) {
 
 int64_t CopySelectedAddress(int32_t, const int64_t*, int32_t*) {
   const rt::Text address =
-      list_view::GetItemText(kAddressList, list_view::SelectedItem(kAddressList), kAddressColumn);
+      list_view::GetItemText(kAddressList, list_view::SelectedItem(kAddressList), kListAddressColumn);
   kernel::SetClipboardText(address);
   return 0;
 }

@@ -20,13 +20,6 @@ using json::NodeArray;
 using json::类_JSON;
 using json::节点;
 
-constexpr ui::ControlRef kGrid{kMainWindowId, k高级表格1};
-constexpr ui::ControlRef kList{kMainWindowId, k超级列表框1};
-constexpr int32_t kCaptionProperty = 8;
-constexpr int32_t kContentProperty = 8;
-constexpr int32_t kPictureColumn = 1;
-constexpr int32_t kAddressColumn = 2;
-constexpr int32_t kTitleColumn = 3;
 constexpr int32_t kVideoRowHeight = 100;
 constexpr int32_t kVideoColumnWidth = 100;
 // Level of the members directly inside "playlist": the root is 1, its members 2.
@@ -99,13 +92,12 @@ net::PendingWebRequest VideoLookup::Send(const rt::Text& url) {
 }
 
 void VideoLookup::SetCaption(const char* text) {
-  rt::Helpers().SetUnitProperty(kMainWindowId, ui::kWindowUnitId, kCaptionProperty, -1,
+  rt::Helpers().SetUnitProperty(kMainWindowId, ui::kWindowUnitId, kTextProperty, -1,
                                 reinterpret_cast<intptr_t>(text));
 }
 
 void VideoLookup::SetButtonCaption(const char* text) {
-  rt::Helpers().SetUnitProperty(kMainWindowId, k按钮1, kCaptionProperty, -1,
-                                reinterpret_cast<intptr_t>(text));
+  rt::Helpers().SetUnitProperty(kMainWindowId, k按钮1, kTextProperty, -1, reinterpret_cast<intptr_t>(text));
 }
 
 void VideoLookup::ShowProgress() {
@@ -129,12 +121,12 @@ bool VideoLookup::FetchPage(const rt::Text& address, rt::ByteSet* body) {
 }
 
 void VideoLookup::Run() {
-  for (int32_t n = grid::RowCount(kGrid); n >= 2; --n) grid::DeleteRow(kGrid, n - 1);
-  list_view::DeleteAllItems(kList);
+  for (int32_t n = grid::RowCount(kResultGrid); n >= 2; --n) grid::DeleteRow(kResultGrid, n - 1);
+  list_view::DeleteAllItems(kAddressList);
   SetButtonCaption(kStopButtonCaption);
 
   rt::Text pageAddress = rt::Text::Adopt(
-      reinterpret_cast<char*>(rt::Helpers().GetUnitProperty(kMainWindowId, k编辑框2, kContentProperty, -1)));
+      reinterpret_cast<char*>(rt::Helpers().GetUnitProperty(kMainWindowId, k编辑框2, kTextProperty, -1)));
   rt::ByteSet pageBody;
   if (!FetchPage(pageAddress, &pageBody)) {
     if (Closing()) return;   // the window is going: leave it alone
@@ -214,13 +206,13 @@ void VideoLookup::FillRow(Video& video) {
     if (other.stage == Video::Stage::kFilled) ++position;
   }
   int32_t number = video.number;
-  grid::InsertRow(kGrid, kernel::ToText(number).c_str(), position);
-  grid::SetCellPicture(kGrid, position, kPictureColumn, video.cover.block());
-  grid::SetCellText(kGrid, position, kTitleColumn, video.title.c_str());
-  grid::SetRowHeight(kGrid, position, kVideoRowHeight);
+  grid::InsertRow(kResultGrid, kernel::ToText(number).c_str(), position);
+  grid::SetCellPicture(kResultGrid, position, kPictureColumn, video.cover.block());
+  grid::SetCellText(kResultGrid, position, kTitleColumn, video.title.c_str());
+  grid::SetRowHeight(kResultGrid, position, kVideoRowHeight);
   // Column i widens for video i: only videos 1 to 4 change a width, the grid has no more.
-  grid::SetColumnWidth(kGrid, number, kVideoColumnWidth);
-  grid::SetCellText(kGrid, position, kAddressColumn, video.addresses.c_str());
+  grid::SetColumnWidth(kResultGrid, number, kVideoColumnWidth);
+  grid::SetCellText(kResultGrid, position, kAddressColumn, video.addresses.c_str());
   video.stage = Video::Stage::kFilled;
   video.title.reset();
   video.addresses.reset();

@@ -28,7 +28,7 @@ inline void LoadMainWindowWithPage(const char* path) {
   ui::LoadTemplates(p.windowData, p.windowLength, p.routines, p.routineCount);
   ui::LoadWindow(app::kMainWindowId);
   const std::string address = std::string(app::kSiteHost) + path;
-  rt::Helpers().SetUnitProperty(app::kMainWindowId, app::k编辑框2, 8, -1,
+  rt::Helpers().SetUnitProperty(app::kMainWindowId, app::k编辑框2, app::kTextProperty, -1,
                                 static_cast<int64_t>(reinterpret_cast<intptr_t>(address.c_str())));
 }
 

@@ -45,8 +45,8 @@ class MainWindowFixture : public ::testing::Test {
   static ui::ListViewWidget* List() { return dynamic_cast<ui::ListViewWidget*>(WidgetOf(app::k超级列表框1)); }
   // The content of an edit box, read as the application reads it.
   static std::string Content(int32_t unit) {
-    rt::Text t = rt::Text::Adopt(reinterpret_cast<char*>(
-        static_cast<intptr_t>(rt::Helpers().GetUnitProperty(app::kMainWindowId, unit, 8, -1))));
+    rt::Text t = rt::Text::Adopt(reinterpret_cast<char*>(static_cast<intptr_t>(
+        rt::Helpers().GetUnitProperty(app::kMainWindowId, unit, app::kTextProperty, -1))));
     return t.str();
   }
   // The window's caption (the same property of the window unit) and a grid cell's text.
@@ -57,7 +57,7 @@ class MainWindowFixture : public ::testing::Test {
     return v.isText() ? v.text.str() : std::string("<not text>");
   }
   static void SetContent(int32_t unit, const char* text) {
-    rt::Helpers().SetUnitProperty(app::kMainWindowId, unit, 8, -1,
+    rt::Helpers().SetUnitProperty(app::kMainWindowId, unit, app::kTextProperty, -1,
                                   static_cast<int64_t>(reinterpret_cast<intptr_t>(text)));
   }
 };

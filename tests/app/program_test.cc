@@ -38,8 +38,8 @@ TEST(ProgramDeathTest, LookupThroughTheWholeProgramThenCloseEndsIt) {
           ui::Control* button = ui::FindLiveControl(kMainWindowId, k按钮1);
           if (button == nullptr) std::_Exit(4);
           QTest::mouseClick(button->widget(), Qt::LeftButton);  // runs the lookup to its end
-          rt::Text caption = rt::Text::Adopt(reinterpret_cast<char*>(
-              static_cast<intptr_t>(rt::Helpers().GetUnitProperty(kMainWindowId, ui::kWindowUnitId, 8, -1))));
+          rt::Text caption = rt::Text::Adopt(reinterpret_cast<char*>(static_cast<intptr_t>(
+              rt::Helpers().GetUnitProperty(kMainWindowId, ui::kWindowUnitId, kTextProperty, -1))));
           std::fprintf(stderr, "rows=%d;caption=%s;", grid::RowCount({kMainWindowId, k高级表格1}),
                        platform::GbkToUtf8(caption.view()).c_str());
           ui::FrameOf(kMainWindowId)->close();  // the user closes the window
