@@ -112,7 +112,9 @@ TEST_F(DownloadManagerTest, NamesThatDifferInCaseAreOneTargetWhereTheFolderSaysS
   // This machine's temporary folder tells case apart, and the probe leaves nothing behind.
   EXPECT_FALSE(IsCaseBlindFolder(folder));
   EXPECT_TRUE(QDir(dir_.path()).entryList(QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot).isEmpty());
-  Download* upper = manager_.Add(DownloadOrder{server_.url("/stall.mp4")}, folder + "/Cat-hd.mp4", false);
+  DownloadOrder stall;
+  stall.address = server_.url("/stall.mp4");
+  Download* upper = manager_.Add(stall, folder + "/Cat-hd.mp4", false);
   EXPECT_TRUE(manager_.IsTargetInUse(folder + "/Cat-hd.mp4.part"));
   EXPECT_FALSE(manager_.IsTargetInUse(folder + "/cat-hd.mp4"));
 
@@ -122,7 +124,8 @@ TEST_F(DownloadManagerTest, NamesThatDifferInCaseAreOneTargetWhereTheFolderSaysS
     probed.push_back(f);
     return true;
   });
-  DownloadOrder order{server_.url("/missing.mp4")};
+  DownloadOrder order;
+  order.address = server_.url("/missing.mp4");
   Download* first = blind.Add(order, folder + "/Cat-hd.mp4", false);
   EXPECT_TRUE(blind.IsTargetInUse(folder + "/cat-HD.mp4"));
   EXPECT_TRUE(blind.IsTargetInUse(folder + "/CAT-hd.MP4.PART"));

@@ -20,6 +20,14 @@ namespace {
 
 using Outcome = PartFileSink::Outcome;
 
+// The download's own part file, continued from `offset` (a new one when 0).
+PartFileSink::Resume Continuing(int64_t offset) {
+  PartFileSink::Resume r;
+  r.offset = offset;
+  r.ownPart = offset > 0;
+  return r;
+}
+
 class PartFileSinkTest : public ::testing::Test {
  protected:
   std::string Path(const char* name) const {
@@ -41,7 +49,7 @@ TEST_F(PartFileSinkTest, AContinuationGoesAfterThePartFileAndAWholeAnswerStartsO
   const std::string part = Path("v.part");
   Write(part, "0123456789");
   {
-    PartFileSink sink(part, {10, true});
+    PartFileSink sink(part, Continuing(10));
     ASSERT_TRUE(sink.OnResponse(206, {"Content-Range: bytes 10-14/15", "Content-Length: 5", "ETag: \"e1\""}));
     EXPECT_EQ(sink.totalBytes(), 15);
     ASSERT_TRUE(sink.OnBody("abcde"));
@@ -54,7 +62,7 @@ TEST_F(PartFileSinkTest, AContinuationGoesAfterThePartFileAndAWholeAnswerStartsO
   }
   EXPECT_EQ(Read(part), "0123456789abcde");
   {
-    PartFileSink sink(part, {15, true});
+    PartFileSink sink(part, Continuing(15));
     ASSERT_TRUE(
         sink.OnResponse(200, {"Content-Length: 3", "ETag: W/\"weak\"", "Last-Modified: Tue, 01 Dec 2026"}));
     ASSERT_TRUE(sink.OnBody("xyz"));
@@ -83,7 +91,7 @@ TEST_F(PartFileSinkTest, RefusedAnswersTakeNoByteAndTouchNoFile) {
       {206, {"Content-Length: 5"}, 0, Outcome::kBadRange},            // no range at all
   };
   for (const Case& c : cases) {
-    PartFileSink sink(part, {c.offset, c.offset > 0});
+    PartFileSink sink(part, Continuing(c.offset));
     EXPECT_FALSE(sink.OnResponse(c.status, c.headers)) << c.status;
     EXPECT_FALSE(sink.OnBody("error page")) << c.status;
     sink.Finish();
@@ -93,10 +101,10 @@ TEST_F(PartFileSinkTest, RefusedAnswersTakeNoByteAndTouchNoFile) {
   }
   // 416 to a range that starts at the end: complete already. To another range: not.
   Write(part, "0123456789");
-  PartFileSink complete(part, {10, true});
+  PartFileSink complete(part, Continuing(10));
   EXPECT_FALSE(complete.OnResponse(416, {"Content-Range: bytes */10"}));
   EXPECT_EQ(complete.result().outcome, Outcome::kAlreadyComplete);
-  PartFileSink beyond(part, {10, true});
+  PartFileSink beyond(part, Continuing(10));
   EXPECT_FALSE(beyond.OnResponse(416, {"Content-Range: bytes */8"}));
   EXPECT_EQ(beyond.result().outcome, Outcome::kBadRange);
   // A continuation of another version: a new tag, another whole length, a date that moved.
@@ -203,9 +211,9 @@ TEST_F(PartFileSinkTest, TwoWritersNeverShareAPartFile) {
   EXPECT_EQ(second.result().outcome, Outcome::kWriteFailed);
   EXPECT_EQ(second.result().errorNumber, EEXIST);
   // Two continuing the same part file: the second finds it held.
-  PartFileSink holder(part, {6, true});
+  PartFileSink holder(part, Continuing(6));
   ASSERT_TRUE(holder.OnResponse(206, {"Content-Range: bytes 6-7/8"}));
-  PartFileSink other(part, {6, true});
+  PartFileSink other(part, Continuing(6));
   EXPECT_FALSE(other.OnResponse(206, {"Content-Range: bytes 6-7/8"}));
   EXPECT_EQ(other.result().errorNumber, EWOULDBLOCK);
   ASSERT_TRUE(holder.OnBody("!!"));
