@@ -111,8 +111,9 @@ void Download::Fail(Failure failure, std::string reason) {
 bool Download::PartComplete() const { return partInHand_ && totalBytes_ >= 0 && bytesDone_ == totalBytes_; }
 
 void Download::RemovePartFile() {
-  // Only a part file of its own, and never one that holds the whole file.
-  if (partInHand_ && !PartComplete()) RemoveFile(partPath());
+  // Only a part file of its own, and never one that holds the whole file or, once another
+  // download has taken the target, that download's.
+  if (partInHand_ && ownsTarget_ && !PartComplete()) RemoveFile(partPath());
   partInHand_ = false;
   validator_.clear();
   ifRange_.clear();
