@@ -274,10 +274,16 @@ class ActionDelegate : public QStyledItemDelegate {
       const State s = model_->StateOf(index.row());
       for (const auto& [action, rect] : LayOut(s, option.rect, option.fontMetrics)) {
         QStyleOptionButton button;
+        const bool enabled = EnabledIn(action, s);
+        // The styles draw a caption in the palette's current group, as a disabled widget's
+        // palette would be set: an action that does not apply is greyed like a disabled button.
+        button.palette = option.palette;
+        button.palette.setCurrentColorGroup(enabled ? QPalette::Active : QPalette::Disabled);
+        button.direction = option.direction;
+        button.fontMetrics = option.fontMetrics;
         button.rect = rect;
         button.text = CaptionOf(action, s);
-        button.state =
-            EnabledIn(action, s) ? QStyle::State_Enabled | QStyle::State_Raised : QStyle::State_None;
+        button.state = enabled ? QStyle::State_Enabled | QStyle::State_Raised : QStyle::State_None;
         style->drawControl(QStyle::CE_PushButton, &button, painter, option.widget);
       }
       return;
