@@ -128,6 +128,7 @@ bool HttpEngine::Open(std::string_view method, std::string_view url) {
   parsed_ = nullptr;
   requestHeaders_.clear();
   ClearResponse();
+  failure_ = RequestFailure::kBadAddress;  // until the address has been taken
   if (!IsToken(method) || HasControlByte(url)) return false;
   std::string encoded = EncodeAddress(url);
   CURLU* parsed = curl_url();
@@ -148,6 +149,7 @@ bool HttpEngine::Open(std::string_view method, std::string_view url) {
   method_ = std::string(method);
   scheme_ = std::move(scheme);
   opened_ = true;
+  failure_ = RequestFailure::kNone;
   return true;
 }
 
@@ -193,8 +195,10 @@ bool HttpEngine::Start(std::string_view body) {
   lastError_.clear();
   if (!opened_) {
     lastError_ = "the request is not open";
+    failure_ = RequestFailure::kBadAddress;
     return false;
   }
+  failure_ = RequestFailure::kNone;
   auto transfer = std::make_shared<Transfer>(FreeHandle());
   CURL* h = transfer->handle();
   // Every option that can differ between requests is set here, each time. The address was
@@ -289,6 +293,14 @@ bool HttpEngine::Start(std::string_view body) {
   curl_easy_setopt(h, CURLOPT_HTTPHEADER, *site);
   curl_easy_setopt(h, CURLOPT_PROXYHEADER, *toProxy);
   curl_easy_setopt(h, CURLOPT_COOKIE, cookieLine_ ? cookieLine_->c_str() : nullptr);
+  for (size_t start = 0; start < cookieLines_.size();) {
+    size_t end = cookieLines_.find('\n', start);
+    if (end == std::string::npos) end = cookieLines_.size();
+    std::string line = cookieLines_.substr(start, end - start);
+    if (!line.empty() && line.back() == '\r') line.pop_back();
+    if (!line.empty()) curl_easy_setopt(h, CURLOPT_COOKIELIST, line.c_str());
+    start = end + 1;
+  }
 
   transfer_ = transfer;
   collected_ = false;
@@ -337,6 +349,7 @@ void HttpEngine::Collect() {
   } else {
     ClearResponse();
     lastError_ = t.error();
+    failure_ = t.failure();
   }
   // The transfer stays until the next Start, which may share its handle.
 }
@@ -346,6 +359,7 @@ bool HttpEngine::Send(std::string_view body) {
   if (!Wait(-1)) {
     Abort();
     lastError_ = "the program is ending";
+    failure_ = RequestFailure::kAborted;
     return false;
   }
   return hasResponse_;
@@ -356,6 +370,7 @@ void HttpEngine::Abort() {
   TransferLoop::Get().Cancel(transfer_);
   ClearResponse();
   lastError_ = "aborted";
+  failure_ = RequestFailure::kAborted;
   // Kept until it has ended, so that the next Start knows whether the handle is free; its
   // results are never taken.
   abortedTransfer_ = std::move(transfer_);

@@ -30,6 +30,8 @@
 #include <thread>
 #include <vector>
 
+#include "platform/http/request_failure.h"
+
 typedef void CURL;
 struct curl_slist;
 
@@ -131,6 +133,8 @@ class Transfer {
   std::string& body() { return body_; }
   // The transfer library's message for a failure.
   const std::string& error() const { return error_; }
+  // What ended a transfer without a response (kNone for a complete one).
+  RequestFailure failure() const { return failure_; }
   // The address of the final response, after the redirects followed.
   const std::string& effectiveUrl() const { return effectiveUrl_; }
 
@@ -177,6 +181,7 @@ class Transfer {
   std::vector<std::string> responseHeaders_;
   std::string body_;
   std::string error_;
+  RequestFailure failure_ = RequestFailure::kNone;  // set by the loop before End, or by End
   std::string effectiveUrl_;
   std::atomic<int64_t> received_{0};
   std::atomic<int64_t> expected_{-1};
