@@ -152,6 +152,8 @@ int LoginCookies::AddNetscapeText(std::string_view text) {
     }
     std::vector<std::string_view> f = Fields(line);
     if (f.size() != 7 || f[0].empty() || f[5].empty() || !IsSiteDomain(f[0])) continue;
+    // A stray CR or NUL inside a field would break the line the cookie is written on.
+    if (!Writable(f[0]) || !Writable(f[2]) || !Writable(f[5]) || !Writable(f[6])) continue;
     c.domain = std::string(f[0]);
     c.includeSubdomains = f[1] == "TRUE";
     c.path = f[2].empty() ? std::string("/") : std::string(f[2]);
@@ -202,7 +204,9 @@ int LoginCookies::AddFirefoxStore(const std::string& path) {
       c.name = text(4);
       c.value = text(5);
       c.httpOnly = sqlite3_column_int(query, 6) != 0;
-      if (c.name.empty() || !Writable(c.name) || !Writable(c.value) || !Writable(c.path)) continue;
+      if (c.name.empty() || !Writable(c.name) || !Writable(c.value) || !Writable(c.path) ||
+          !Writable(c.domain))
+        continue;
       Add(std::move(c));
       ++taken;
     }

@@ -8,6 +8,7 @@
 
 #include <QApplication>
 #include <QDialog>
+#include <QDir>
 #include <QMenu>
 #include <QMessageBox>
 #include <QPlainTextEdit>
@@ -122,6 +123,11 @@ TEST_F(LoginDialogTest, TheLoginPageShowsItsVideosOnceTheCookieIsGivenInTheDialo
     for (int c = 0; c < list->columnCount(); ++c) {
       EXPECT_FALSE(list->topLevelItem(i)->text(c).contains(QStringLiteral("demo-login"))) << "a value shown";
     }
+  }
+  // The README's picture, on request (WL_SCREENSHOT_DIR names a folder).
+  if (const char* folder = std::getenv("WL_SCREENSHOT_DIR")) {
+    EXPECT_TRUE(dialog->grab().save(
+        QDir(QString::fromLocal8Bit(folder)).filePath(QStringLiteral("login_dialog.png"))));
   }
   // Kept where only the user can read it.
   const std::string file = net::LoginCookies::DefaultPath();

@@ -49,6 +49,7 @@ TEST_F(LoginCookiesTest, AHeaderLineAndACookiesTxtGiveTheSitesCookiesOnly) {
       ".example.com\tTRUE\t/\tFALSE\t0\tother\tv3\n"
       ".notzhihu.com\tTRUE\t/\tFALSE\t0\tlook\talike\n"
       "zhihu.com\tTRUE\t/\tFALSE\tsoon\tbad\texpiry\n"
+      ".zhihu.com\tTRUE\t/\tFALSE\t0\tcr\tin\rside\n"
       "too\tfew\tfields\n");
   EXPECT_EQ(taken, 2);
   EXPECT_EQ(Names(t), (std::vector<std::string>{"z_c0@.zhihu.com/", "q_c1@www.zhihu.com/question"}));
