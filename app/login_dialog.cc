@@ -9,6 +9,7 @@
 #include <QLabel>
 #include <QMessageBox>
 #include <QPlainTextEdit>
+#include <QPointer>
 #include <QPushButton>
 #include <QTreeWidget>
 #include <QVBoxLayout>
@@ -191,13 +192,17 @@ QDialog* ShowLoginDialog() {
 void OfferLogin() {
   QWidget* window = MainWindowWidget();
   if (window == nullptr) return;
-  QMessageBox box(QMessageBox::Question, Q(kLoginQuestionTitle), Q(kLoginQuestion), QMessageBox::NoButton,
-                  window);
-  QPushButton* yes = box.addButton(Q("是"), QMessageBox::YesRole);
-  box.addButton(Q("否"), QMessageBox::NoRole);
-  box.setDefaultButton(yes);
-  box.exec();
-  if (box.clickedButton() == yes) ShowLoginDialog();
+  // On the heap and watched: closing the main window meanwhile deletes the box with it.
+  QPointer<QMessageBox> box = new QMessageBox(QMessageBox::Question, Q(kLoginQuestionTitle),
+                                              Q(kLoginQuestion), QMessageBox::NoButton, window);
+  QPushButton* yes = box->addButton(Q("是"), QMessageBox::YesRole);
+  box->addButton(Q("否"), QMessageBox::NoRole);
+  box->setDefaultButton(yes);
+  box->exec();
+  if (box.isNull()) return;
+  const bool chosen = box->clickedButton() == yes;
+  delete box.data();
+  if (chosen) ShowLoginDialog();
 }
 
 void AttachLoginMenus() {
