@@ -151,8 +151,8 @@ bool VideoLookup::FetchPage(const rt::Text& address, rt::ByteSet* body, net::Req
   net::LoginCookies login(kSiteDomain);
   login.Load(net::LoginCookies::DefaultPath());
   if (!login.empty()) loginLines_ = rt::Text(login.NetscapeLines());
-  loginCoversPage_ = login.CoversAddress(address.view());
-  net::PendingWebRequest page = Send(address, status, loginCoversPage_ ? &loginLines_ : nullptr);
+  const bool pageIsTheSites = login.CoversAddress(address.view());
+  net::PendingWebRequest page = Send(address, status, pageIsTheSites ? &loginLines_ : nullptr);
   while (!page.IsComplete()) {
     if (Cancelled()) return false;  // the request is aborted as it goes
     WaitForNextEvent();

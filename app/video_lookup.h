@@ -98,7 +98,6 @@ class VideoLookup {
   bool stopRequested_ = false;
   bool refused_ = false;
   rt::Text loginLines_;  // the user's login as Netscape cookie lines; empty: none
-  bool loginCoversPage_ = false;
 };
 
 }  // namespace app
