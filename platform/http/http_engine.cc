@@ -4,6 +4,7 @@
 
 #include <algorithm>
 #include <chrono>
+#include <cstdlib>
 #include <cstring>
 #include <mutex>
 #include <vector>
@@ -46,6 +47,30 @@ bool HasControlByte(std::string_view s) {
     unsigned char c = static_cast<unsigned char>(ch);
     return c < 0x20 || c == 0x7F;
   });
+}
+
+// Whether a proxy bypass list (hosts and domains separated by commas or blanks; "*": all)
+// names `host` or a domain above it, as the transfer library reads no_proxy.
+bool Bypassed(std::string_view list, std::string_view host) {
+  while (!list.empty()) {
+    size_t end = list.find_first_of(", ");
+    std::string_view entry = list.substr(0, end);
+    list = end == std::string_view::npos ? std::string_view() : list.substr(end + 1);
+    if (entry == "*") return true;
+    while (!entry.empty() && entry.front() == '.') entry.remove_prefix(1);
+    if (entry.empty()) continue;
+    if (EqualsIgnoreCase(entry, host)) return true;
+    if (host.size() > entry.size() && host[host.size() - entry.size() - 1] == '.' &&
+        EqualsIgnoreCase(host.substr(host.size() - entry.size()), entry))
+      return true;
+  }
+  return false;
+}
+
+std::string_view Environment(const char* lower, const char* upper) {
+  const char* v = std::getenv(lower);
+  if ((v == nullptr || v[0] == '\0') && upper != nullptr) v = std::getenv(upper);
+  return v == nullptr ? std::string_view() : std::string_view(v);
 }
 
 }  // namespace
@@ -222,13 +247,27 @@ bool HttpEngine::Start(std::string_view body) {
   curl_easy_setopt(h, CURLOPT_CONNECTTIMEOUT_MS, connectLimit);
   transfer->SetPhaseTimeouts(sendMs_, receiveMs_);
 
-  // Proxy: null options fall back to the standard environment variables.
+  // Proxy: null options fall back to the standard environment variables (the ones the
+  // transfer library reads; only for telling a proxy's failure from the site's here).
   std::string proxy;
+  std::string host;
+  {
+    char* part = nullptr;
+    if (curl_url_get(static_cast<CURLU*>(transfer->address()), CURLUPART_HOST, &part, 0) == CURLUE_OK)
+      host = part;
+    curl_free(part);
+  }
   switch (proxyMode_) {
-    case ProxyMode::kEnvironment:
+    case ProxyMode::kEnvironment: {
       curl_easy_setopt(h, CURLOPT_PROXY, nullptr);
       curl_easy_setopt(h, CURLOPT_NOPROXY, nullptr);
+      std::string_view fromEnvironment =
+          scheme_ == "https" ? Environment("https_proxy", "HTTPS_PROXY") : Environment("http_proxy", nullptr);
+      if (fromEnvironment.empty()) fromEnvironment = Environment("all_proxy", "ALL_PROXY");
+      transfer->SetThroughProxy(!fromEnvironment.empty() &&
+                                !Bypassed(Environment("no_proxy", "NO_PROXY"), host));
       break;
+    }
     case ProxyMode::kDirect:
       curl_easy_setopt(h, CURLOPT_PROXY, "");
       curl_easy_setopt(h, CURLOPT_NOPROXY, nullptr);
@@ -237,6 +276,7 @@ bool HttpEngine::Start(std::string_view body) {
       proxy = ProxyForScheme(scheme_);
       curl_easy_setopt(h, CURLOPT_PROXY, proxy.c_str());  // copied by the library
       curl_easy_setopt(h, CURLOPT_NOPROXY, proxyBypass_.c_str());
+      transfer->SetThroughProxy(!proxy.empty() && !Bypassed(proxyBypass_, host));
       break;
   }
 

@@ -122,8 +122,9 @@ class HandlePool {
 };
 
 // The kind of failure behind a transfer library's result. A tunnel the proxy refused ends as
-// a receive error, told apart by the proxy's own answer to CONNECT.
-RequestFailure FailureOf(CURLcode code, CURL* h) {
+// a receive error, told apart by the proxy's own answer to CONNECT; a connection refused on
+// the way through a proxy is the proxy's.
+RequestFailure FailureOf(CURLcode code, CURL* h, bool throughProxy) {
   long connectCode = 0;
   curl_easy_getinfo(h, CURLINFO_HTTP_CONNECTCODE, &connectCode);
   if (connectCode != 0 && (connectCode < 200 || connectCode > 299)) return RequestFailure::kProxyFailed;
@@ -134,7 +135,7 @@ RequestFailure FailureOf(CURLcode code, CURL* h) {
     case CURLE_PROXY:
       return RequestFailure::kProxyFailed;
     case CURLE_COULDNT_CONNECT:
-      return RequestFailure::kConnectFailed;
+      return throughProxy ? RequestFailure::kProxyFailed : RequestFailure::kConnectFailed;
     case CURLE_SSL_CONNECT_ERROR:
     case CURLE_PEER_FAILED_VERIFICATION:
     case CURLE_SSL_CERTPROBLEM:
@@ -494,7 +495,8 @@ void TransferLoop::Run() {
                           : t.sinkRefused_ ? "the response was refused by its receiver"
                           : t.errors_[0]   ? t.errors_
                                            : curl_easy_strerror(rc);
-      if (rc != CURLE_OK) t.failure_ = t.sinkRefused_ ? RequestFailure::kOther : FailureOf(rc, t.handle());
+      if (rc != CURLE_OK)
+        t.failure_ = t.sinkRefused_ ? RequestFailure::kOther : FailureOf(rc, t.handle(), t.throughProxy_);
       end(i, rc == CURLE_OK ? TransferEnd::kComplete : TransferEnd::kFailed, std::move(error), true);
     }
 

@@ -109,6 +109,9 @@ class Transfer {
   // Whether the handle follows redirects: a followed redirect starts a new hop, whose
   // connection is again bounded by the connect time-out, not by the receive time-out.
   void SetFollowsRedirects(bool follow) { followsRedirects_ = follow; }
+  // Whether the transfer goes through a proxy: a connection that cannot be made is the
+  // proxy's failure then.
+  void SetThroughProxy(bool through) { throughProxy_ = through; }
   // Runs on the loop's thread once the transfer has ended, after waiters were released.
   void SetOnEnded(std::function<void()> onEnded) { onEnded_ = std::move(onEnded); }
   // Hands the final response to `sink` instead of keeping it (body() stays empty).
@@ -163,6 +166,7 @@ class Transfer {
   int32_t sendMs_ = 0;
   int32_t receiveMs_ = 0;
   bool followsRedirects_ = true;
+  bool throughProxy_ = false;
   std::function<void()> onEnded_;
   std::shared_ptr<ResponseSink> sink_;
   char errors_[256] = {};  // CURL_ERROR_SIZE

@@ -455,6 +455,9 @@ TEST_F(WebRequestFailureTest, EachFailureIsToldApartAndAResponseIsNone) {
   testing_support::LocalProxy proxy("Basic dXNlcjpwYXNz");
   EXPECT_EQ(Get("https://www.example.invalid/", 5, proxy.address().c_str()).failure,
             RequestFailure::kProxyFailed);
+  // And one that is not there at all.
+  const std::string gone = "127.0.0.1:" + std::to_string(testing_support::ClosedPort());
+  EXPECT_EQ(Get("https://www.example.invalid/", 5, gone.c_str()).failure, RequestFailure::kProxyFailed);
 }
 
 // The user's login as Netscape lines: the cookie store adds each cookie where its domain, path
