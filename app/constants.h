@@ -25,6 +25,8 @@ struct ProgramConstants {
   char emptyText[1] = "";
   // Site host of the sample address (scheme https), without a trailing slash.
   WL_CONSTANT_TEXT(siteHost, "https://www.zhihu.com");
+  // The site's domain: the login's cookies go only to its hosts (the site and the video service).
+  WL_CONSTANT_TEXT(siteDomain, "zhihu.com");
   // Sample answer address that the address field holds when the main window opens.
   WL_CONSTANT_TEXT(sampleAddress, "https://www.zhihu.com/question/302671861/answer/635261079");
   // Video service address; the video id is appended directly.
@@ -103,6 +105,37 @@ struct ProgramConstants {
                    "还有下载没有完成。要停止这些下载并退出吗？已下载的部分会留在 .part 文件中。");
   WL_CONSTANT_TEXT(stopAndQuitButton, "停止并退出");
   WL_CONSTANT_TEXT(keepDownloadingButton, "继续下载");
+  // What ended a lookup that did not simply succeed, after the title in the caption; and why a
+  // row has no addresses or no cover, in its tip and below its addresses.
+  WL_CONSTANT_TEXT(reasonSeparator, " — ");
+  WL_CONSTANT_TEXT(badAddressReason, "不是 http 或 https 地址");
+  WL_CONSTANT_TEXT(hostNotFoundReason, "找不到主机：域名无法解析");
+  WL_CONSTANT_TEXT(connectFailedReason, "无法连接：连接被拒绝或网络不可达");
+  WL_CONSTANT_TEXT(proxyFailedReason, "代理服务器出错：无法经代理连接");
+  WL_CONSTANT_TEXT(tlsFailedReason, "TLS 握手失败");
+  WL_CONSTANT_TEXT(connectTimeoutReason, "超时：连接没有建立");
+  WL_CONSTANT_TEXT(sendTimeoutReason, "超时：请求发送不出去");
+  WL_CONSTANT_TEXT(receiveTimeoutReason, "超时：等不到网站的回答");
+  WL_CONSTANT_TEXT(connectionLostReason, "连接中断：回答不完整");
+  WL_CONSTANT_TEXT(otherFailureReason, "请求失败");
+  WL_CONSTANT_TEXT(statusOpen, "HTTP ");
+  WL_CONSTANT_TEXT(refusedReason, "：网站拒绝了这个请求，它可能要求登录（右键菜单“登录信息…”）");
+  WL_CONSTANT_TEXT(notFoundReason, "：页面不存在");
+  WL_CONSTANT_TEXT(tooManyRequestsReason, "：请求太频繁，网站暂时拒绝，请稍后再试");
+  WL_CONSTANT_TEXT(serverErrorReason, "：网站出错，请稍后再试");
+  WL_CONSTANT_TEXT(otherStatusReason, "：网站没有给出页面");
+  WL_CONSTANT_TEXT(noVideosReason, "这个问题里没有视频");
+  WL_CONSTANT_TEXT(notQuestionReason, "这不像是问题页面：网站的页面可能已经改变");
+  WL_CONSTANT_TEXT(descriptionFailedReason, "视频描述请求失败：");
+  WL_CONSTANT_TEXT(descriptionNotJsonReason, "视频描述不是 JSON");
+  WL_CONSTANT_TEXT(descriptionCutReason, "视频描述不完整（被截断）");
+  WL_CONSTANT_TEXT(noPlaylistReason, "视频描述里没有 playlist");
+  WL_CONSTANT_TEXT(noCoverAddressReason, "视频描述里没有 cover_url");
+  WL_CONSTANT_TEXT(coverFailedReason, "封面图片请求失败：");
+  // The login: the menu entry, and the question a refusal asks.
+  WL_CONSTANT_TEXT(loginCaption, "登录信息…");
+  WL_CONSTANT_TEXT(loginQuestionTitle, "登录");
+  WL_CONSTANT_TEXT(loginQuestion, "网站拒绝了这个请求，它可能要求登录。是否填写登录信息？");
 };
 
 #undef WL_CONSTANT_TEXT
@@ -115,6 +148,7 @@ inline constexpr const int32_t (&kEmptyArrayTemplate)[2] = kProgramConstants.emp
 inline constexpr auto& kEmptyText = kProgramConstants.emptyText;
 inline constexpr auto& kSiteHost = kProgramConstants.siteHost;
 inline constexpr auto& kSampleAddress = kProgramConstants.sampleAddress;
+inline constexpr auto& kSiteDomain = kProgramConstants.siteDomain;
 inline constexpr auto& kVideoServiceAddress = kProgramConstants.videoServiceAddress;
 inline constexpr auto& kQuestionTypeAddress = kProgramConstants.questionTypeAddress;
 inline constexpr auto& kIdStartMarker = kProgramConstants.idStartMarker;
@@ -167,10 +201,40 @@ inline constexpr auto& kCloseQuestionTitle = kProgramConstants.closeQuestionTitl
 inline constexpr auto& kCloseQuestion = kProgramConstants.closeQuestion;
 inline constexpr auto& kStopAndQuitButton = kProgramConstants.stopAndQuitButton;
 inline constexpr auto& kKeepDownloadingButton = kProgramConstants.keepDownloadingButton;
+inline constexpr auto& kReasonSeparator = kProgramConstants.reasonSeparator;
+inline constexpr auto& kBadAddressReason = kProgramConstants.badAddressReason;
+inline constexpr auto& kHostNotFoundReason = kProgramConstants.hostNotFoundReason;
+inline constexpr auto& kConnectFailedReason = kProgramConstants.connectFailedReason;
+inline constexpr auto& kProxyFailedReason = kProgramConstants.proxyFailedReason;
+inline constexpr auto& kTlsFailedReason = kProgramConstants.tlsFailedReason;
+inline constexpr auto& kConnectTimeoutReason = kProgramConstants.connectTimeoutReason;
+inline constexpr auto& kSendTimeoutReason = kProgramConstants.sendTimeoutReason;
+inline constexpr auto& kReceiveTimeoutReason = kProgramConstants.receiveTimeoutReason;
+inline constexpr auto& kConnectionLostReason = kProgramConstants.connectionLostReason;
+inline constexpr auto& kOtherFailureReason = kProgramConstants.otherFailureReason;
+inline constexpr auto& kStatusOpen = kProgramConstants.statusOpen;
+inline constexpr auto& kRefusedReason = kProgramConstants.refusedReason;
+inline constexpr auto& kNotFoundReason = kProgramConstants.notFoundReason;
+inline constexpr auto& kTooManyRequestsReason = kProgramConstants.tooManyRequestsReason;
+inline constexpr auto& kServerErrorReason = kProgramConstants.serverErrorReason;
+inline constexpr auto& kOtherStatusReason = kProgramConstants.otherStatusReason;
+inline constexpr auto& kNoVideosReason = kProgramConstants.noVideosReason;
+inline constexpr auto& kNotQuestionReason = kProgramConstants.notQuestionReason;
+inline constexpr auto& kDescriptionFailedReason = kProgramConstants.descriptionFailedReason;
+inline constexpr auto& kDescriptionNotJsonReason = kProgramConstants.descriptionNotJsonReason;
+inline constexpr auto& kDescriptionCutReason = kProgramConstants.descriptionCutReason;
+inline constexpr auto& kNoPlaylistReason = kProgramConstants.noPlaylistReason;
+inline constexpr auto& kNoCoverAddressReason = kProgramConstants.noCoverAddressReason;
+inline constexpr auto& kCoverFailedReason = kProgramConstants.coverFailedReason;
+inline constexpr auto& kLoginCaption = kProgramConstants.loginCaption;
+inline constexpr auto& kLoginQuestionTitle = kProgramConstants.loginQuestionTitle;
+inline constexpr auto& kLoginQuestion = kProgramConstants.loginQuestion;
 
 static_assert(std::string_view(kIdStartMarker).size() == 16);
 static_assert(std::string_view(kTitleStartMarker).starts_with(kQuestionTypeAddress));
 static_assert(std::string_view(kSampleAddress).starts_with(kSiteHost));
+static_assert(std::string_view(kSiteHost).ends_with(kSiteDomain));
+static_assert(std::string_view(kVideoServiceAddress).find(kSiteDomain) != std::string_view::npos);
 
 }  // namespace app
 

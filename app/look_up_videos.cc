@@ -1,5 +1,6 @@
 #include "app/look_up_videos.h"
 
+#include "app/login_dialog.h"
 #include "app/video_lookup.h"
 
 namespace app {
@@ -26,8 +27,13 @@ int64_t LookUpVideos(int32_t /*argCount*/, const int64_t* /*args*/, int32_t* /*r
     return 0;
   }
   VideoLookup lookup;
-  ActiveLookup active(&lookup);
-  lookup.Run();
+  {
+    ActiveLookup active(&lookup);
+    lookup.Run();
+  }
+  // A refusal may want a login: offered once the lookup is over, so that the question's wait
+  // holds up nothing.
+  if (lookup.refused()) OfferLogin();
   return 0;
 }
 

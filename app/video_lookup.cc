@@ -1,7 +1,10 @@
 #include "app/video_lookup.h"
 
 #include "app/constants.h"
+#include "app/lookup_outcome.h"
 #include "app/main_window.h"
+#include "net/login_cookies.h"
+#include "net/text_pieces.h"
 #include "runtime/dll_commands.h"
 #include "runtime/helper_interface.h"
 #include "runtime/kernel.h"
@@ -40,21 +43,38 @@ void WaitForNextEvent() {
                                                kLongestWaitMs, rt::kQsAllInput);
 }
 
+// How a description failed to be understood.
+enum class DescriptionFault { kNone, kNotJson, kCutOff };
+
 // Parses the description into the document. The bytes go in as ASCII, every other character
 // as its \u escape, so that no trail byte of a code-page character can pass for a quote or a
 // backslash; the values' decoding then gives the characters in the code page. A description
 // that does not come to its end (a connection cut in the middle) leaves the document empty, as
 // a malformed one does: the lenient parser would complete it, and a cut address would look
 // like a real one.
-void ParseDescription(类_JSON& document, const rt::ByteSet& body) {
+DescriptionFault ParseDescription(类_JSON& document, const rt::ByteSet& body) {
   rt::Text text = kernel::ToText(text::Utf8BytesToEscapedText(body));
   document.初始化();
   document.加入json文本(text.c_str());
   if (!document.是否解析完毕()) {
     document.初始化();
-    return;
+    // A text that opens as JSON and does not close was cut off; anything else is no JSON.
+    const char* p = text.c_str();
+    while (*p == ' ' || *p == '\t' || *p == '\r' || *p == '\n') ++p;
+    return (*p == '{' || *p == '[') ? DescriptionFault::kCutOff : DescriptionFault::kNotJson;
   }
   document.补全结束符();
+  return DescriptionFault::kNone;
+}
+
+// Whether the description lists any member directly inside "playlist".
+bool HasQualities(类_JSON& document) {
+  NodeArray members;
+  document.取成员(kPlaylistPath, std::nullopt, &members);
+  for (int32_t m = 1; m <= members.size(); ++m) {
+    if (members.at(m).层级 == kQualityLevel) return true;
+  }
+  return false;
 }
 
 // The play addresses of the members directly inside "playlist", each followed by the
@@ -86,9 +106,18 @@ bool VideoLookup::Closing() {
 
 bool VideoLookup::Cancelled() const { return stopRequested_ || Closing(); }
 
-net::PendingWebRequest VideoLookup::Send(const rt::Text& url) {
+net::PendingWebRequest VideoLookup::Send(const rt::Text& url, int32_t* status, const rt::Text* login) {
   rt::Text headers(kRequestHeaderLine);
-  return net::StartWebRequest(url, std::nullopt, std::nullopt, nullptr, nullptr, &headers);
+  std::optional<kernel::TextRef> lines;
+  if (login != nullptr && !login->empty()) lines = kernel::TextRef(*login);
+  return net::StartWebRequest(url, std::nullopt, std::nullopt, nullptr, nullptr, &headers, nullptr, status,
+                              std::nullopt, std::nullopt, std::nullopt, std::nullopt, std::nullopt,
+                              std::nullopt, std::nullopt, nullptr, std::nullopt, std::nullopt, lines);
+}
+
+void VideoLookup::AddReason(Video& video, const char* prefix, const rt::Text& words) {
+  rt::Text line = net::Concat({prefix, words});
+  video.reason = video.reason.empty() ? std::move(line) : net::Concat({video.reason, kLineBreak, line});
 }
 
 void VideoLookup::SetCaption(const char* text) {
@@ -109,14 +138,19 @@ void VideoLookup::ShowProgress() {
   SetCaption(caption.c_str());
 }
 
-bool VideoLookup::FetchPage(const rt::Text& address, rt::ByteSet* body) {
-  net::PendingWebRequest page = Send(address);
+bool VideoLookup::FetchPage(const rt::Text& address, rt::ByteSet* body, net::RequestFailure* failure,
+                            int32_t* status) {
+  net::LoginCookies login(kSiteDomain);
+  login.Load(net::LoginCookies::DefaultPath());
+  if (!login.empty()) loginLines_ = rt::Text(login.NetscapeLines());
+  const bool pageIsTheSites = login.CoversAddress(address.view());
+  net::PendingWebRequest page = Send(address, status, pageIsTheSites ? &loginLines_ : nullptr);
   while (!page.IsComplete()) {
     if (Cancelled()) return false;  // the request is aborted as it goes
     WaitForNextEvent();
   }
   if (Cancelled()) return false;
-  *body = net::FinishWebRequest(page);
+  *body = net::FinishWebRequest(page, failure);
   return true;
 }
 
@@ -128,7 +162,9 @@ void VideoLookup::Run() {
   rt::Text pageAddress = rt::Text::Adopt(
       reinterpret_cast<char*>(rt::Helpers().GetUnitProperty(kMainWindowId, k编辑框2, kTextProperty, -1)));
   rt::ByteSet pageBody;
-  if (!FetchPage(pageAddress, &pageBody)) {
+  net::RequestFailure pageFailure = net::RequestFailure::kNone;
+  int32_t pageStatus = 0;
+  if (!FetchPage(pageAddress, &pageBody, &pageFailure, &pageStatus)) {
     if (Closing()) return;   // the window is going: leave it alone
     SetCaption(kEmptyText);  // stopped before the page, so before its title, was in
     SetButtonCaption(kLookUpButtonCaption);
@@ -153,8 +189,12 @@ void VideoLookup::Run() {
     if (!Advance()) WaitForNextEvent();
   }
   if (Closing()) return;
-  // Stopped or done; what is still on its way is aborted with the lookup.
-  SetCaption(title_.c_str());
+  // Stopped or done; what is still on its way is aborted with the lookup. A stop keeps the
+  // title alone; the end of a lookup adds what went wrong with the page.
+  rt::Text reason;
+  if (!stopRequested_) reason = PageReason(pageFailure, pageStatus, !title_.empty(), !videos_.empty());
+  refused_ = !stopRequested_ && pageFailure == net::RequestFailure::kNone && IsRefusalStatus(pageStatus);
+  SetCaption(CaptionWithReason(title_, reason).c_str());
   SetButtonCaption(kLookUpButtonCaption);
 }
 
@@ -165,13 +205,18 @@ bool VideoLookup::Advance() {
   for (size_t i = firstOpen_; i < nextToSend_; ++i) {
     Video& video = videos_[i];
     if (video.stage == Video::Stage::kDescription && video.request.IsComplete()) {
-      rt::ByteSet body = net::FinishWebRequest(video.request);
+      net::RequestFailure failure = net::RequestFailure::kNone;
+      rt::ByteSet body = net::FinishWebRequest(video.request, &failure);
       --descriptionsInFlight_;
-      ReadDescription(video, body);
+      ReadDescription(video, body, failure);
       moved = true;
     }
     if (video.stage == Video::Stage::kCover && video.request.IsComplete()) {
-      video.cover = net::FinishWebRequest(video.request);
+      net::RequestFailure failure = net::RequestFailure::kNone;
+      video.cover = net::FinishWebRequest(video.request, &failure);
+      // A missing cover_url was told already; its request to an empty address fails at once.
+      rt::Text words = RequestReason(failure, video.status);
+      if (video.coverAddressGiven && !words.empty()) AddReason(video, kCoverFailedReason, words);
       FillRow(video);
       moved = true;
     }
@@ -180,7 +225,7 @@ bool VideoLookup::Advance() {
     Video& video = videos_[nextToSend_++];
     const char* pieces[] = {kVideoServiceAddress, video.id.get()};
     rt::Text address = rt::Text::Adopt(rt::ConcatTexts(2, pieces));
-    video.request = Send(address);
+    video.request = Send(address, &video.status, &loginLines_);
     video.stage = Video::Stage::kDescription;
     ++descriptionsInFlight_;
     moved = true;
@@ -188,13 +233,27 @@ bool VideoLookup::Advance() {
   return moved;
 }
 
-void VideoLookup::ReadDescription(Video& video, const rt::ByteSet& body) {
-  ParseDescription(document_, body);
+void VideoLookup::ReadDescription(Video& video, const rt::ByteSet& body, net::RequestFailure failure) {
+  const DescriptionFault fault = ParseDescription(document_, body);
   rt::Text coverAddress = document_.取值(kCoverAddressPath, std::nullopt, nullptr, true);
   video.title = document_.取值(kTitlePath, std::nullopt, nullptr, true);
   video.addresses = JoinedPlayAddresses(document_);
+  // Why the row will lack something: the request first, then what its answer lacked.
+  rt::Text words = RequestReason(failure, video.status);
+  if (!words.empty()) {
+    AddReason(video, kDescriptionFailedReason, words);
+  } else if (fault == DescriptionFault::kNotJson) {
+    AddReason(video, kDescriptionNotJsonReason, rt::Text());
+  } else if (fault == DescriptionFault::kCutOff) {
+    AddReason(video, kDescriptionCutReason, rt::Text());
+  } else {
+    if (!HasQualities(document_)) AddReason(video, kNoPlaylistReason, rt::Text());
+    if (coverAddress.empty()) AddReason(video, kNoCoverAddressReason, rt::Text());
+  }
+  video.coverAddressGiven = !coverAddress.empty();
   // A missing cover_url sends the cover request to an empty address, which fails at once.
-  video.request = Send(coverAddress);
+  video.status = 0;
+  video.request = Send(coverAddress, &video.status, nullptr);
   video.stage = Video::Stage::kCover;
 }
 
@@ -213,10 +272,12 @@ void VideoLookup::FillRow(Video& video) {
   // Column i widens for video i: only videos 1 to 4 change a width, the grid has no more.
   grid::SetColumnWidth(kResultGrid, number, kVideoColumnWidth);
   grid::SetCellText(kResultGrid, position, kAddressColumn, video.addresses.c_str());
+  if (!video.reason.empty()) grid::SetRowTip(kResultGrid, position, video.reason.c_str());
   video.stage = Video::Stage::kFilled;
   video.title.reset();
   video.addresses.reset();
   video.cover = rt::ByteSet();
+  video.reason.reset();
   ++rowsFilled_;
 }
 

@@ -8,8 +8,14 @@
 // Every occurrence of an id is fetched, so the servers see one page request, one description
 // request per occurrence and one cover request per description, as a sequential lookup makes.
 // Meanwhile the caption reads the question's title and " (k/n)", rows finished and found, and
-// 按钮1 reads "停止"; at the end the caption is the title and the button "解析" again.
+// 按钮1 reads "停止"; at the end the caption is the title and the button "解析" again. A lookup
+// that did not simply succeed (the page failed, had no videos or was no question page) ends
+// with the reason after the title; each row whose description or cover failed keeps why in
+// its tip.
 //
+// The user's login (see net::LoginCookies), read from its file when the lookup starts, goes
+// with the page's request when the page is the site's and with every description request,
+// never with a cover's.
 // Ownership: a VideoLookup owns its requests, its JSON document and the videos' data; requests
 // still on their way when it is destroyed are aborted.
 // Thread contract: GUI thread only. Run waits with the program's events handled, so routines
@@ -43,6 +49,8 @@ class VideoLookup {
   void Run();
   // Asks the running lookup to stop at once.
   void Stop() { stopRequested_ = true; }
+  // The page was refused with 401 or 403: the site may want a login.
+  bool refused() const { return refused_; }
 
  private:
   // One occurrence of an id on the page: its description request, then its cover request.
@@ -51,9 +59,12 @@ class VideoLookup {
     rt::Text id;
     enum class Stage { kQueued, kDescription, kCover, kFilled } stage = Stage::kQueued;
     net::PendingWebRequest request;
+    int32_t status = 0;  // the running request's, written by FinishWebRequest
     rt::Text title;
     rt::Text addresses;
     rt::ByteSet cover;
+    bool coverAddressGiven = false;
+    rt::Text reason;  // why the row lacks addresses or its cover; empty when it lacks nothing
   };
 
   // The main window is being closed: nothing more of it may be touched.
@@ -62,13 +73,16 @@ class VideoLookup {
   // Sends a GET with the fixed header line, which every request gets afresh: the request
   // writes its completed header block back, and a reused variable would send one address's
   // Referer with the next.
-  static net::PendingWebRequest Send(const rt::Text& url);
+  // `status` receives the response's status once it is finished; `login`: the user's login
+  // cookies go with it (null: none).
+  static net::PendingWebRequest Send(const rt::Text& url, int32_t* status, const rt::Text* login);
   // Waits for the page, handling events; false when the lookup was cancelled meanwhile.
-  bool FetchPage(const rt::Text& address, rt::ByteSet* body);
+  bool FetchPage(const rt::Text& address, rt::ByteSet* body, net::RequestFailure* failure, int32_t* status);
   // Takes every response that has arrived, sends what can be sent now and fills the rows that
   // are complete. True when anything moved.
   bool Advance();
-  void ReadDescription(Video& video, const rt::ByteSet& body);
+  void ReadDescription(Video& video, const rt::ByteSet& body, net::RequestFailure failure);
+  static void AddReason(Video& video, const char* prefix, const rt::Text& words);
   void FillRow(Video& video);
   void ShowProgress();
   void SetCaption(const char* text);
@@ -82,6 +96,8 @@ class VideoLookup {
   int32_t rowsFilled_ = 0;
   rt::Text title_;
   bool stopRequested_ = false;
+  bool refused_ = false;
+  rt::Text loginLines_;  // the user's login as Netscape cookie lines; empty: none
 };
 
 }  // namespace app

@@ -212,6 +212,14 @@ DemoContent::DemoContent() {
     v.kind = DescriptionKind::kStalls;
     videos_.push_back(v);
   }
+  // The login page's videos: their descriptions want the login too (the covers do not).
+  for (int n = 1; n <= 2; ++n) {
+    DemoVideo v = Ordinary("109861458389354800" + std::to_string(n),
+                           Utf8(u8"登录后可见的演示视频 ") + std::to_string(n), "login-" + std::to_string(n),
+                           {static_cast<unsigned char>(60 * n), 90, 160}, n == 2, {"ld", "hd"});
+    v.wants_login = true;
+    videos_.push_back(v);
+  }
   // Traditional characters as raw UTF-8. Once converted to code page 936, 誠 謀 診 淺 籠 end in
   // the byte 5C, the backslash: at the end of a title, and before n, u and a quote.
   std::vector<std::string> traditional;
@@ -336,6 +344,11 @@ DemoContent::DemoContent() {
   page(kDownloadFaultPagePath,
        "downloads that fail: reset and stall halfway, 404, no range support, longer than announced",
        "A demo question whose downloads fail", download_faults);
+  page(kLoginPagePath,
+       "a page that wants a login: 403 and the site's message without the cookie z_c0=demo-login-7c3f9a "
+       "(paste \"Cookie: z_c0=demo-login-7c3f9a\" into the login dialog), two videos with it",
+       Utf8(u8"需要登录才能看到的演示问题"), {"1098614583893548001", "1098614583893548002"})
+      ->wants_login = true;
   page(kFiftyPagePath, "50 videos (the lookup benchmark's page)", "A demo question with 50 videos",
        std::vector<std::string>(generated.begin(), generated.begin() + 50));
   page(kBigListPagePath, "500 videos", "A demo question with 500 videos", generated);
@@ -477,7 +490,38 @@ std::string DemoContent::DescriptionBody(const DemoVideo& v) const {
   return v.ascii_only ? EscapeNonAscii(out) : out;
 }
 
-Response DemoContent::Answer(std::string_view path) const {
+std::string DemoContent::RefusalBody() {
+  return "{\"error\":{\"message\":\"" + Utf8(u8"请求参数异常，请升级客户端后重试") +
+         "\",\"code\":10003,\"name\":\"ForbiddenError\"}}";
+}
+
+namespace {
+
+// Whether the Cookie header holds the login cookie as one of its entries.
+bool CarriesLogin(std::string_view cookies) {
+  const std::string wanted = std::string(kLoginCookieName) + "=" + kLoginCookieValue;
+  while (!cookies.empty()) {
+    std::size_t end = cookies.find(';');
+    std::string_view entry = cookies.substr(0, end);
+    cookies = end == std::string_view::npos ? std::string_view() : cookies.substr(end + 1);
+    while (!entry.empty() && entry.front() == ' ') entry.remove_prefix(1);
+    while (!entry.empty() && entry.back() == ' ') entry.remove_suffix(1);
+    if (entry == wanted) return true;
+  }
+  return false;
+}
+
+Response Refusal() {
+  Response r;
+  r.status = 403;
+  r.content_type = "application/json; charset=utf-8";
+  r.body = DemoContent::RefusalBody();
+  return r;
+}
+
+}  // namespace
+
+Response DemoContent::Answer(std::string_view path, std::string_view cookies) const {
   std::size_t query = path.find('?');
   if (query != std::string_view::npos) path = path.substr(0, query);
   Response r;
@@ -488,6 +532,7 @@ Response DemoContent::Answer(std::string_view path) const {
   }
   if (path == "/question/302671861") path = kSamplePagePath;
   if (const DemoPage* page = FindPage(path)) {
+    if (page->wants_login && !CarriesLogin(cookies)) return Refusal();
     r.status = page->status;
     r.content_type = "text/html; charset=utf-8";
     r.body = bodies_.at(page->path);
@@ -501,6 +546,7 @@ Response DemoContent::Answer(std::string_view path) const {
       r.body = "{\"error\":{\"message\":\"video not found\",\"code\":404,\"name\":\"NotFoundError\"}}";
       return r;
     }
+    if (v->wants_login && !CarriesLogin(cookies)) return Refusal();
     r.status = v->kind == DescriptionKind::kNotFound ? 404 : 200;
     r.content_type = v->kind == DescriptionKind::kNotJson ? "text/html" : "application/json; charset=utf-8";
     r.body = DescriptionBody(*v);

@@ -53,6 +53,7 @@ struct DemoVideo {
   // same title, cover and play addresses. The twins' page lists them in the same order.
   std::string escaped_twin;  // id of the escaped twin; empty when there is none
   bool ascii_only = false;   // this is an escaped twin
+  bool wants_login = false;  // the description answers 403 without the login cookie
 };
 
 struct DemoPage {
@@ -62,6 +63,7 @@ struct DemoPage {
   std::vector<std::string> ids;  // data-lens-id values in page order, duplicates kept
   std::size_t min_size = 0;      // the page is padded to at least this many bytes
   int status = 200;
+  bool wants_login = false;  // answers 403 with the site's message without the login cookie
 };
 
 struct Response {
@@ -94,6 +96,11 @@ inline constexpr char kTraditionalEscapedPagePath[] = "/question/100000951";
 inline constexpr char kDownloadFaultPagePath[] = "/question/100000206";
 // Four videos, the second one's description never answered (the lookup's time-out ends it).
 inline constexpr char kStalledDescriptionPagePath[] = "/question/100000408";
+// Two videos, page and descriptions answered only to a request that carries the login cookie.
+inline constexpr char kLoginPagePath[] = "/question/100000403";
+// The cookie the login page wants, as a user pastes it, and the site's refusal without it.
+inline constexpr char kLoginCookieName[] = "z_c0";
+inline constexpr char kLoginCookieValue[] = "demo-login-7c3f9a";
 // Prefix of the video service's path; the id follows.
 inline constexpr char kVideoServicePath[] = "/api/v4/videos/";
 
@@ -108,8 +115,11 @@ class DemoContent {
   DemoContent& operator=(const DemoContent&) = delete;
   ~DemoContent();
 
-  // Answer to a GET of `path` (origin form; a query is ignored) on any host.
-  Response Answer(std::string_view path) const;
+  // Answer to a GET of `path` (origin form; a query is ignored) on any host. `cookies`: the
+  // request's Cookie header, which the pages and descriptions that want a login look into.
+  Response Answer(std::string_view path, std::string_view cookies = {}) const;
+  // The body of the site's refusal of a request without the login (status 403).
+  static std::string RefusalBody();
 
   // Plain-text index of everything served.
   std::string Index() const;

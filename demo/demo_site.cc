@@ -269,7 +269,7 @@ void DemoSite::Answer(const std::string& scheme, const httplib::Request& req, ht
   }
   // The simulated network: nothing of the answer leaves before the latency has passed.
   if (int latency = latency_ms_; latency > 0) Wait(std::chrono::milliseconds(latency));
-  Response content = content_->Answer(r.path);
+  Response content = content_->Answer(r.path, req.get_header_value("Cookie"));
   if (content.stall) {
     // Held unanswered: the client's time-out (or the site's end) comes first.
     Wait(std::chrono::seconds(kStallLimitSeconds));

@@ -71,16 +71,14 @@ void PendingWebRequest::Abort() {
 namespace {
 
 // Steps 1 to 13. `async`: Open's third argument, so that Send returns at once.
-PendingWebRequest StartRequest(bool async, kernel::TextRef url, std::optional<int32_t> method,
-                               std::optional<kernel::TextRef> postText, rt::Text* cookies,
-                               rt::Text* returnedCookies, rt::Text* headers, rt::Text* returnedHeaders,
-                               int32_t* status, std::optional<bool> noRedirect,
-                               std::optional<kernel::BytesRef> postBytes,
-                               std::optional<kernel::TextRef> proxy, std::optional<int32_t> timeoutSeconds,
-                               std::optional<kernel::TextRef> proxyUser,
-                               std::optional<kernel::TextRef> proxyPassword,
-                               std::optional<int32_t> proxyAuthMode, rt::com::ComObject* requestObject,
-                               std::optional<bool> mergeCookies, std::optional<bool> addDefaultHeaders) {
+PendingWebRequest StartRequest(
+    bool async, kernel::TextRef url, std::optional<int32_t> method, std::optional<kernel::TextRef> postText,
+    rt::Text* cookies, rt::Text* returnedCookies, rt::Text* headers, rt::Text* returnedHeaders,
+    int32_t* status, std::optional<bool> noRedirect, std::optional<kernel::BytesRef> postBytes,
+    std::optional<kernel::TextRef> proxy, std::optional<int32_t> timeoutSeconds,
+    std::optional<kernel::TextRef> proxyUser, std::optional<kernel::TextRef> proxyPassword,
+    std::optional<int32_t> proxyAuthMode, rt::com::ComObject* requestObject, std::optional<bool> mergeCookies,
+    std::optional<bool> addDefaultHeaders, std::optional<kernel::TextRef> cookieLines) {
   auto state = std::make_unique<PendingWebRequest::State>();
   // Omitted parameters read as their empty values; an omitted headers variable is a local.
   state->cookiesGiven = cookies != nullptr;
@@ -148,6 +146,9 @@ PendingWebRequest StartRequest(bool async, kernel::TextRef url, std::optional<in
     rt::com::Call(request, "SetRequestHeader", {rt::TextArg("Cookie"), rt::TextArg(*cookies)});
   // 12. The header lines.
   SendHeaderLines(request, *headers);
+  // The user's login, for the cookie store's own matching.
+  if (cookieLines && cookieLines->p[0] != '\0')
+    rt::com::Call(request, "SetCookieLines", {cookieLines->arg()});
   // 13. Send the bytes in a Variant, or the text.
   if (rt::ByteSetLength(postBytesValue.p) > 0) {
     rt::com::Variant body;
@@ -161,24 +162,23 @@ PendingWebRequest StartRequest(bool async, kernel::TextRef url, std::optional<in
 
 }  // namespace
 
-PendingWebRequest StartWebRequest(kernel::TextRef url, std::optional<int32_t> method,
-                                  std::optional<kernel::TextRef> postText, rt::Text* cookies,
-                                  rt::Text* returnedCookies, rt::Text* headers, rt::Text* returnedHeaders,
-                                  int32_t* status, std::optional<bool> noRedirect,
-                                  std::optional<kernel::BytesRef> postBytes,
-                                  std::optional<kernel::TextRef> proxy, std::optional<int32_t> timeoutSeconds,
-                                  std::optional<kernel::TextRef> proxyUser,
-                                  std::optional<kernel::TextRef> proxyPassword,
-                                  std::optional<int32_t> proxyAuthMode, rt::com::ComObject* requestObject,
-                                  std::optional<bool> mergeCookies, std::optional<bool> addDefaultHeaders) {
+PendingWebRequest StartWebRequest(
+    kernel::TextRef url, std::optional<int32_t> method, std::optional<kernel::TextRef> postText,
+    rt::Text* cookies, rt::Text* returnedCookies, rt::Text* headers, rt::Text* returnedHeaders,
+    int32_t* status, std::optional<bool> noRedirect, std::optional<kernel::BytesRef> postBytes,
+    std::optional<kernel::TextRef> proxy, std::optional<int32_t> timeoutSeconds,
+    std::optional<kernel::TextRef> proxyUser, std::optional<kernel::TextRef> proxyPassword,
+    std::optional<int32_t> proxyAuthMode, rt::com::ComObject* requestObject, std::optional<bool> mergeCookies,
+    std::optional<bool> addDefaultHeaders, std::optional<kernel::TextRef> cookieLines) {
   return StartRequest(true, url, method, postText, cookies, returnedCookies, headers, returnedHeaders, status,
                       noRedirect, postBytes, proxy, timeoutSeconds, proxyUser, proxyPassword, proxyAuthMode,
-                      requestObject, mergeCookies, addDefaultHeaders);
+                      requestObject, mergeCookies, addDefaultHeaders, cookieLines);
 }
 
-rt::ByteSet FinishWebRequest(PendingWebRequest& pending) {
+rt::ByteSet FinishWebRequest(PendingWebRequest& pending, RequestFailure* failure) {
   std::unique_ptr<PendingWebRequest::State> state = std::move(pending.state_);
   if (!state) return rt::ByteSet();
+  if (failure) *failure = RequestFailure::kOther;
   if (!state->created) {
     // The object could not be created: the outputs stay as they were.
     state->End();
@@ -207,6 +207,12 @@ rt::ByteSet FinishWebRequest(PendingWebRequest& pending) {
   // 17. Cookies the response set, merged into the caller's when asked.
   *returnedCookies = ExtractSetCookies(*returnedHeaders);
   if (state->merge && state->cookiesGiven) *returnedCookies = MergeCookies(*cookies, *returnedCookies);
+  // What ended it, asked only by a caller that wants to know: other callers see the object
+  // called exactly as before.
+  if (failure) {
+    *failure = static_cast<RequestFailure>(
+        static_cast<int32_t>(rt::TruncToInteger(rt::com::GetNumber(request, "Failure"))));
+  }
   // 18. Release the routine's reference, leave COM, return a copy of the body.
   state->End();
   return result;
@@ -223,7 +229,7 @@ rt::ByteSet WebRequest(kernel::TextRef url, std::optional<int32_t> method,
   PendingWebRequest request =
       StartRequest(false, url, method, postText, cookies, returnedCookies, headers, returnedHeaders, status,
                    noRedirect, postBytes, proxy, timeoutSeconds, proxyUser, proxyPassword, proxyAuthMode,
-                   requestObject, mergeCookies, addDefaultHeaders);
+                   requestObject, mergeCookies, addDefaultHeaders, std::nullopt);
   return FinishWebRequest(request);
 }
 

@@ -21,11 +21,14 @@
 #include <memory>
 #include <optional>
 
+#include "platform/http/request_failure.h"
 #include "runtime/com/com_bridge.h"
 #include "runtime/kernel.h"
 #include "runtime/values.h"
 
 namespace net {
+
+using platform::http::RequestFailure;
 
 inline constexpr char kRequestProgId[] = "WinHttp.WinHttpRequest.5.1";
 // What every request of the routine gets unless told otherwise: the time-out of each phase when
@@ -80,13 +83,16 @@ class PendingWebRequest {
   void Abort();
 
  private:
-  friend rt::ByteSet FinishWebRequest(PendingWebRequest& request);
+  friend rt::ByteSet FinishWebRequest(PendingWebRequest& request, RequestFailure* failure);
   std::unique_ptr<State> state_;
 };
 
 // Steps up to and including the send, with Open's asynchronous flag set: the request is on its
 // way when this returns. The same parameters as WebRequest; `headers` is completed and written
-// back here, the other outputs by FinishWebRequest.
+// back here, the other outputs by FinishWebRequest. `cookieLines`, when given and not empty:
+// Netscape cookie lines for the request object's cookie store (the user's login), which adds
+// those that match the address to the request's Cookie line; without it the object is called
+// exactly as WebRequest calls it.
 PendingWebRequest StartWebRequest(kernel::TextRef url,                                          // 1
                                   std::optional<int32_t> method = std::nullopt,                 // 2
                                   std::optional<kernel::TextRef> postText = std::nullopt,       // 3
@@ -104,12 +110,15 @@ PendingWebRequest StartWebRequest(kernel::TextRef url,                          
                                   std::optional<int32_t> proxyAuthMode = std::nullopt,          // 15
                                   rt::com::ComObject* requestObject = nullptr,                  // 16
                                   std::optional<bool> mergeCookies = std::nullopt,              // 17
-                                  std::optional<bool> addDefaultHeaders = std::nullopt);        // 18
+                                  std::optional<bool> addDefaultHeaders = std::nullopt,         // 18
+                                  std::optional<kernel::TextRef> cookieLines = std::nullopt);   // 19
 
 // The rest of the steps: waits for the response (handling events), reads body, headers and
 // status, builds and merges the cookies, releases the object. Returns the body; the request is
 // no longer pending afterwards (a second call returns an empty byte set and writes nothing).
-rt::ByteSet FinishWebRequest(PendingWebRequest& request);
+// `failure`, when given, receives what ended the request without a response (kNone when one
+// arrived; kOther when the request object could not be created).
+rt::ByteSet FinishWebRequest(PendingWebRequest& request, RequestFailure* failure = nullptr);
 
 }  // namespace net
 

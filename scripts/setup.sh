@@ -8,7 +8,7 @@ PACKAGES=(
   clang libclang-rt-14-dev clang-format
   qt6-base-dev qt6-base-dev-tools libgl-dev
   libcurl4-openssl-dev libssl-dev openssl
-  duktape-dev
+  duktape-dev libsqlite3-dev
   libjpeg62-turbo-dev libpng-dev zlib1g-dev libfreetype-dev libfontconfig-dev
   fonts-wqy-zenhei desktop-file-utils
   libgtest-dev libgmock-dev googletest libbenchmark-dev libcpp-httplib-dev

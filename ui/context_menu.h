@@ -34,7 +34,8 @@ using MenuProvider = std::function<std::vector<MenuEntry>(int index)>;
 // `owner` still exists.
 QMenu* PopUpMenu(QWidget* owner, const std::vector<MenuEntry>& entries, const QPoint& globalPos);
 
-// Gives a live list view or grid control its menu's entries; false for another unit or one that
+// Gives a live list view or grid control its menu's entries; an edit box gets them after its
+// own (cut, copy, paste ...), the provider called with -1. False for another unit or one that
 // is not live.
 bool SetContextMenuProvider(int32_t windowId, int32_t unitId, MenuProvider provider);
 

@@ -3,7 +3,7 @@
 // rows is the grid's property 17, read through GetUnitProperty.
 //
 // Commands in table order: CurrentRow, DeleteRow, InsertRow, SetCell, GetCell, SetRowHeight,
-// SetColumnWidth, SetColumnKind, SetPictureMode.
+// SetColumnWidth, SetColumnKind, SetPictureMode, SetRowTip, GetRowTip.
 //
 // Ownership: GetCell's text or byte-set result is a new block the caller owns; the wrapper
 // hands it to an owner. Thread contract: GUI thread only.
@@ -28,6 +28,9 @@ void SetRowHeight(rt::ArgRecord* result, int32_t count, rt::ArgRecord* args);
 void SetColumnWidth(rt::ArgRecord* result, int32_t count, rt::ArgRecord* args);
 void SetColumnKind(rt::ArgRecord* result, int32_t count, rt::ArgRecord* args);
 void SetPictureMode(rt::ArgRecord* result, int32_t count, rt::ArgRecord* args);
+// (grid, row, text) -> bool; (grid, row) -> text: the tip shown over a row.
+void SetRowTip(rt::ArgRecord* result, int32_t count, rt::ArgRecord* args);
+void GetRowTip(rt::ArgRecord* result, int32_t count, rt::ArgRecord* args);
 
 }  // namespace ui::grid_commands
 
@@ -117,6 +120,15 @@ inline bool SetPictureMode(ControlRef g, int32_t column, int32_t mode) {
   return detail::Call(ui::grid_commands::SetPictureMode,
                       {detail::Grid(g), rt::IntArg(column), rt::IntArg(mode)})
       .boolean();
+}
+
+// The tip a row shows on hover; an empty text removes it. False for a missing row.
+inline bool SetRowTip(ControlRef g, int32_t row, const char* text) {
+  return detail::Call(ui::grid_commands::SetRowTip, {detail::Grid(g), rt::IntArg(row), rt::TextArg(text)})
+      .boolean();
+}
+inline rt::Text GetRowTip(ControlRef g, int32_t row) {
+  return rt::TextResult(detail::Call(ui::grid_commands::GetRowTip, {detail::Grid(g), rt::IntArg(row)}));
 }
 
 }  // namespace grid

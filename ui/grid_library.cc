@@ -140,6 +140,15 @@ void SetPictureMode(rt::ArgRecord* result, int32_t count, rt::ArgRecord* args) {
   result->setBool(Grid(count, args)->setPictureMode(IntAt(count, args, 1), IntAt(count, args, 2)));
 }
 
+void SetRowTip(rt::ArgRecord* result, int32_t count, rt::ArgRecord* args) {
+  result->setBool(
+      Grid(count, args)->setRowToolTip(IntAt(count, args, 1), args::Text(args::At(count, args, 2))));
+}
+
+void GetRowTip(rt::ArgRecord* result, int32_t count, rt::ArgRecord* args) {
+  result->setPtr(rt::NewText(Grid(count, args)->rowToolTip(IntAt(count, args, 1))), rt::kTypeText);
+}
+
 }  // namespace ui::grid_commands
 
 namespace rt {
@@ -149,6 +158,7 @@ const SupportLibrary& GridLibrary() {
       ui::grid_commands::CurrentRow,     ui::grid_commands::DeleteRow,     ui::grid_commands::InsertRow,
       ui::grid_commands::SetCell,        ui::grid_commands::GetCell,       ui::grid_commands::SetRowHeight,
       ui::grid_commands::SetColumnWidth, ui::grid_commands::SetColumnKind, ui::grid_commands::SetPictureMode,
+      ui::grid_commands::SetRowTip,      ui::grid_commands::GetRowTip,
   };
   static const SupportLibrary lib = MakeLibrary("grid", table);
   return lib;

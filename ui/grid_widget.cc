@@ -8,10 +8,12 @@
 #include <QScrollBar>
 #include <QThreadPool>
 #include <QTimerEvent>
+#include <QToolTip>
 #include <algorithm>
 
 #include "platform/codepage.h"
 #include "platform/picture/picture_loader.h"
+#include "ui/qt_text.h"
 
 namespace ui {
 namespace {
@@ -45,7 +47,8 @@ void GridWidget::Reset(int rows, int columns, int fixedRows, int fixedColumns, i
   rows = std::max(rows, 0);
   columns = std::max(columns, 0);
   columns_.assign(static_cast<size_t>(columns), Column{std::max(columnWidth, 0), kKindText, kModeStretch});
-  rows_.assign(static_cast<size_t>(rows), Row{std::max(rowHeight, 0), std::vector<Cell>(columns_.size())});
+  rows_.assign(static_cast<size_t>(rows),
+               Row{std::max(rowHeight, 0), std::vector<Cell>(columns_.size()), {}});
   fixedRows_ = std::clamp(fixedRows, 0, rows);
   fixedColumns_ = std::clamp(fixedColumns, 0, columns);
   currentRow_ = currentColumn_ = -1;
@@ -86,7 +89,7 @@ bool GridWidget::insertRow(std::string_view text, std::optional<int> position) {
   const int height = rows_.empty() ? kDefaultRowHeight : rows_[0].height;
   int at = rowCount();
   if (position && *position >= fixedRows_ && *position < rowCount()) at = *position;
-  Row r{height, std::vector<Cell>(columns_.size())};
+  Row r{height, std::vector<Cell>(columns_.size()), {}};
   if (!r.cells.empty()) r.cells[0].text.assign(text);
   rows_.insert(rows_.begin() + at, std::move(r));
   // The current cell keeps its numbers; it never becomes a fixed cell.
@@ -471,6 +474,34 @@ void GridWidget::mouseReleaseEvent(QMouseEvent* event) {
   const QPoint p = event->position().toPoint();
   if (!viewport()->rect().contains(p)) return;  // released away from the grid
   if (onRelease_) onRelease_(p.x(), p.y());
+}
+
+bool GridWidget::setRowToolTip(int row, std::string_view text) {
+  if (row < 0 || row >= rowCount()) return false;
+  rows_[static_cast<size_t>(row)].toolTip = std::string(text);
+  return true;
+}
+
+std::string GridWidget::rowToolTip(int row) const {
+  if (row < 0 || row >= rowCount()) return std::string();
+  return rows_[static_cast<size_t>(row)].toolTip;
+}
+
+bool GridWidget::viewportEvent(QEvent* event) {
+  if (event->type() == QEvent::ToolTip) {
+    auto* help = static_cast<QHelpEvent*>(event);
+    const int row = cellAt(help->pos()).first;
+    const std::string tip = rowToolTip(row);
+    if (tip.empty()) {
+      QToolTip::hideText();
+      event->ignore();
+    } else {
+      QToolTip::showText(help->globalPos(), ToQString(tip), viewport(),
+                         cellRect(row, 0).united(cellRect(row, columnCount() - 1)));
+    }
+    return true;
+  }
+  return QAbstractScrollArea::viewportEvent(event);
 }
 
 void GridWidget::contextMenuEvent(QContextMenuEvent* event) {

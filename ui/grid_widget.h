@@ -90,6 +90,11 @@ class GridWidget : public QAbstractScrollArea {
   // Pictures being decoded for drawing on the toolkit's thread pool (tests wait for them).
   int picturesDecoding() const { return picturesDecoding_; }
 
+  // The tip shown while the pointer rests on the row (code page 936; empty: none). False for a
+  // missing row. The tip moves with its row when rows are inserted or deleted above it.
+  bool setRowToolTip(int row, std::string_view text);
+  std::string rowToolTip(int row) const;
+
   // False for a missing row or column or a negative size.
   bool setRowHeight(int row, int height);
   bool setColumnWidth(int column, int width);
@@ -125,6 +130,7 @@ class GridWidget : public QAbstractScrollArea {
   void mousePressEvent(QMouseEvent* event) override;
   void mouseReleaseEvent(QMouseEvent* event) override;
   void contextMenuEvent(QContextMenuEvent* event) override;
+  bool viewportEvent(QEvent* event) override;
 
  private:
   // A picture cell's bytes and their decoding, shared with a decoding task while one runs: a
@@ -154,6 +160,7 @@ class GridWidget : public QAbstractScrollArea {
   struct Row {
     int height = kDefaultRowHeight;
     std::vector<Cell> cells;
+    std::string toolTip;
   };
 
   // Left edge of the column / top edge of the row in client coordinates.

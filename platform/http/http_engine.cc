@@ -4,6 +4,7 @@
 
 #include <algorithm>
 #include <chrono>
+#include <cstdlib>
 #include <cstring>
 #include <mutex>
 #include <vector>
@@ -46,6 +47,30 @@ bool HasControlByte(std::string_view s) {
     unsigned char c = static_cast<unsigned char>(ch);
     return c < 0x20 || c == 0x7F;
   });
+}
+
+// Whether a proxy bypass list (hosts and domains separated by commas or blanks; "*": all)
+// names `host` or a domain above it, as the transfer library reads no_proxy.
+bool Bypassed(std::string_view list, std::string_view host) {
+  while (!list.empty()) {
+    size_t end = list.find_first_of(", ");
+    std::string_view entry = list.substr(0, end);
+    list = end == std::string_view::npos ? std::string_view() : list.substr(end + 1);
+    if (entry == "*") return true;
+    while (!entry.empty() && entry.front() == '.') entry.remove_prefix(1);
+    if (entry.empty()) continue;
+    if (EqualsIgnoreCase(entry, host)) return true;
+    if (host.size() > entry.size() && host[host.size() - entry.size() - 1] == '.' &&
+        EqualsIgnoreCase(host.substr(host.size() - entry.size()), entry))
+      return true;
+  }
+  return false;
+}
+
+std::string_view Environment(const char* lower, const char* upper) {
+  const char* v = std::getenv(lower);
+  if ((v == nullptr || v[0] == '\0') && upper != nullptr) v = std::getenv(upper);
+  return v == nullptr ? std::string_view() : std::string_view(v);
 }
 
 }  // namespace
@@ -128,6 +153,7 @@ bool HttpEngine::Open(std::string_view method, std::string_view url) {
   parsed_ = nullptr;
   requestHeaders_.clear();
   ClearResponse();
+  failure_ = RequestFailure::kBadAddress;  // until the address has been taken
   if (!IsToken(method) || HasControlByte(url)) return false;
   std::string encoded = EncodeAddress(url);
   CURLU* parsed = curl_url();
@@ -148,6 +174,7 @@ bool HttpEngine::Open(std::string_view method, std::string_view url) {
   method_ = std::string(method);
   scheme_ = std::move(scheme);
   opened_ = true;
+  failure_ = RequestFailure::kNone;
   return true;
 }
 
@@ -193,8 +220,10 @@ bool HttpEngine::Start(std::string_view body) {
   lastError_.clear();
   if (!opened_) {
     lastError_ = "the request is not open";
+    failure_ = RequestFailure::kBadAddress;
     return false;
   }
+  failure_ = RequestFailure::kNone;
   auto transfer = std::make_shared<Transfer>(FreeHandle());
   CURL* h = transfer->handle();
   // Every option that can differ between requests is set here, each time. The address was
@@ -218,13 +247,27 @@ bool HttpEngine::Start(std::string_view body) {
   curl_easy_setopt(h, CURLOPT_CONNECTTIMEOUT_MS, connectLimit);
   transfer->SetPhaseTimeouts(sendMs_, receiveMs_);
 
-  // Proxy: null options fall back to the standard environment variables.
+  // Proxy: null options fall back to the standard environment variables (the ones the
+  // transfer library reads; only for telling a proxy's failure from the site's here).
   std::string proxy;
+  std::string host;
+  {
+    char* part = nullptr;
+    if (curl_url_get(static_cast<CURLU*>(transfer->address()), CURLUPART_HOST, &part, 0) == CURLUE_OK)
+      host = part;
+    curl_free(part);
+  }
   switch (proxyMode_) {
-    case ProxyMode::kEnvironment:
+    case ProxyMode::kEnvironment: {
       curl_easy_setopt(h, CURLOPT_PROXY, nullptr);
       curl_easy_setopt(h, CURLOPT_NOPROXY, nullptr);
+      std::string_view fromEnvironment =
+          scheme_ == "https" ? Environment("https_proxy", "HTTPS_PROXY") : Environment("http_proxy", nullptr);
+      if (fromEnvironment.empty()) fromEnvironment = Environment("all_proxy", "ALL_PROXY");
+      transfer->SetThroughProxy(!fromEnvironment.empty() &&
+                                !Bypassed(Environment("no_proxy", "NO_PROXY"), host));
       break;
+    }
     case ProxyMode::kDirect:
       curl_easy_setopt(h, CURLOPT_PROXY, "");
       curl_easy_setopt(h, CURLOPT_NOPROXY, nullptr);
@@ -233,6 +276,7 @@ bool HttpEngine::Start(std::string_view body) {
       proxy = ProxyForScheme(scheme_);
       curl_easy_setopt(h, CURLOPT_PROXY, proxy.c_str());  // copied by the library
       curl_easy_setopt(h, CURLOPT_NOPROXY, proxyBypass_.c_str());
+      transfer->SetThroughProxy(!proxy.empty() && !Bypassed(proxyBypass_, host));
       break;
   }
 
@@ -289,6 +333,14 @@ bool HttpEngine::Start(std::string_view body) {
   curl_easy_setopt(h, CURLOPT_HTTPHEADER, *site);
   curl_easy_setopt(h, CURLOPT_PROXYHEADER, *toProxy);
   curl_easy_setopt(h, CURLOPT_COOKIE, cookieLine_ ? cookieLine_->c_str() : nullptr);
+  for (size_t start = 0; start < cookieLines_.size();) {
+    size_t end = cookieLines_.find('\n', start);
+    if (end == std::string::npos) end = cookieLines_.size();
+    std::string line = cookieLines_.substr(start, end - start);
+    if (!line.empty() && line.back() == '\r') line.pop_back();
+    if (!line.empty()) curl_easy_setopt(h, CURLOPT_COOKIELIST, line.c_str());
+    start = end + 1;
+  }
 
   transfer_ = transfer;
   collected_ = false;
@@ -337,6 +389,7 @@ void HttpEngine::Collect() {
   } else {
     ClearResponse();
     lastError_ = t.error();
+    failure_ = t.failure();
   }
   // The transfer stays until the next Start, which may share its handle.
 }
@@ -346,6 +399,7 @@ bool HttpEngine::Send(std::string_view body) {
   if (!Wait(-1)) {
     Abort();
     lastError_ = "the program is ending";
+    failure_ = RequestFailure::kAborted;
     return false;
   }
   return hasResponse_;
@@ -356,6 +410,7 @@ void HttpEngine::Abort() {
   TransferLoop::Get().Cancel(transfer_);
   ClearResponse();
   lastError_ = "aborted";
+  failure_ = RequestFailure::kAborted;
   // Kept until it has ended, so that the next Start knows whether the handle is free; its
   // results are never taken.
   abortedTransfer_ = std::move(transfer_);

@@ -25,6 +25,8 @@
 #include <utility>
 #include <vector>
 
+#include "platform/http/request_failure.h"
+
 namespace platform::http {
 
 // Certificate-error mask flags (the request object's option 4).
@@ -100,6 +102,13 @@ class HttpEngine {
   // responses set for the address (the hops of one redirect chain included).
   bool SetRequestHeader(std::string_view name, std::string_view value);
 
+  // Netscape cookie lines (domain, subdomains flag, path, Secure flag, expiry, name, value,
+  // separated by tabs; one per line) that each request started from now on loads into this
+  // engine's cookie store before it goes out. The store sends each cookie only where its
+  // domain, path, Secure flag and expiry allow, in the request's one Cookie line, on every hop
+  // of a redirect chain. Empty: none are loaded (those loaded before stay with the engine).
+  void SetCookieLines(std::string lines) { cookieLines_ = std::move(lines); }
+
   // The requests started from now on hand their final response to `sink` (on the transfer
   // loop's thread) instead of keeping its body: body() stays empty. Null: keep bodies again.
   void SetResponseSink(std::shared_ptr<ResponseSink> sink) { sink_ = std::move(sink); }
@@ -142,6 +151,9 @@ class HttpEngine {
   const std::string& effectiveUrl() const { return effectiveUrl_; }
   // The transfer library's message for the last failure, for diagnostics.
   const std::string& lastError() const { return lastError_; }
+  // What ended the running or last request without a response: kNone while it runs and once a
+  // response has arrived; kBadAddress after an Open that refused its address.
+  RequestFailure failure() const { return failure_; }
 
   // Percent-encodes bytes from 0x80 up and blanks; exposed for tests.
   static std::string EncodeAddress(std::string_view url);
@@ -179,6 +191,7 @@ class HttpEngine {
   std::string scheme_;
   std::vector<std::pair<std::string, std::string>> requestHeaders_;
   std::optional<std::string> cookieLine_;
+  std::string cookieLines_;
 
   bool hasResponse_ = false;
   int32_t status_ = 0;
@@ -187,6 +200,7 @@ class HttpEngine {
   std::string body_;
   std::string effectiveUrl_;
   std::string lastError_;
+  RequestFailure failure_ = RequestFailure::kNone;
 };
 
 }  // namespace platform::http

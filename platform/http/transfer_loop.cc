@@ -121,6 +121,44 @@ class HandlePool {
   std::vector<CURL*> idle_;
 };
 
+// The kind of failure behind a transfer library's result. A tunnel the proxy refused ends as
+// a receive error, told apart by the proxy's own answer to CONNECT; a connection refused on
+// the way through a proxy is the proxy's.
+RequestFailure FailureOf(CURLcode code, CURL* h, bool throughProxy) {
+  long connectCode = 0;
+  curl_easy_getinfo(h, CURLINFO_HTTP_CONNECTCODE, &connectCode);
+  if (connectCode != 0 && (connectCode < 200 || connectCode > 299)) return RequestFailure::kProxyFailed;
+  switch (code) {
+    case CURLE_COULDNT_RESOLVE_HOST:
+      return RequestFailure::kHostNotFound;
+    case CURLE_COULDNT_RESOLVE_PROXY:
+    case CURLE_PROXY:
+      return RequestFailure::kProxyFailed;
+    case CURLE_COULDNT_CONNECT:
+      return throughProxy ? RequestFailure::kProxyFailed : RequestFailure::kConnectFailed;
+    case CURLE_SSL_CONNECT_ERROR:
+    case CURLE_PEER_FAILED_VERIFICATION:
+    case CURLE_SSL_CERTPROBLEM:
+    case CURLE_SSL_CIPHER:
+    case CURLE_SSL_CACERT_BADFILE:
+    case CURLE_SSL_ISSUER_ERROR:
+    case CURLE_SSL_PINNEDPUBKEYNOTMATCH:
+    case CURLE_SSL_INVALIDCERTSTATUS:
+    case CURLE_USE_SSL_FAILED:
+      return RequestFailure::kTlsFailed;
+    case CURLE_OPERATION_TIMEDOUT:
+      // The library's only time-out here is the connect phase's; the others are the loop's.
+      return RequestFailure::kConnectTimeout;
+    case CURLE_SEND_ERROR:
+    case CURLE_RECV_ERROR:
+    case CURLE_GOT_NOTHING:
+    case CURLE_PARTIAL_FILE:
+      return RequestFailure::kConnectionLost;
+    default:
+      return RequestFailure::kOther;
+  }
+}
+
 bool IsFollowedRedirect(int32_t status) {
   return status == 301 || status == 302 || status == 303 || status == 307 || status == 308;
 }
@@ -289,8 +327,12 @@ void Transfer::End(TransferEnd how, std::string error, bool wake) {
     } else {
       how = TransferEnd::kFailed;
       error = "no response";
+      failure_ = RequestFailure::kConnectionLost;
     }
   }
+  if (how == TransferEnd::kAborted) failure_ = RequestFailure::kAborted;
+  if (how == TransferEnd::kFailed && failure_ == RequestFailure::kNone) failure_ = RequestFailure::kOther;
+  if (how == TransferEnd::kComplete) failure_ = RequestFailure::kNone;
   if (how != TransferEnd::kComplete) {
     status_ = 0;
     statusText_.clear();
@@ -453,6 +495,8 @@ void TransferLoop::Run() {
                           : t.sinkRefused_ ? "the response was refused by its receiver"
                           : t.errors_[0]   ? t.errors_
                                            : curl_easy_strerror(rc);
+      if (rc != CURLE_OK)
+        t.failure_ = t.sinkRefused_ ? RequestFailure::kOther : FailureOf(rc, t.handle(), t.throughProxy_);
       end(i, rc == CURLE_OK ? TransferEnd::kComplete : TransferEnd::kFailed, std::move(error), true);
     }
 
@@ -462,6 +506,8 @@ void TransferLoop::Run() {
     for (size_t i = running.size(); i-- > 0;) {
       Clock::time_point deadline = running[i]->PhaseDeadline();
       if (deadline <= now) {
+        running[i]->failure_ =
+            running[i]->sending_ ? RequestFailure::kSendTimeout : RequestFailure::kReceiveTimeout;
         end(i, TransferEnd::kFailed, "Operation timed out: no progress within the time-out", true);
       } else {
         nearest = std::min(nearest, deadline);

@@ -30,6 +30,8 @@
 #include <thread>
 #include <vector>
 
+#include "platform/http/request_failure.h"
+
 typedef void CURL;
 struct curl_slist;
 
@@ -107,6 +109,9 @@ class Transfer {
   // Whether the handle follows redirects: a followed redirect starts a new hop, whose
   // connection is again bounded by the connect time-out, not by the receive time-out.
   void SetFollowsRedirects(bool follow) { followsRedirects_ = follow; }
+  // Whether the transfer goes through a proxy: a connection that cannot be made is the
+  // proxy's failure then.
+  void SetThroughProxy(bool through) { throughProxy_ = through; }
   // Runs on the loop's thread once the transfer has ended, after waiters were released.
   void SetOnEnded(std::function<void()> onEnded) { onEnded_ = std::move(onEnded); }
   // Hands the final response to `sink` instead of keeping it (body() stays empty).
@@ -131,6 +136,8 @@ class Transfer {
   std::string& body() { return body_; }
   // The transfer library's message for a failure.
   const std::string& error() const { return error_; }
+  // What ended a transfer without a response (kNone for a complete one).
+  RequestFailure failure() const { return failure_; }
   // The address of the final response, after the redirects followed.
   const std::string& effectiveUrl() const { return effectiveUrl_; }
 
@@ -159,6 +166,7 @@ class Transfer {
   int32_t sendMs_ = 0;
   int32_t receiveMs_ = 0;
   bool followsRedirects_ = true;
+  bool throughProxy_ = false;
   std::function<void()> onEnded_;
   std::shared_ptr<ResponseSink> sink_;
   char errors_[256] = {};  // CURL_ERROR_SIZE
@@ -177,6 +185,7 @@ class Transfer {
   std::vector<std::string> responseHeaders_;
   std::string body_;
   std::string error_;
+  RequestFailure failure_ = RequestFailure::kNone;  // set by the loop before End, or by End
   std::string effectiveUrl_;
   std::atomic<int64_t> received_{0};
   std::atomic<int64_t> expected_{-1};

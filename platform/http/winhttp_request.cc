@@ -31,6 +31,8 @@ enum Member : DISPID {
   kStatusText,
   kWaitForResponse,
   kAbort,
+  kFailure,
+  kSetCookieLines,
 };
 
 std::string Utf8(std::u16string_view s) { return platform::FromUtf16(kCodePageUtf8, s); }
@@ -143,6 +145,12 @@ class WinHttpRequest final : public AutomationObject {
         return WaitForResponse(args, result);
       case kAbort:
         engine_.Abort();
+        return S_OK;
+      case kSetCookieLines:
+        engine_.SetCookieLines(Utf8Arg(args, 0));
+        return S_OK;
+      case kFailure:
+        if (result) *result = MakeI4Variant(static_cast<int32_t>(engine_.failure()));
         return S_OK;
       default:
         return DISP_E_MEMBERNOTFOUND;
@@ -307,6 +315,8 @@ const TypeInfo& WinHttpRequestType() {
           Method(kWaitForResponse, "WaitForResponse", VT_BOOL,
                  {Param(VT_VARIANT, PARAMFLAG_FIN | PARAMFLAG_FOPT)}),
           Method(kAbort, "Abort", VT_EMPTY),
+          PropertyGet(kFailure, "Failure", VT_I4),
+          Method(kSetCookieLines, "SetCookieLines", VT_EMPTY, {Param(VT_BSTR)}),
       });
   return *type;
 }

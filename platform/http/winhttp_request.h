@@ -7,6 +7,9 @@
 // meanwhile when it runs on the GUI thread. After an asynchronous Send, WaitForResponse(seconds)
 // (omitted or -1: no limit) tells whether the response is complete; the response members then
 // read as after a synchronous Send.
+// Beyond the platform object's members, the read-only property Failure tells what ended the
+// last request without a response (a RequestFailure number; 0 once a response has arrived),
+// and SetCookieLines(text) hands the engine Netscape cookie lines for its cookie store.
 // Header bytes that are not UTF-8 are read in the program's code page (936).
 //
 // Members fail with DISP_E_EXCEPTION as the platform object raises its errors: a refused

@@ -253,12 +253,14 @@ TEST_F(DownloadCommandsTest, TheListsMenuCopiesOpensAndDownloadsBesideTodaysClic
   EXPECT_EQ(Entries(), (std::vector<std::pair<std::string, bool>>{{kDownloadCaption, true},
                                                                   {kDownloadAllCaption, true},
                                                                   {"-", false},
-                                                                  {kDownloadsWindowCaption, true}}));
+                                                                  {kDownloadsWindowCaption, true},
+                                                                  {"-", false},
+                                                                  {kLoginCaption, true}}));
   Menu()->close();
   EXPECT_EQ(Grid()->currentRow(), 1);
   EXPECT_EQ(List()->itemText(1, 2), second);
   RightClick(Grid()->viewport(), Grid()->cellRect(0, 3).center());
-  ASSERT_EQ(Entries().size(), 4u);
+  ASSERT_EQ(Entries().size(), 6u);
   EXPECT_FALSE(Entries()[0].second);
   EXPECT_TRUE(Entries()[1].second);
   Menu()->close();

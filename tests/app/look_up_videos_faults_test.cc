@@ -9,6 +9,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <functional>
+#include <tuple>
 
 #include "app/constants.h"
 #include "app/look_up_videos.h"
@@ -85,50 +86,54 @@ class LookUpVideosFaultsTest : public testing_support::DemoLookupFixture {
     EXPECT_EQ(Caption(), platform::Utf8ToGbk(page.title));
     ExpectRowsOf(page);
   }
-  void ExpectNothingFound() {
+  // No rows; the caption says why, the page having given no title.
+  void ExpectNothingFound(const char* reason) {
     EXPECT_EQ(grid::RowCount(kGrid), 1);
-    EXPECT_EQ(Caption(), "");
+    EXPECT_EQ(Caption(), reason);
     EXPECT_EQ(CellText(0, 2), "下载地址");
   }
 };
 
 TEST_F(LookUpVideosFaultsTest, FailedPagesLeaveTheTitleRowAndTheNextLookupWorks) {
-  // A page fetch that fails in each of these ways gives an empty page.
+  // A page fetch that fails in each of these ways gives an empty page and its reason.
   const std::string twoVideos = env_->site().content().PageBody(Page(demo::kTwoVideoPagePath));
-  const std::pair<const char*, std::function<void(FaultServer&, int)>> faults[] = {
+  const std::tuple<const char*, std::function<void(FaultServer&, int)>, const char*> faults[] = {
       {"reset in the middle",
        [&](FaultServer& s, int fd) {
          s.ReadHead(fd);
          s.SendAll(fd, "HTTP/1.1 200 OK\r\nContent-Length: 1000000\r\n\r\n" + twoVideos);
          s.Wait(fd, std::chrono::milliseconds(100));
          FaultServer::Reset(fd);
-       }},
+       },
+       kConnectionLostReason},
       {"malformed status line",
        [&](FaultServer& s, int fd) {
          s.ReadHead(fd);
          s.SendAll(fd, "HTTP/1.1 abc OK\r\nConnection: close\r\n\r\n" + twoVideos);
-       }},
+       },
+       kOtherFailureReason},
       {"redirect loop",
        [](FaultServer& s, int fd) {
          s.ReadHead(fd);
          s.SendAll(fd,
                    "HTTP/1.1 302 Found\r\nLocation: /loop\r\nContent-Length: 0\r\nConnection: close\r\n\r\n");
-       }},
-      {"closed without an answer", [](FaultServer& s, int fd) { s.ReadHead(fd); }},
+       },
+       kOtherFailureReason},
+      {"closed without an answer", [](FaultServer& s, int fd) { s.ReadHead(fd); }, kConnectionLostReason},
   };
-  for (const auto& [name, behaviour] : faults) {
+  for (const auto& [name, behaviour, reason] : faults) {
     SCOPED_TRACE(name);
     LookUp(std::string(kSiteHost) + demo::kTwoVideoPagePath);  // rows and a caption to clear
     ASSERT_EQ(grid::RowCount(kGrid), 3);
     FaultServer server(behaviour);
     LookUpFault(name, server.url("/question/1"));
-    ExpectNothingFound();
+    ExpectNothingFound(reason);
     ExpectSampleLookupWorks();
   }
 
   LookUpFault("refused connection",
               "http://127.0.0.1:" + std::to_string(testing_support::ClosedPort()) + "/question/1");
-  ExpectNothingFound();
+  ExpectNothingFound(kConnectFailedReason);
   ExpectSampleLookupWorks();
 
   FaultServer garbage([](FaultServer& s, int fd) {
@@ -136,7 +141,7 @@ TEST_F(LookUpVideosFaultsTest, FailedPagesLeaveTheTitleRowAndTheNextLookupWorks)
     s.SendAll(fd, "no TLS here\r\n\r\n");
   });
   LookUpFault("TLS handshake failure", garbage.url("/question/1", "https"));
-  ExpectNothingFound();
+  ExpectNothingFound(kTlsFailedReason);
   ExpectSampleLookupWorks();
 }
 
@@ -153,6 +158,50 @@ TEST_F(LookUpVideosFaultsTest, InvalidUtf8AroundThePageKeepsItsVideos) {
   EXPECT_EQ(Caption(), platform::Utf8ToGbk(page.title));
   ExpectRowsOf(page);  // the descriptions come from the demo site as usual
   ExpectSampleLookupWorks();
+}
+
+// Each way a lookup can end without simply succeeding names its reason after the title (alone
+// when there is no title); the program stays usable after each.
+TEST_F(LookUpVideosFaultsTest, EachOutcomeEndsWithItsWords) {
+  testing_support::LocalServer statuses;
+  statuses->Get(R"(/status/(\d+))", [](const httplib::Request& req, httplib::Response& res) {
+    res.status = std::stoi(req.matches[1].str());
+    res.set_content("<html>error</html>", "text/html");
+  });
+  statuses.Start();
+  const std::pair<int, const char*> answers[] = {{404, kNotFoundReason},
+                                                 {429, kTooManyRequestsReason},
+                                                 {500, kServerErrorReason},
+                                                 {503, kServerErrorReason}};
+  for (const auto& [status, words] : answers) {
+    LookUpFault(("status " + std::to_string(status)).c_str(),
+                statuses.url("/status/" + std::to_string(status)));
+    ExpectNothingFound(("HTTP " + std::to_string(status) + words).c_str());
+  }
+
+  LookUp("www.zhihu.com/question/1");  // no scheme
+  ExpectNothingFound(kBadAddressReason);
+  {
+    setenv("no_proxy", "127.0.0.1,.invalid", 1);  // resolved here, not by the demo's proxy
+    LookUp("https://www.no-such-host.invalid/question/1");
+    unsetenv("no_proxy");
+    ExpectNothingFound(kHostNotFoundReason);
+  }
+  {
+    // A proxy that refuses the tunnel (it wants credentials the program does not have).
+    testing_support::LocalProxy refusing("Basic dXNlcjpwYXNz");
+    demo::ProxyVariables through("http://" + refusing.address());
+    LookUp(std::string(kSiteHost) + demo::kTwoVideoPagePath);
+    ExpectNothingFound(kProxyFailedReason);
+  }
+  ExpectSampleLookupWorks();
+
+  // Pages that answer, but with nothing to list: a title without ids, and neither.
+  LookUp(std::string(kSiteHost) + demo::kNoIdPagePath);
+  EXPECT_EQ(Caption(),
+            platform::Utf8ToGbk(Page(demo::kNoIdPagePath).title) + kReasonSeparator + kNoVideosReason);
+  LookUp(std::string(kSiteHost) + demo::kEmptyPagePath);
+  ExpectNothingFound(kNotQuestionReason);
 }
 
 }  // namespace

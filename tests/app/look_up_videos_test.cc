@@ -15,6 +15,7 @@
 #include <vector>
 
 #include "app/constants.h"
+#include "app/result_grid.h"
 #include "demo/demo_content.h"
 #include "demo/demo_site.h"
 #include "platform/codepage.h"
@@ -145,8 +146,9 @@ TEST_F(LookUpVideosTest, EscapesInsideTheDescriptionSurviveAndASecondRunStartsAg
   ExpectColumnWidths(4);
 
   LookUp(demo::kNoIdPagePath);
-  EXPECT_EQ(grid::RowCount(kGrid), 1);  // only the title row is left
-  EXPECT_EQ(Caption(), platform::Utf8ToGbk(Page(demo::kNoIdPagePath).title));
+  EXPECT_EQ(grid::RowCount(kGrid), 1);  // only the title row is left, the caption says why
+  EXPECT_EQ(Caption(),
+            platform::Utf8ToGbk(Page(demo::kNoIdPagePath).title) + kReasonSeparator + kNoVideosReason);
   EXPECT_EQ(CellText(0, 0), "序号");
 }
 
@@ -156,12 +158,15 @@ TEST_F(LookUpVideosTest, TwoVideosWidenOnlyColumnsOneAndTwo) {
   ExpectColumnWidths(2);
 }
 
-TEST_F(LookUpVideosTest, FailingPagesAndDescriptionsGiveTheDefinedRows) {
+// Failed rows keep the cells they always had, and say why in their tip and below their
+// addresses when clicked; the caption says why a page gave none.
+TEST_F(LookUpVideosTest, FailingPagesAndDescriptionsGiveTheDefinedRowsAndSayWhy) {
   LookUp(demo::kFailingPagePath);
   EXPECT_EQ(grid::RowCount(kGrid), 1);
-  EXPECT_EQ(Caption(), "");
+  EXPECT_EQ(Caption(), std::string("HTTP 503") + kServerErrorReason);
   LookUp(demo::kEmptyPagePath);
   EXPECT_EQ(grid::RowCount(kGrid), 1);
+  EXPECT_EQ(Caption(), kNotQuestionReason);
 
   const demo::DemoPage& page = Page(demo::kFaultPagePath);
   LookUp(demo::kFaultPagePath);
@@ -171,19 +176,32 @@ TEST_F(LookUpVideosTest, FailingPagesAndDescriptionsGiveTheDefinedRows) {
     const demo::DemoVideo& v = Video(page.ids[i]);
     SCOPED_TRACE(v.id);
     EXPECT_EQ(CellText(row, 0), std::to_string(row));  // every video still gets its numbered row
+    std::string why;
     switch (v.kind) {
       case demo::DescriptionKind::kNotFound:
+        why = std::string(kDescriptionFailedReason) + "HTTP 404" + kNotFoundReason;
+        ExpectFailureRow(row);
+        break;
       case demo::DescriptionKind::kNotJson:
+        why = kDescriptionNotJsonReason;
+        ExpectFailureRow(row);
+        break;
       case demo::DescriptionKind::kStalls:
+        ExpectFailureRow(row);
+        break;
       case demo::DescriptionKind::kMalformed:  // cut off: nothing of it, not a cut address
+        why = kDescriptionCutReason;
         ExpectFailureRow(row);
         break;
       case demo::DescriptionKind::kNoPlaylist:  // complete, but without addresses
+        why = kNoPlaylistReason;
         EXPECT_EQ(CellText(row, 2), "");
         EXPECT_EQ(CellText(row, 3), platform::Utf8ToGbk(v.title));
         EXPECT_TRUE(CellBytes(row, 1) == CoverBytes(v));
         break;
       case demo::DescriptionKind::kOrdinary:  // a cover missing (404: its error page) or not named
+        why = v.cover_url.empty() ? std::string(kNoCoverAddressReason)
+                                  : std::string(kCoverFailedReason) + "HTTP 404" + kNotFoundReason;
         EXPECT_EQ(CellText(row, 2), JoinedAddresses(v));
         EXPECT_EQ(CellText(row, 3), platform::Utf8ToGbk(v.title));
         EXPECT_TRUE(Grid()->cellPicture(row, 1).isNull());
@@ -192,7 +210,20 @@ TEST_F(LookUpVideosTest, FailingPagesAndDescriptionsGiveTheDefinedRows) {
         }
         break;
     }
+    EXPECT_EQ(Grid()->rowToolTip(row), why);
+    // The row's click routine lists its addresses, then why it lacks something (rows below the
+    // grid's visible part are made current as a click would).
+    ASSERT_TRUE(Grid()->setCurrentCell(row, 2));
+    ShowRowAddresses(0, nullptr, nullptr);
+    std::string lines;
+    for (auto q = v.qualities.rbegin(); q != v.qualities.rend(); ++q) {
+      if (v.kind == demo::DescriptionKind::kOrdinary) lines += q->play_url + "\r\n";
+    }
+    EXPECT_EQ(Content(k编辑框1), lines + why);
   }
+  // A row that lacks nothing has no tip.
+  LookUp(demo::kTwoVideoPagePath);
+  EXPECT_EQ(Grid()->rowToolTip(1), "");
 }
 
 TEST_F(LookUpVideosTest, ChineseTitlesAndLargePagesComplete) {
@@ -293,6 +324,7 @@ TEST_F(LookUpVideosTest, AStalledDescriptionHoldsUpOnlyItsOwnRow) {
   EXPECT_EQ(numbersWhileStalled, (std::vector<std::string>{"1", "3", "4"}));
   ASSERT_EQ(grid::RowCount(kGrid), static_cast<int>(page.ids.size()) + 1);
   ExpectFailureRow(2);
+  EXPECT_EQ(Grid()->rowToolTip(2), std::string(kDescriptionFailedReason) + kReceiveTimeoutReason);
   for (int row : {1, 3, 4}) {
     const demo::DemoVideo& v = Video(page.ids[static_cast<size_t>(row - 1)]);
     EXPECT_EQ(CellText(row, 0), std::to_string(row));

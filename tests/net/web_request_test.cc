@@ -9,7 +9,9 @@
 #include "platform/com/automation.h"
 #include "platform/http/winhttp_request.h"
 #include "runtime/dll_commands.h"
+#include "tests/support/fault_server.h"
 #include "tests/support/local_servers.h"
+#include "tests/support/loopback_socket.h"
 #include "tests/support/recording_request.h"
 
 namespace net {
@@ -392,6 +394,124 @@ TEST(WebRequestTlsTest, SelfSignedSiteAcceptedThroughTheMask) {
       WebRequest(server.url("/"), std::nullopt, std::nullopt, nullptr, nullptr, nullptr, nullptr, &status);
   EXPECT_EQ(status, 200);
   EXPECT_EQ(body.view(), "tls");
+}
+
+// What ended a request, as the request object tells it: each kind of failure against a loopback
+// server that shows it, and a response (of any status) as none.
+class WebRequestFailureTest : public WebRequestEnvironment {
+ protected:
+  struct Ended {
+    RequestFailure failure = RequestFailure::kNone;
+    int32_t status = -1;
+  };
+  static Ended Get(const std::string& url, int32_t timeoutSeconds = 0, const char* proxy = nullptr) {
+    Ended e;
+    PendingWebRequest r = StartWebRequest(
+        url, std::nullopt, std::nullopt, nullptr, nullptr, nullptr, nullptr, &e.status, std::nullopt,
+        std::nullopt, proxy ? std::optional<kernel::TextRef>(proxy) : std::nullopt, timeoutSeconds);
+    FinishWebRequest(r, &e.failure);
+    return e;
+  }
+};
+
+TEST_F(WebRequestFailureTest, EachFailureIsToldApartAndAResponseIsNone) {
+  using std::chrono::milliseconds;
+  testing_support::LocalServer server;
+  server->Get(R"(/status/(\d+))", [](const httplib::Request& req, httplib::Response& res) {
+    res.status = std::stoi(req.matches[1].str());
+    res.set_content("x", "text/plain");
+  });
+  server.Start();
+  Ended e = Get(server.url("/status/503"));
+  EXPECT_EQ(e.failure, RequestFailure::kNone);
+  EXPECT_EQ(e.status, 503);
+  EXPECT_EQ(Get(server.url("/status/200")).failure, RequestFailure::kNone);
+
+  EXPECT_EQ(Get("ftp://127.0.0.1/").failure, RequestFailure::kBadAddress);
+  EXPECT_EQ(Get("not an address").failure, RequestFailure::kBadAddress);
+  EXPECT_EQ(Get("http://no-such-host.invalid/").failure, RequestFailure::kHostNotFound);
+  e = Get("http://127.0.0.1:" + std::to_string(testing_support::ClosedPort()) + "/");
+  EXPECT_EQ(e.failure, RequestFailure::kConnectFailed);
+  EXPECT_EQ(e.status, 0);
+
+  testing_support::FaultServer garbage([](testing_support::FaultServer& s, int fd) {
+    s.Wait(fd, milliseconds(100));  // takes the client hello
+    s.SendAll(fd, "this is no TLS server\r\n\r\n");
+  });
+  EXPECT_EQ(Get(garbage.url("/", "https"), 5).failure, RequestFailure::kTlsFailed);
+
+  // Each phase under a time-out of one second: the handshake, then the answer.
+  testing_support::FaultServer silent(
+      [](testing_support::FaultServer& s, int fd) { s.Wait(fd, std::chrono::seconds(5)); });
+  EXPECT_EQ(Get(silent.url("/", "https"), 1).failure, RequestFailure::kConnectTimeout);
+  EXPECT_EQ(Get(silent.url("/"), 1).failure, RequestFailure::kReceiveTimeout);
+  testing_support::FaultServer cut([](testing_support::FaultServer& s, int fd) {
+    s.ReadHead(fd);
+    s.SendAll(fd, "HTTP/1.1 200 OK\r\nContent-Length: 100\r\n\r\nhalf");
+  });
+  EXPECT_EQ(Get(cut.url("/"), 5).failure, RequestFailure::kConnectionLost);
+
+  // A proxy that refuses the tunnel (it wants credentials that are not given).
+  testing_support::LocalProxy proxy("Basic dXNlcjpwYXNz");
+  EXPECT_EQ(Get("https://www.example.invalid/", 5, proxy.address().c_str()).failure,
+            RequestFailure::kProxyFailed);
+  // And one that is not there at all.
+  const std::string gone = "127.0.0.1:" + std::to_string(testing_support::ClosedPort());
+  EXPECT_EQ(Get("https://www.example.invalid/", 5, gone.c_str()).failure, RequestFailure::kProxyFailed);
+}
+
+// The user's login as Netscape lines: the cookie store adds each cookie where its domain, path
+// and expiry allow, in one Cookie line with the request's own; never on a redirect to another
+// host, never once expired, and without lines the request is what it always was.
+TEST_F(WebRequestFailureTest, LoginCookieLinesGoOnlyWhereTheyBelong) {
+  std::vector<std::string> seen;  // "path|Cookie" of every request
+  std::mutex mutex;
+  testing_support::LocalServer other;
+  other->Get("/landing", [&](const httplib::Request& req, httplib::Response& res) {
+    std::lock_guard<std::mutex> lock(mutex);
+    seen.push_back("other|" + req.get_header_value("Cookie"));
+    res.set_content("other", "text/plain");
+  });
+  other.Start();
+  // The same loopback server under another name: a host the cookies do not belong to.
+  std::string otherUrl = other.url("/landing");
+  otherUrl.replace(otherUrl.find("127.0.0.1"), 9, "localhost");
+  testing_support::LocalServer site;
+  site->Get(R"(/.*)", [&](const httplib::Request& req, httplib::Response& res) {
+    {
+      std::lock_guard<std::mutex> lock(mutex);
+      seen.push_back(req.path + "|" + req.get_header_value("Cookie"));
+    }
+    if (req.path == "/away") {
+      res.set_redirect(otherUrl);
+      return;
+    }
+    res.set_content("site", "text/plain");
+  });
+  site.Start();
+  const std::string lines =
+      "127.0.0.1\tFALSE\t/\tFALSE\t0\tz_c0\tlogin\n"
+      "127.0.0.1\tFALSE\t/api\tFALSE\t4102444800\td_c0\tapi-only\n"
+      "127.0.0.1\tFALSE\t/\tFALSE\t1000000000\told\texpired\n";
+  auto get = [&](const std::string& url, rt::Text* cookies, bool login) {
+    PendingWebRequest r = StartWebRequest(
+        url, std::nullopt, std::nullopt, cookies, nullptr, nullptr, nullptr, nullptr, std::nullopt,
+        std::nullopt, std::nullopt, std::nullopt, std::nullopt, std::nullopt, std::nullopt, nullptr,
+        std::nullopt, std::nullopt, login ? std::optional<kernel::TextRef>(lines) : std::nullopt);
+    return std::string(FinishWebRequest(r).view());
+  };
+  rt::Text own("own=1");
+  EXPECT_EQ(get(site.url("/page"), &own, true), "site");
+  EXPECT_EQ(get(site.url("/api/v4/videos/1"), nullptr, true), "site");
+  EXPECT_EQ(get(site.url("/away"), nullptr, true), "other");
+  EXPECT_EQ(get(site.url("/plain"), nullptr, false), "site");
+  std::lock_guard<std::mutex> lock(mutex);
+  ASSERT_EQ(seen.size(), 5u);
+  EXPECT_EQ(seen[0], "/page|z_c0=login; own=1");
+  EXPECT_EQ(seen[1], "/api/v4/videos/1|d_c0=api-only; z_c0=login");
+  EXPECT_EQ(seen[2], "/away|z_c0=login");
+  EXPECT_EQ(seen[3], "other|");
+  EXPECT_EQ(seen[4], "/plain|");
 }
 
 }  // namespace

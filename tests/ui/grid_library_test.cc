@@ -1,5 +1,8 @@
 #include <gtest/gtest.h>
 
+#include <QApplication>
+#include <QHelpEvent>
+#include <QToolTip>
 #include <map>
 
 #include "runtime/errors.h"
@@ -37,12 +40,39 @@ class GridLibraryTest : public ::testing::Test {
   GridWidget widget_;
 };
 
-TEST_F(GridLibraryTest, TableHoldsTheNineCommandsInOrder) {
+TEST_F(GridLibraryTest, TableHoldsTheElevenCommandsInOrder) {
   const rt::SupportLibrary& lib = rt::GridLibrary();
-  ASSERT_EQ(lib.commandCount, 9);
+  ASSERT_EQ(lib.commandCount, 11);
   EXPECT_EQ(lib.commands[0], &grid_commands::CurrentRow);
   EXPECT_EQ(lib.commands[3], &grid_commands::SetCell);
   EXPECT_EQ(lib.commands[8], &grid_commands::SetPictureMode);
+  EXPECT_EQ(lib.commands[9], &grid_commands::SetRowTip);
+  EXPECT_EQ(lib.commands[10], &grid_commands::GetRowTip);
+}
+
+// A row's tip travels with the row, shows on hover over any of its cells, and none shows over a
+// row without one.
+TEST_F(GridLibraryTest, RowTipsFollowTheirRowsAndShowOnHover) {
+  ASSERT_TRUE(grid::InsertRow(kGrid, "1"));
+  ASSERT_TRUE(grid::InsertRow(kGrid, "2"));
+  EXPECT_TRUE(grid::SetRowTip(kGrid, 2, "reason"));
+  EXPECT_FALSE(grid::SetRowTip(kGrid, 9, "no row"));
+  ASSERT_TRUE(grid::InsertRow(kGrid, "0", 1));  // row 2 moves down
+  EXPECT_EQ(grid::GetRowTip(kGrid, 3).str(), "reason");
+  EXPECT_EQ(grid::GetRowTip(kGrid, 2).str(), "");
+  ASSERT_TRUE(grid::DeleteRow(kGrid, 1));
+  EXPECT_EQ(grid::GetRowTip(kGrid, 2).str(), "reason");
+
+  widget_.resize(400, 300);
+  widget_.show();
+  auto hover = [&](int row) {
+    const QPoint at = widget_.cellRect(row, 0).center();
+    QHelpEvent event(QEvent::ToolTip, at, widget_.viewport()->mapToGlobal(at));
+    QApplication::sendEvent(widget_.viewport(), &event);
+    return QToolTip::isVisible() ? QToolTip::text() : QString();
+  };
+  EXPECT_EQ(hover(1), QString());
+  EXPECT_EQ(hover(2), QStringLiteral("reason"));
 }
 
 TEST_F(GridLibraryTest, NumbersGivenForTextCellsAreWrittenAsTheKindSays) {
