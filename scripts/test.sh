@@ -40,6 +40,9 @@ if [ "${1:-}" = "--windows" ]; then
   wait "$wine_boot"
   wineserver -w
   wineserver -p >/dev/null 2>&1 </dev/null &
+  # The session's own processes (services, devices) start with the first program and live as
+  # long as the server: started here, they hold no test's output open.
+  wineboot >/dev/null 2>&1 </dev/null
 fi
 results="$PWD/$build/ctest-results.xml"
 QT_QPA_PLATFORM=offscreen ctest --test-dir "$build" --output-on-failure -j"$(nproc)" --output-junit "$results"
