@@ -13,7 +13,7 @@ set(CMAKE_AUTOMOC OFF)
 set(WL_GOOGLETEST_SOURCE_DIR /usr/src/googletest CACHE PATH "GoogleTest's source tree")
 
 file(GLOB_RECURSE _win_sources CONFIGURE_DEPENDS ${CMAKE_SOURCE_DIR}/platform/win/*.cc)
-set(_platform_dirs platform platform/com platform/http)
+set(_platform_dirs platform platform/com platform/http platform/picture)
 set(_linux_backends platform/picture/jpeg_decoder.cc platform/picture/png_decoder.cc
                     platform/http/http_engine.cc platform/http/transfer_loop.cc)
 foreach(src IN LISTS _win_sources)
@@ -57,7 +57,6 @@ if(WL_BUILD_TESTS)
   target_link_libraries(wl_test_support PUBLIC wl_net wl_json wl_text wl_runtime gtest gmock)
   # Tests of the window system's toolkit, and of what only the Linux backends have, stay on Linux.
   set(WL_WINDOWS_LEFT_OUT
-      tests/platform/picture_loader_test.cc
       tests/runtime/application_test.cc tests/runtime/kernel_misc_commands_test.cc
       tests/text/text_helpers_test.cc)
   if(NOT WL_WINDOWS_HTTP_ENGINE)
