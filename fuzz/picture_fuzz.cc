@@ -14,7 +14,7 @@
 
 #include "fuzz/fuzz_support.h"
 #include "platform/event_loop.h"
-#include "platform/picture/decoders.h"
+#include "platform/picture/image_decoders.h"
 #include "platform/picture/picture_loader.h"
 
 namespace {
@@ -28,6 +28,14 @@ void CheckImage(const QImage& image) {
   if (image.isNull()) return;
   Check(image.width() > 0 && image.height() > 0, "a picture without pixels");
   Check(int64_t{image.width()} * image.height() <= kCap, "a picture over the pixel cap");
+}
+
+void CheckImage(const platform::Picture& picture) {
+  if (picture.isNull()) return;
+  Check(picture.width > 0 && picture.height > 0, "a picture without pixels");
+  Check(int64_t{picture.width} * picture.height <= kCap, "a picture over the pixel cap");
+  Check(picture.pixels.size() == static_cast<size_t>(picture.width) * picture.height,
+        "pixels and size differ");
 }
 
 }  // namespace
@@ -53,7 +61,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   if (size >= 8 && p[0] == 0xFF && p[1] == 0xD8) {
     Check(format == platform::PictureFormat::kJpeg, "FF D8 not JPEG");
   }
-  const QImage loaded = platform::LoadPicture(p, size, kCap);
+  const platform::Picture loaded = platform::LoadPicture(p, size, kCap);
   CheckImage(loaded);
   if (format == platform::PictureFormat::kNone) Check(loaded.isNull(), "a picture of no format");
 

@@ -13,6 +13,7 @@
 
 #include "platform/codepage.h"
 #include "platform/picture/picture_loader.h"
+#include "ui/picture_image.h"
 #include "ui/qt_text.h"
 
 namespace ui {
@@ -158,8 +159,8 @@ QImage GridWidget::cellPicture(int row, int column) const {
 
 const QImage& GridWidget::decodedPicture(PictureSlot& slot) {
   if (!slot.decoded) {
-    slot.picture =
-        platform::LoadPicture(reinterpret_cast<const unsigned char*>(slot.bytes->data()), slot.bytes->size());
+    slot.picture = ToImage(platform::LoadPicture(reinterpret_cast<const unsigned char*>(slot.bytes->data()),
+                                                 slot.bytes->size()));
     slot.decoded = true;  // a decoding task still running finds the work done
   }
   return slot.picture;
@@ -175,7 +176,7 @@ void GridWidget::StartDecoding(const std::shared_ptr<PictureSlot>& slot) const {
   // widget live (the application object outlives the pool's tasks: it waits for them).
   QThreadPool::globalInstance()->start([weak, bytes, grid] {
     QImage image =
-        platform::LoadPicture(reinterpret_cast<const unsigned char*>(bytes->data()), bytes->size());
+        ToImage(platform::LoadPicture(reinterpret_cast<const unsigned char*>(bytes->data()), bytes->size()));
     QMetaObject::invokeMethod(
         QCoreApplication::instance(),
         [weak, grid, image = std::move(image)]() mutable {

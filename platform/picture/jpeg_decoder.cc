@@ -8,7 +8,7 @@
 #include <jpeglib.h>
 // clang-format on
 
-#include "platform/picture/decoders.h"
+#include "platform/picture/image_decoders.h"
 
 namespace platform::picture {
 namespace {

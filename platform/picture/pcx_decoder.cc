@@ -5,6 +5,7 @@
 // since version 3 carries no palette of its own).
 #include <algorithm>
 #include <array>
+#include <cstdint>
 #include <vector>
 
 #include "platform/picture/decoders.h"
@@ -15,12 +16,16 @@ namespace {
 constexpr size_t kHeaderSize = 128;
 constexpr size_t kVgaPaletteSize = 769;  // the marker 0C and 256 RGB triples
 
-constexpr std::array<QRgb, 16> kEgaPalette = {
+constexpr std::array<uint32_t, 16> kEgaPalette = {
     0xFF000000, 0xFF0000AA, 0xFF00AA00, 0xFF00AAAA, 0xFFAA0000, 0xFFAA00AA, 0xFFAA5500, 0xFFAAAAAA,
     0xFF555555, 0xFF5555FF, 0xFF55FF55, 0xFF55FFFF, 0xFFFF5555, 0xFFFF55FF, 0xFFFFFF55, 0xFFFFFFFF,
 };
 
 int Le16(const unsigned char* p) { return p[0] | (p[1] << 8); }
+
+constexpr uint32_t Argb(unsigned r, unsigned g, unsigned b, unsigned a = 0xFF) {
+  return a << 24 | r << 16 | g << 8 | b;
+}
 
 // Run-length decoding across scanlines: a byte with both top bits set repeats the next
 // byte (its low six bits) times; any other byte stands for itself.
@@ -62,49 +67,51 @@ class RleReader {
 
 }  // namespace
 
-QImage DecodePcx(const unsigned char* data, size_t length, int64_t maxPixels) {
-  if (length < kHeaderSize || data[0] != 0x0A || data[2] != 1) return QImage();
+Picture DecodePcx(const unsigned char* data, size_t length, int64_t maxPixels) {
+  if (length < kHeaderSize || data[0] != 0x0A || data[2] != 1) return Picture();
   const int version = data[1];
   const int bits = data[3];
   const int64_t width = int64_t{Le16(data + 8)} - Le16(data + 4) + 1;
   const int64_t height = int64_t{Le16(data + 10)} - Le16(data + 6) + 1;
   const int planes = data[65];
   const size_t bytesPerLine = static_cast<size_t>(Le16(data + 66));
-  if (!FitsPixelCap(width, height, maxPixels)) return QImage();
+  if (!FitsPixelCap(width, height, maxPixels)) return Picture();
 
   const bool eightBit = bits == 8 && version <= 5 && (planes == 1 || planes == 3 || planes == 4);
   const bool oneBit = bits == 1 && version == 3 && (planes == 1 || planes == 4);
-  if (!eightBit && !oneBit) return QImage();
+  if (!eightBit && !oneBit) return Picture();
   const size_t needed = static_cast<size_t>((width * bits + 7) / 8);
   // Lines are padded to an even length; anything much longer is not a real file.
-  if (bytesPerLine < needed || bytesPerLine > needed + 64) return QImage();
+  if (bytesPerLine < needed || bytesPerLine > needed + 64) return Picture();
 
-  std::array<QRgb, 256> palette{};
+  std::array<uint32_t, 256> palette{};
   size_t dataEnd = length;
   if (eightBit && planes == 1) {
     if (length >= kHeaderSize + kVgaPaletteSize && data[length - kVgaPaletteSize] == 0x0C) {
       const unsigned char* p = data + length - kVgaPaletteSize + 1;
-      for (int i = 0; i < 256; ++i, p += 3) palette[i] = qRgb(p[0], p[1], p[2]);
+      for (int i = 0; i < 256; ++i, p += 3) palette[i] = Argb(p[0], p[1], p[2]);
       dataEnd = length - kVgaPaletteSize;
     } else {
-      for (int i = 0; i < 256; ++i) palette[i] = qRgb(i, i, i);
+      for (int i = 0; i < 256; ++i) palette[i] = Argb(i, i, i);
     }
   } else if (oneBit && planes == 1) {
-    palette[0] = qRgb(0, 0, 0);
-    palette[1] = qRgb(255, 255, 255);
+    palette[0] = Argb(0, 0, 0);
+    palette[1] = Argb(255, 255, 255);
   } else if (oneBit) {
     std::copy(kEgaPalette.begin(), kEgaPalette.end(), palette.begin());
   }
 
-  const QImage::Format format = (eightBit && planes == 4) ? QImage::Format_ARGB32 : QImage::Format_RGB32;
-  QImage image(static_cast<int>(width), static_cast<int>(height), format);
-  if (image.isNull()) return QImage();
+  Picture image;
+  image.width = static_cast<int32_t>(width);
+  image.height = static_cast<int32_t>(height);
+  image.hasAlpha = eightBit && planes == 4;
+  image.pixels.resize(static_cast<size_t>(width * height));
   std::vector<unsigned char> line(bytesPerLine * static_cast<size_t>(planes));
   RleReader reader(data, dataEnd);
-  for (int y = 0; y < image.height(); ++y) {
-    if (!reader.Read(line.data(), line.size())) return QImage();
-    auto* out = reinterpret_cast<QRgb*>(image.scanLine(y));
-    for (int x = 0; x < image.width(); ++x) {
+  for (int32_t y = 0; y < image.height; ++y) {
+    if (!reader.Read(line.data(), line.size())) return Picture();
+    uint32_t* out = image.pixels.data() + static_cast<size_t>(y) * image.width;
+    for (int32_t x = 0; x < image.width; ++x) {
       if (eightBit && planes == 1) {
         out[x] = palette[line[x]];
       } else if (eightBit) {
@@ -112,7 +119,7 @@ QImage DecodePcx(const unsigned char* data, size_t length, int64_t maxPixels) {
         const unsigned char g = line[bytesPerLine + x];
         const unsigned char b = line[2 * bytesPerLine + x];
         const unsigned char a = planes == 4 ? line[3 * bytesPerLine + x] : 0xFF;
-        out[x] = qRgba(r, g, b, a);
+        out[x] = Argb(r, g, b, a);
       } else {
         int index = 0;
         for (int plane = 0; plane < planes; ++plane) {

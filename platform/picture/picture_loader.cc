@@ -6,7 +6,7 @@
 #include <algorithm>
 #include <cstring>
 
-#include "platform/picture/decoders.h"
+#include "platform/picture/image_decoders.h"
 
 namespace platform {
 namespace {
@@ -16,11 +16,6 @@ uint16_t Le16(const unsigned char* p) { return static_cast<uint16_t>(p[0] | (p[1
 }  // namespace
 
 namespace picture {
-
-bool FitsPixelCap(int64_t width, int64_t height, int64_t maxPixels) {
-  if (width <= 0 || height <= 0 || width > 32767 || height > 32767) return false;
-  return width * height <= maxPixels;
-}
 
 QImage DecodeWithToolkit(const unsigned char* data, size_t length, const char* format, int64_t maxPixels) {
   if (length > static_cast<size_t>(INT32_MAX)) return QImage();
@@ -63,21 +58,9 @@ QImage DecodeWithToolkit(const unsigned char* data, size_t length, const char* f
 
 }  // namespace picture
 
-PictureFormat DetectPictureFormat(const unsigned char* data, size_t length) {
-  if (data == nullptr || length < 8) return PictureFormat::kNone;
-  const unsigned char* p = data;
-  if (p[0] == 'B' && p[1] == 'M') return PictureFormat::kBmp;
-  if (p[0] == 0xFF && p[1] == 0xD8) return PictureFormat::kJpeg;
-  if (p[0] == 0x89 && p[1] == 0x50 && p[2] == 0x4E && p[3] == 0x47) return PictureFormat::kPng;
-  if (Le16(p) == 0 && (Le16(p + 2) == 1 || Le16(p + 2) == 2) && Le16(p + 4) != 0) return PictureFormat::kIcon;
-  if (std::memcmp(p, "GIF87a", 6) == 0 || std::memcmp(p, "GIF89a", 6) == 0) return PictureFormat::kGif;
-  if (p[0] == 0x0A && p[2] == 1 && ((p[1] <= 5 && p[3] == 8) || (p[1] == 3 && p[3] == 1))) {
-    return PictureFormat::kPcx;
-  }
-  return PictureFormat::kNone;
-}
+namespace {
 
-QImage LoadPicture(const unsigned char* data, size_t length, int64_t maxPixels) {
+QImage Decode(const unsigned char* data, size_t length, int64_t maxPixels) {
   switch (DetectPictureFormat(data, length)) {
     case PictureFormat::kBmp:
       return picture::DecodeWithToolkit(data, length, "bmp", maxPixels);
@@ -91,11 +74,37 @@ QImage LoadPicture(const unsigned char* data, size_t length, int64_t maxPixels) 
     case PictureFormat::kGif:
       return picture::DecodeWithToolkit(data, length, "gif", maxPixels);
     case PictureFormat::kPcx:
-      return picture::DecodePcx(data, length, maxPixels);
+      break;  // decoded without the toolkit: see LoadPicture
     case PictureFormat::kNone:
       break;
   }
   return QImage();
+}
+
+// The toolkit's image in the shared picture's pixel layout.
+Picture FromImage(const QImage& decoded) {
+  if (decoded.isNull()) return Picture();
+  Picture picture;
+  picture.hasAlpha = decoded.hasAlphaChannel();
+  const QImage image =
+      decoded.convertToFormat(picture.hasAlpha ? QImage::Format_ARGB32 : QImage::Format_RGB32);
+  if (image.isNull()) return Picture();
+  picture.width = image.width();
+  picture.height = image.height();
+  picture.pixels.resize(static_cast<size_t>(picture.width) * picture.height);
+  for (int y = 0; y < picture.height; ++y) {
+    std::memcpy(picture.pixels.data() + static_cast<size_t>(y) * picture.width, image.constScanLine(y),
+                static_cast<size_t>(picture.width) * 4);
+  }
+  return picture;
+}
+
+}  // namespace
+
+Picture LoadPicture(const unsigned char* data, size_t length, int64_t maxPixels) {
+  if (DetectPictureFormat(data, length) == PictureFormat::kPcx)
+    return picture::DecodePcx(data, length, maxPixels);
+  return FromImage(Decode(data, length, maxPixels));
 }
 
 }  // namespace platform

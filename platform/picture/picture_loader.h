@@ -1,7 +1,8 @@
 // Picture loading for grid cells: recognises a picture file by its first 8 bytes and decodes
-// it into a toolkit image. JPEG goes through libjpeg-turbo and PNG through libpng, both with
-// error handlers that return; BMP, GIF, ICO and CUR through the toolkit's decoders; PCX
-// through a decoder of our own.
+// it into a toolkit-free picture (the window system makes its own image of it). On Linux JPEG
+// goes through libjpeg-turbo and PNG through libpng, both with error handlers that return, and
+// BMP, GIF, ICO and CUR through the toolkit's decoders; on Windows all of those go through WIC.
+// PCX goes through a decoder of our own on both.
 //
 // The bytes usually come from the network, so every decoder is bounded: a picture whose
 // width times height exceeds the cap is refused before its pixels are allocated, and any
@@ -12,11 +13,23 @@
 #ifndef PLATFORM_PICTURE_PICTURE_LOADER_H_
 #define PLATFORM_PICTURE_PICTURE_LOADER_H_
 
-#include <QImage>
 #include <cstddef>
 #include <cstdint>
+#include <vector>
 
 namespace platform {
+
+// A decoded picture: rows top-down without padding, each pixel 32 bits 0xAARRGGBB with straight
+// (not premultiplied) alpha. Null when it has no pixels.
+struct Picture {
+  int32_t width = 0;
+  int32_t height = 0;
+  bool hasAlpha = false;         // some pixel may be less than opaque
+  std::vector<uint32_t> pixels;  // width * height
+
+  bool isNull() const { return pixels.empty(); }
+  uint32_t pixel(int32_t x, int32_t y) const { return pixels[static_cast<size_t>(y) * width + x]; }
+};
 
 enum class PictureFormat { kNone, kBmp, kJpeg, kPng, kIcon, kGif, kPcx };
 
@@ -29,10 +42,10 @@ inline constexpr int64_t kMaxPicturePixels = int64_t{16} * 1024 * 1024;
 // pixel, or version 3 with 1 bit per pixel). Fewer than 8 bytes is kNone.
 PictureFormat DetectPictureFormat(const unsigned char* data, size_t length);
 
-// Decodes the picture; a null image when the format is not recognised, the data is damaged
+// Decodes the picture; a null picture when the format is not recognised, the data is damaged
 // or the picture holds more than `maxPixels` pixels.
 // REQUIRES: `data` points to `length` readable bytes (null only with length 0).
-QImage LoadPicture(const unsigned char* data, size_t length, int64_t maxPixels = kMaxPicturePixels);
+Picture LoadPicture(const unsigned char* data, size_t length, int64_t maxPixels = kMaxPicturePixels);
 
 }  // namespace platform
 

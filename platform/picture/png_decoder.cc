@@ -5,7 +5,7 @@
 #include <cstring>
 #include <vector>
 
-#include "platform/picture/decoders.h"
+#include "platform/picture/image_decoders.h"
 
 namespace platform::picture {
 namespace {

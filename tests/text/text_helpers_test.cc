@@ -3,9 +3,10 @@
 
 #include <gtest/gtest.h>
 
-#include <QTimer>
 #include <string>
 #include <vector>
+
+#include "platform/event_loop.h"
 
 namespace {
 
@@ -100,7 +101,7 @@ TEST(AllTextsBetweenTest, EmptyMarkersNeitherHangNorGoNegative) {
 TEST(AllTextsBetweenTest, WaitingEventsRunBetweenPieces) {
   rt::TextArray out;
   int ran = 0;
-  QTimer::singleShot(0, [&] { ++ran; });
+  ASSERT_TRUE(platform::PostToGuiThread([&] { ++ran; }));
   EXPECT_EQ(AllTextsBetween("[a][b]", "[", "]", &out), 2);
   EXPECT_EQ(ran, 1);
 }
