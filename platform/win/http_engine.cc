@@ -29,6 +29,7 @@
 #include <cstdlib>
 #include <cstring>
 #include <ctime>
+#include <deque>
 #include <map>
 #include <mutex>
 #include <thread>
@@ -47,6 +48,8 @@ constexpr int kMaxRedirects = 10;
 constexpr size_t kChunk = 16384;
 // How often the watchdog looks at the running transfers; far below any time-out worth setting.
 constexpr int kWatchdogTickMs = 20;
+// How long an idle worker thread waits for the next request before it ends.
+constexpr int kIdleWorkerMs = 30000;
 // How long the program's end waits for workers still inside WinHTTP.
 constexpr int kWorkerDrainMs = 2000;
 // A release of an aborted transfer's cookie store takes the loop one round; wait this long for
@@ -679,30 +682,76 @@ class LoopState {
     return systemProxy_;
   }
 
-  // Worker bookkeeping, so that the program's end can wait for them (bounded).
-  void WorkerStarted() {
+  // Automatic proxy configuration: what it gave for an origin ("" for none), and whether there is
+  // any to be found.
+  bool AutoProxyAvailable() const { return !noAutoProxy_.load(); }
+  void NoAutoProxy() { noAutoProxy_ = true; }
+  std::optional<std::wstring> KnownAutoProxy(const std::string& origin) {
     std::lock_guard<std::mutex> lock(mu_);
-    ++workers_;
+    auto it = autoProxies_.find(origin);
+    if (it == autoProxies_.end()) return std::nullopt;
+    return it->second;
   }
-  void WorkerDone() {
-    {
-      std::lock_guard<std::mutex> lock(mu_);
-      --workers_;
+  void KeepAutoProxy(const std::string& origin, std::wstring proxy) {
+    std::lock_guard<std::mutex> lock(mu_);
+    autoProxies_[origin] = std::move(proxy);
+  }
+
+  // Runs `task` on an idle worker thread, or on a new one: a thread costs more than a request
+  // to a nearby server. Workers hold the state, so that one still inside WinHTTP at the program's
+  // end never reaches a destroyed object.
+  static void Post(const std::shared_ptr<LoopState>& self, std::function<void()> task) {
+    std::lock_guard<std::mutex> lock(self->mu_);
+    self->tasks_.push_back(std::move(task));
+    if (self->tasks_.size() > self->idle_) {
+      ++self->workers_;
+      std::thread([self] { self->Serve(); }).detach();
+    } else {
+      self->taskReady_.notify_one();
     }
-    slotFreed_.notify_all();
   }
-  void DrainWorkers(int timeoutMs) {
+  // Lets idle workers go and waits (bounded) for the busy ones.
+  void Stop(int timeoutMs) {
     std::unique_lock<std::mutex> lock(mu_);
+    stopping_ = true;
+    taskReady_.notify_all();
     slotFreed_.wait_for(lock, std::chrono::milliseconds(timeoutMs), [this] { return workers_ == 0; });
   }
 
  private:
+  void Serve() {
+    std::unique_lock<std::mutex> lock(mu_);
+    for (;;) {
+      if (tasks_.empty()) {
+        ++idle_;
+        bool woken = taskReady_.wait_for(lock, std::chrono::milliseconds(kIdleWorkerMs),
+                                         [this] { return !tasks_.empty() || stopping_; });
+        --idle_;
+        if (!woken || tasks_.empty()) break;
+      }
+      std::function<void()> task = std::move(tasks_.front());
+      tasks_.pop_front();
+      lock.unlock();
+      task();
+      task = nullptr;
+      lock.lock();
+    }
+    --workers_;
+    slotFreed_.notify_all();
+  }
+
   HINTERNET session_ = nullptr;
   std::mutex mu_;
   std::condition_variable slotFreed_;
   std::map<std::string, int> slots_;
   std::map<std::wstring, HINTERNET> proxySessions_;
+  std::map<std::string, std::wstring> autoProxies_;
+  std::atomic<bool> noAutoProxy_{false};
+  std::deque<std::function<void()>> tasks_;
+  std::condition_variable taskReady_;
+  size_t idle_ = 0;
   int workers_ = 0;
+  bool stopping_ = false;
   std::once_flag systemProxyOnce_;
   WINHTTP_CURRENT_USER_IE_PROXY_CONFIG systemProxy_{};
   std::wstring systemProxyServer_, systemProxyBypass_, systemAutoConfig_;
@@ -761,7 +810,15 @@ HopProxy ProxyFor(LoopState& loop, const Transfer& t, const Address& a) {
   }
   // No variable set: the system's settings, automatic configuration first.
   const WINHTTP_CURRENT_USER_IE_PROXY_CONFIG& system = loop.SystemProxy();
-  if (system.fAutoDetect || system.lpszAutoConfigUrl != nullptr) {
+  if ((system.fAutoDetect || system.lpszAutoConfigUrl != nullptr) && loop.AutoProxyAvailable()) {
+    std::string origin = a.scheme() + "://" + a.host + ":" + std::to_string(a.port);
+    if (std::optional<std::wstring> known = loop.KnownAutoProxy(origin)) {
+      if (!known->empty()) {
+        p.direct = false;
+        p.server = *known;
+      }
+      return p;
+    }
     WINHTTP_AUTOPROXY_OPTIONS options{};
     options.dwFlags =
         system.lpszAutoConfigUrl != nullptr ? WINHTTP_AUTOPROXY_CONFIG_URL : WINHTTP_AUTOPROXY_AUTO_DETECT;
@@ -778,8 +835,12 @@ HopProxy ProxyFor(LoopState& loop, const Transfer& t, const Address& a) {
       }
       if (info.lpszProxy != nullptr) GlobalFree(info.lpszProxy);
       if (info.lpszProxyBypass != nullptr) GlobalFree(info.lpszProxyBypass);
+      loop.KeepAutoProxy(origin, p.direct ? std::wstring() : p.server);
       return p;
     }
+    // Looking for a configuration takes a good part of a second: one that is not there is not
+    // looked for again.
+    if (GetLastError() == ERROR_WINHTTP_AUTODETECTION_FAILED) loop.NoAutoProxy();
   }
   if (system.lpszProxy != nullptr &&
       (system.lpszProxyBypass == nullptr || !Bypassed(Narrow(system.lpszProxyBypass), a.bareHost()))) {
@@ -1079,11 +1140,10 @@ class TransferLoop {
       std::lock_guard<std::mutex> lock(mu_);
       if (!stopping_) {
         running_.push_back(t);
-        state_->WorkerStarted();
-        std::thread([state = state_, t] {
-          Worker(state, t).Run();
-          state->WorkerDone();
-        }).detach();
+        std::weak_ptr<LoopState> state = state_;
+        LoopState::Post(state_, [state, t] {
+          if (std::shared_ptr<LoopState> s = state.lock()) Worker(s, t).Run();
+        });
         t = nullptr;
       }
     }
@@ -1113,7 +1173,7 @@ class TransferLoop {
     wake_.notify_all();
     if (watchdog_.joinable()) watchdog_.join();
     for (auto& t : left) t->Fail(TransferEnd::kAborted, "the program is ending", false);
-    state_->DrainWorkers(kWorkerDrainMs);
+    state_->Stop(kWorkerDrainMs);
   }
 
  private:
