@@ -35,7 +35,9 @@
 #include <thread>
 
 #include "platform/event_loop.h"
+#include "platform/http/cookie_jar.h"
 #include "platform/http/header_lines.h"
+#include "platform/http/http_address.h"
 #include "platform/http/response_sink.h"
 
 namespace platform::http {
@@ -59,14 +61,6 @@ constexpr int kHandleReleaseWaitMs = 1000;
 constexpr int kQuickAnswerMs = 2;
 
 enum class TransferEnd { kRunning, kComplete, kFailed, kAborted };
-
-std::string ToLowerAscii(std::string_view s) {
-  std::string out(s);
-  for (char& c : out) {
-    if (c >= 'A' && c <= 'Z') c = static_cast<char>(c + 32);
-  }
-  return out;
-}
 
 // RFC 9110 token characters.
 bool IsToken(std::string_view s) {
@@ -142,96 +136,6 @@ std::string ErrorText(const char* call, DWORD code) {
   return std::string(call) + " failed, error " + std::to_string(code) + what;
 }
 
-// ---- Addresses -----------------------------------------------------------------------------
-
-struct Address {
-  bool https = false;
-  std::string host;  // lower case; an IPv6 address keeps its brackets
-  uint16_t port = 0;
-  std::string target;  // path and query, at least "/"
-
-  std::string scheme() const { return https ? "https" : "http"; }
-  bool defaultPort() const { return port == (https ? 443 : 80); }
-  std::string ToString() const {
-    std::string s = scheme() + "://" + host;
-    if (!defaultPort()) s += ":" + std::to_string(port);
-    return s + target;
-  }
-  // The path without the query, for cookies.
-  std::string path() const { return target.substr(0, target.find('?')); }
-  // The host without the brackets of an IPv6 address, as WinHTTP takes it.
-  std::string bareHost() const {
-    if (host.size() > 2 && host.front() == '[') return host.substr(1, host.size() - 2);
-    return host;
-  }
-};
-
-// A well-formed absolute http or https address (already encoded: no blanks, no bytes from 0x80).
-std::optional<Address> ParseAddress(std::string_view url) {
-  size_t colon = url.find("://");
-  if (colon == std::string_view::npos) return std::nullopt;
-  std::string scheme = ToLowerAscii(url.substr(0, colon));
-  Address a;
-  if (scheme == "https") {
-    a.https = true;
-  } else if (scheme != "http") {
-    return std::nullopt;
-  }
-  std::string_view rest = url.substr(colon + 3);
-  size_t end = rest.find_first_of("/?#");
-  std::string_view authority = rest.substr(0, end);
-  rest = end == std::string_view::npos ? std::string_view() : rest.substr(end);
-  rest = rest.substr(0, rest.find('#'));
-  size_t at = authority.rfind('@');
-  if (at != std::string_view::npos) authority = authority.substr(at + 1);
-  std::string_view host = authority, port;
-  if (!authority.empty() && authority.front() == '[') {
-    size_t close = authority.find(']');
-    if (close == std::string_view::npos) return std::nullopt;
-    host = authority.substr(0, close + 1);
-    std::string_view after = authority.substr(close + 1);
-    if (!after.empty()) {
-      if (after.front() != ':') return std::nullopt;
-      port = after.substr(1);
-    }
-  } else {
-    size_t c = authority.rfind(':');
-    if (c != std::string_view::npos) {
-      host = authority.substr(0, c);
-      port = authority.substr(c + 1);
-    }
-  }
-  if (host.empty() || host.find_first_of(" \t\"<>\\^`{|}") != std::string_view::npos) return std::nullopt;
-  a.host = ToLowerAscii(host);
-  a.port = a.https ? 443 : 80;
-  if (!port.empty()) {
-    if (port.size() > 5) return std::nullopt;
-    unsigned value = 0;
-    for (char c : port) {
-      if (c < '0' || c > '9') return std::nullopt;
-      value = value * 10 + static_cast<unsigned>(c - '0');
-    }
-    if (value == 0 || value > 65535) return std::nullopt;
-    a.port = static_cast<uint16_t>(value);
-  }
-  a.target = rest.empty() || rest.front() == '?' ? "/" + std::string(rest) : std::string(rest);
-  return a;
-}
-
-// A redirect's Location against the address it came from.
-std::string ResolveLocation(const Address& base, std::string_view location) {
-  std::string loc = HttpEngine::EncodeAddress(TrimBlanks(location));
-  size_t scheme = loc.find("://");
-  if (scheme != std::string::npos && loc.find_first_of("/?#") > scheme) return loc;
-  if (loc.rfind("//", 0) == 0) return base.scheme() + ":" + loc;
-  std::string origin = base.scheme() + "://" + base.host;
-  if (!base.defaultPort()) origin += ":" + std::to_string(base.port);
-  if (!loc.empty() && loc.front() == '/') return origin + loc;
-  std::string path = base.path();
-  if (!loc.empty() && loc.front() == '?') return origin + path + loc;
-  return origin + path.substr(0, path.rfind('/') + 1) + loc;
-}
-
 bool IsFollowedRedirect(int32_t status) {
   return status == 301 || status == 302 || status == 303 || status == 307 || status == 308;
 }
@@ -245,31 +149,6 @@ std::string ProxyHostPort(std::string_view proxy) {
   if (scheme != std::string_view::npos) proxy = proxy.substr(scheme + 3);
   while (!proxy.empty() && proxy.back() == '/') proxy.remove_suffix(1);
   return std::string(proxy);
-}
-
-// Whether `host` is in a bypass list (entries separated by ",", ";" or blanks; "*" for all;
-// "<local>" for names without a dot; an entry names a host and its subdomains, a leading "*."
-// changes nothing; a port after an entry is ignored).
-bool Bypassed(std::string_view list, std::string_view host) {
-  while (!list.empty()) {
-    size_t end = list.find_first_of(",; \t");
-    std::string_view entry = list.substr(0, end);
-    list = end == std::string_view::npos ? std::string_view() : list.substr(end + 1);
-    if (entry == "*") return true;
-    if (entry == "<local>") {
-      if (host.find('.') == std::string_view::npos) return true;
-      continue;
-    }
-    while (!entry.empty() && entry.front() == '*') entry.remove_prefix(1);
-    if (entry.empty() || entry.front() != '[') entry = entry.substr(0, entry.find(':'));
-    while (!entry.empty() && entry.front() == '.') entry.remove_prefix(1);
-    if (entry.empty()) continue;
-    if (EqualsIgnoreCase(host, entry)) return true;
-    if (host.size() > entry.size() && host[host.size() - entry.size() - 1] == '.' &&
-        EqualsIgnoreCase(host.substr(host.size() - entry.size()), entry))
-      return true;
-  }
-  return false;
 }
 
 // A name for the proxy at `hostPort` that differs from `target`, the host the request goes to:
@@ -320,161 +199,15 @@ std::string DecodeBase64(std::string_view in) {
   return out;
 }
 
-// ---- Cookie dates ----------------------------------------------------------------------------
-
-int64_t DaysFromCivil(int64_t y, unsigned m, unsigned d) {
-  y -= m <= 2;
-  const int64_t era = (y >= 0 ? y : y - 399) / 400;
-  const unsigned yoe = static_cast<unsigned>(y - era * 400);
-  const unsigned doy = (153 * (m + (m > 2 ? -3 : 9)) + 2) / 5 + d - 1;
-  const unsigned doe = yoe * 365 + yoe / 4 - yoe / 100 + doy;
-  return era * 146097 + static_cast<int64_t>(doe) - 719468;
-}
-
-// "Wdy, DD Mon YYYY HH:MM:SS GMT" (dashes allowed between the date's parts) in seconds since
-// 1970; nothing for another form.
-std::optional<int64_t> ParseCookieDate(std::string_view text) {
-  std::string s(text);
-  for (char& c : s) {
-    if (c == '-') c = ' ';
-  }
-  size_t comma = s.find(',');
-  if (comma != std::string::npos) s = s.substr(comma + 1);
-  int day = 0, year = 0, h = 0, mi = 0, sec = 0;
-  char month[4] = {};
-  if (std::sscanf(s.c_str(), " %d %3s %d %d:%d:%d", &day, month, &year, &h, &mi, &sec) != 6)
-    return std::nullopt;
-  static const char kMonths[] = "janfebmaraprmayjunjulaugsepoctnovdec";
-  std::string m = ToLowerAscii(month);
-  const char* found = m.size() == 3 ? std::strstr(kMonths, m.c_str()) : nullptr;
-  if (found == nullptr || (found - kMonths) % 3 != 0) return std::nullopt;
-  if (year < 100) year += year < 70 ? 2000 : 1900;
-  unsigned mon = static_cast<unsigned>((found - kMonths) / 3 + 1);
-  return DaysFromCivil(year, mon, static_cast<unsigned>(day)) * 86400 + h * 3600 + mi * 60 + sec;
-}
-
 }  // namespace
 
 // ---- EasyHandle: the engine's cookie store ---------------------------------------------------
 
 // The cookies one engine's responses set, kept across its requests and shared with its running
-// transfer (which may outlive the engine). Thread contract: any thread; guarded by its mutex.
-class EasyHandle {
+// transfer (which may outlive the engine).
+class EasyHandle : public CookieJar {
  public:
   static std::shared_ptr<EasyHandle> Acquire() { return std::make_shared<EasyHandle>(); }
-
-  // The stored cookies that go to `a`, as "name=value" entries joined by "; "; empty for none.
-  std::string CookieLine(const Address& a) {
-    std::lock_guard<std::mutex> lock(mu_);
-    int64_t now = std::time(nullptr);
-    std::vector<const Cookie*> match;
-    std::string path = a.path();
-    for (const Cookie& c : cookies_) {
-      if (c.expires >= 0 && c.expires <= now) continue;
-      if (c.secure && !a.https) continue;
-      if (c.hostOnly ? a.host != c.domain : !DomainMatches(a.host, c.domain)) continue;
-      if (!PathMatches(path, c.path)) continue;
-      match.push_back(&c);
-    }
-    // Longer paths first, then longer domains and names, then the newer cookie.
-    std::sort(match.begin(), match.end(), [](const Cookie* x, const Cookie* y) {
-      if (x->path.size() != y->path.size()) return x->path.size() > y->path.size();
-      if (x->domain.size() != y->domain.size()) return x->domain.size() > y->domain.size();
-      if (x->name.size() != y->name.size()) return x->name.size() > y->name.size();
-      return x->order > y->order;
-    });
-    std::string line;
-    for (const Cookie* c : match) {
-      if (!line.empty()) line += "; ";
-      line += c->name + "=" + c->value;
-    }
-    return line;
-  }
-
-  // Takes one Set-Cookie value of a response from `a`.
-  void Store(const Address& a, std::string_view header) {
-    size_t semi = header.find(';');
-    std::string_view pair = header.substr(0, semi);
-    size_t eq = pair.find('=');
-    if (eq == std::string_view::npos) return;
-    Cookie c;
-    c.name = std::string(TrimBlanks(pair.substr(0, eq)));
-    c.value = std::string(TrimBlanks(pair.substr(eq + 1)));
-    if (c.name.empty()) return;
-    c.domain = a.host;
-    std::string path = a.path();
-    c.path =
-        path.rfind('/') > 0 && path.rfind('/') != std::string::npos ? path.substr(0, path.rfind('/')) : "/";
-    bool remove = false;
-    std::string_view attrs = semi == std::string_view::npos ? std::string_view() : header.substr(semi + 1);
-    std::optional<int64_t> maxAge;
-    while (!attrs.empty()) {
-      size_t end = attrs.find(';');
-      std::string_view attr = attrs.substr(0, end);
-      attrs = end == std::string_view::npos ? std::string_view() : attrs.substr(end + 1);
-      size_t aeq = attr.find('=');
-      std::string_view name = TrimBlanks(attr.substr(0, aeq));
-      std::string_view value =
-          aeq == std::string_view::npos ? std::string_view() : TrimBlanks(attr.substr(aeq + 1));
-      if (EqualsIgnoreCase(name, "Domain") && !value.empty()) {
-        while (!value.empty() && value.front() == '.') value.remove_prefix(1);
-        std::string domain = ToLowerAscii(value);
-        if (domain != a.host && !DomainMatches(a.host, domain)) return;  // not the sender's to set
-        c.domain = domain;
-        c.hostOnly = domain == a.host;
-      } else if (EqualsIgnoreCase(name, "Path") && !value.empty() && value.front() == '/') {
-        c.path = std::string(value);
-      } else if (EqualsIgnoreCase(name, "Secure")) {
-        c.secure = true;
-      } else if (EqualsIgnoreCase(name, "Max-Age")) {
-        char* stop = nullptr;
-        std::string v(value);
-        long long seconds = std::strtoll(v.c_str(), &stop, 10);
-        if (!v.empty() && stop != nullptr && *stop == '\0') maxAge = seconds;
-      } else if (EqualsIgnoreCase(name, "Expires")) {
-        if (std::optional<int64_t> when = ParseCookieDate(value)) c.expires = *when;
-      }
-    }
-    if (maxAge) c.expires = *maxAge <= 0 ? 0 : std::time(nullptr) + *maxAge;
-    if (c.expires >= 0 && c.expires <= std::time(nullptr)) remove = true;
-    std::lock_guard<std::mutex> lock(mu_);
-    for (auto it = cookies_.begin(); it != cookies_.end(); ++it) {
-      if (it->name == c.name && it->domain == c.domain && it->path == c.path) {
-        if (remove) {
-          cookies_.erase(it);
-        } else {
-          c.order = it->order;  // a replaced cookie keeps its place
-          *it = std::move(c);
-        }
-        return;
-      }
-    }
-    if (remove) return;
-    c.order = ++next_;
-    cookies_.push_back(std::move(c));
-  }
-
- private:
-  struct Cookie {
-    std::string name, value, domain, path;
-    bool hostOnly = true;
-    bool secure = false;
-    int64_t expires = -1;  // seconds since 1970; -1: for the engine's life
-    uint64_t order = 0;
-  };
-  static bool DomainMatches(const std::string& host, const std::string& domain) {
-    return host == domain || (host.size() > domain.size() &&
-                              host.compare(host.size() - domain.size(), domain.size(), domain) == 0 &&
-                              host[host.size() - domain.size() - 1] == '.');
-  }
-  static bool PathMatches(const std::string& path, const std::string& cookiePath) {
-    if (path.compare(0, cookiePath.size(), cookiePath) != 0) return false;
-    return path.size() == cookiePath.size() || cookiePath.back() == '/' || path[cookiePath.size()] == '/';
-  }
-
-  std::mutex mu_;
-  std::vector<Cookie> cookies_;
-  uint64_t next_ = 0;
 };
 
 // ---- Transfer ------------------------------------------------------------------------------
@@ -486,7 +219,7 @@ class Transfer {
  public:
   // Configuration.
   std::string method;
-  Address address;
+  HttpAddress address;
   std::string body;
   std::vector<std::pair<std::string, std::string>> headers;
   std::optional<std::string> cookieLine;
@@ -781,7 +514,7 @@ struct HopProxy {
   std::wstring server;
 };
 
-HopProxy ProxyFor(LoopState& loop, const Transfer& t, const Address& a) {
+HopProxy ProxyFor(LoopState& loop, const Transfer& t, const HttpAddress& a) {
   HopProxy p;
   auto named = [&p, &a](const std::string& server) {
     std::string hostPort = ProxyHostPort(server);
@@ -793,7 +526,7 @@ HopProxy ProxyFor(LoopState& loop, const Transfer& t, const Address& a) {
     case ProxyMode::kDirect:
       return p;
     case ProxyMode::kNamed:
-      if (!Bypassed(t.proxyBypass, a.bareHost())) named(t.proxyServer);
+      if (!ProxyBypassed(t.proxyBypass, a.bareHost())) named(t.proxyServer);
       return p;
     case ProxyMode::kEnvironment:
       break;
@@ -805,7 +538,7 @@ HopProxy ProxyFor(LoopState& loop, const Transfer& t, const Address& a) {
   if (!env.empty()) {
     std::string noProxy = Environment("no_proxy");
     if (noProxy.empty()) noProxy = Environment("NO_PROXY");
-    if (!Bypassed(noProxy, a.bareHost())) named(env);
+    if (!ProxyBypassed(noProxy, a.bareHost())) named(env);
     return p;
   }
   // No variable set: the system's settings, automatic configuration first.
@@ -829,7 +562,7 @@ HopProxy ProxyFor(LoopState& loop, const Transfer& t, const Address& a) {
     std::wstring url = Widen(a.ToString());
     if (WinHttpGetProxyForUrl(loop.session(), url.c_str(), &options, &info)) {
       if (info.dwAccessType == WINHTTP_ACCESS_TYPE_NAMED_PROXY && info.lpszProxy != nullptr &&
-          (info.lpszProxyBypass == nullptr || !Bypassed(Narrow(info.lpszProxyBypass), a.bareHost()))) {
+          (info.lpszProxyBypass == nullptr || !ProxyBypassed(Narrow(info.lpszProxyBypass), a.bareHost()))) {
         p.direct = false;
         p.server = info.lpszProxy;
       }
@@ -843,7 +576,7 @@ HopProxy ProxyFor(LoopState& loop, const Transfer& t, const Address& a) {
     if (GetLastError() == ERROR_WINHTTP_AUTODETECTION_FAILED) loop.NoAutoProxy();
   }
   if (system.lpszProxy != nullptr &&
-      (system.lpszProxyBypass == nullptr || !Bypassed(Narrow(system.lpszProxyBypass), a.bareHost()))) {
+      (system.lpszProxyBypass == nullptr || !ProxyBypassed(Narrow(system.lpszProxyBypass), a.bareHost()))) {
     p.direct = false;
     p.server = system.lpszProxy;
   }
@@ -878,7 +611,7 @@ class Worker {
 
   void Run() {
     Transfer& t = *t_;
-    Address at = t.address;
+    HttpAddress at = t.address;
     std::string method = t.method;
     std::string body = t.body;
     bool bodyDropped = false;
@@ -908,7 +641,7 @@ class Worker {
         return;
       }
       std::string next = ResolveLocation(at, *HeaderValue(r.headers, "Location"));
-      std::optional<Address> target = HasControlByte(next) ? std::nullopt : ParseAddress(next);
+      std::optional<HttpAddress> target = HasControlByte(next) ? std::nullopt : ParseHttpAddress(next);
       if (!target) {
         t.Fail(TransferEnd::kFailed, "redirect to an address that is not http or https: " + next, true);
         return;
@@ -931,7 +664,7 @@ class Worker {
  private:
   // Connects, sends the request and receives the response's head; false (the transfer ended) on
   // failure.
-  bool SendHop(const Address& at, const std::string& method, const std::string& body, Handle& connect,
+  bool SendHop(const HttpAddress& at, const std::string& method, const std::string& body, Handle& connect,
                Handle& request, HopResult& r) {
     Transfer& t = *t_;
     // Resolve and connect (TLS included) bound the time to a connection, each hop anew.
@@ -1053,7 +786,7 @@ class Worker {
 
   // Reads the final response's body into the transfer, or hands it to the sink, and ends the
   // transfer.
-  void Receive(const Address& at, const std::string& method, Handle& request, HopResult& r) {
+  void Receive(const HttpAddress& at, const std::string& method, Handle& request, HopResult& r) {
     Transfer& t = *t_;
     std::optional<std::string_view> length = HeaderValue(r.headers, "Content-Length");
     if (length) t.expected.store(HeaderLength(*length), std::memory_order_relaxed);
@@ -1285,7 +1018,7 @@ bool HttpEngine::Open(std::string_view method, std::string_view url) {
   requestHeaders_.clear();
   ClearResponse();
   if (!IsToken(method) || HasControlByte(url)) return false;
-  std::optional<Address> parsed = ParseAddress(EncodeAddress(url));
+  std::optional<HttpAddress> parsed = ParseHttpAddress(EncodeAddress(url));
   if (!parsed) return false;
   // Kept for Start: the address is parsed once.
   auto pending = std::make_shared<Transfer>();
