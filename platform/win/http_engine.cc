@@ -52,8 +52,10 @@ constexpr size_t kChunk = 16384;
 constexpr int kWatchdogTickMs = 20;
 // How long an idle worker thread waits for the next request before it ends.
 constexpr int kIdleWorkerMs = 30000;
-// How long the program's end waits for workers still inside WinHTTP.
-constexpr int kWorkerDrainMs = 2000;
+// How long the program's end waits for workers to leave. A worker still inside WinHTTP then
+// holds only what it shares (the loop's state, its transfer), and finds its transfer ended when
+// the call returns: it need not be waited for.
+constexpr int kWorkerDrainMs = 100;
 // A release of an aborted transfer's cookie store takes the loop one round; wait this long for
 // it before the next request takes a fresh store instead.
 constexpr int kHandleReleaseWaitMs = 1000;
