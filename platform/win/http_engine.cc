@@ -138,6 +138,11 @@ std::string ErrorText(const char* call, DWORD code) {
   return std::string(call) + " failed, error " + std::to_string(code) + what;
 }
 
+// Connections are bounded per scheme, host and port.
+std::string SlotKey(const HttpAddress& a) {
+  return a.scheme() + "://" + a.host + ":" + std::to_string(a.port);
+}
+
 bool IsFollowedRedirect(int32_t status) {
   return status == 301 || status == 302 || status == 303 || status == 307 || status == 308;
 }
@@ -259,6 +264,8 @@ class Transfer {
     return ended_.wait_for(lock, std::chrono::milliseconds(timeoutMs), ended);
   }
 
+  // The time to a connection (waiting for a free one included): connect and resolve together.
+  int32_t ConnectLimit() const { return connectMs > 0 ? connectMs + std::max<int32_t>(resolveMs, 0) : 0; }
   // The phase deadline: from now, `limitMs` (0 or less: none).
   void Progress(int32_t limitMs) {
     std::lock_guard<std::mutex> lock(mu_);
@@ -391,12 +398,34 @@ class LoopState {
       slotFreed_.wait_for(lock, std::chrono::milliseconds(kWatchdogTickMs));
     }
   }
-  void ReleaseSlot(const std::string& key) {
+  // Gives up a slot to `key`: to the next request waiting for one, or back.
+  static void ReleaseSlot(const std::shared_ptr<LoopState>& self, const std::string& key) {
     {
-      std::lock_guard<std::mutex> lock(mu_);
-      if (--slots_[key] == 0) slots_.erase(key);
+      std::lock_guard<std::mutex> lock(self->mu_);
+      auto waiting = self->waiting_.find(key);
+      if (waiting != self->waiting_.end()) {
+        std::function<void()> task = std::move(waiting->second.front());
+        waiting->second.pop_front();
+        if (waiting->second.empty()) self->waiting_.erase(waiting);
+        self->PostLocked(self, std::move(task));  // the slot passes to it
+        return;
+      }
+      if (--self->slots_[key] == 0) self->slots_.erase(key);
     }
-    slotFreed_.notify_all();
+    self->slotFreed_.notify_all();
+  }
+  // Runs `task` on a worker once a slot to `key` is free, holding it: a request waiting for its
+  // host takes no thread.
+  static void RunWithSlot(const std::shared_ptr<LoopState>& self, const std::string& key,
+                          std::function<void()> task) {
+    std::lock_guard<std::mutex> lock(self->mu_);
+    int& used = self->slots_[key];
+    if (used < kMaxConnectionsPerHost) {
+      ++used;
+      self->PostLocked(self, std::move(task));
+    } else {
+      self->waiting_[key].push_back(std::move(task));
+    }
   }
 
   // The system's proxy settings, read once.
@@ -432,19 +461,19 @@ class LoopState {
     autoProxies_[origin] = std::move(proxy);
   }
 
-  // Runs `task` on an idle worker thread, or on a new one: a thread costs more than a request
-  // to a nearby server. Workers hold the state, so that one still inside WinHTTP at the program's
-  // end never reaches a destroyed object.
-  static void Post(const std::shared_ptr<LoopState>& self, std::function<void()> task) {
-    std::lock_guard<std::mutex> lock(self->mu_);
-    self->tasks_.push_back(std::move(task));
-    if (self->tasks_.size() > self->idle_) {
-      ++self->workers_;
+  // Runs `task` on an idle worker thread, or on a new one (a thread costs more than a request
+  // to a nearby server). Workers hold the state, so that one still inside WinHTTP at the
+  // program's end never reaches a destroyed object. REQUIRES: mu_ held.
+  void PostLocked(const std::shared_ptr<LoopState>& self, std::function<void()> task) {
+    tasks_.push_back(std::move(task));
+    if (tasks_.size() > idle_) {
+      ++workers_;
       std::thread([self] { self->Serve(); }).detach();
     } else {
-      self->taskReady_.notify_one();
+      taskReady_.notify_one();
     }
   }
+
   // Lets idle workers go and waits (bounded) for the busy ones.
   void Stop(int timeoutMs) {
     std::unique_lock<std::mutex> lock(mu_);
@@ -479,6 +508,7 @@ class LoopState {
   std::mutex mu_;
   std::condition_variable slotFreed_;
   std::map<std::string, int> slots_;
+  std::map<std::string, std::deque<std::function<void()>>> waiting_;
   std::map<std::wstring, HINTERNET> proxySessions_;
   std::map<std::string, std::wstring> autoProxies_;
   std::atomic<bool> noAutoProxy_{false};
@@ -618,8 +648,8 @@ class Worker {
     std::string body = t.body;
     bool bodyDropped = false;
     for (int hop = 0;; ++hop) {
-      std::string key = at.scheme() + "://" + at.host + ":" + std::to_string(at.port);
-      if (!loop_->AcquireSlot(key, t)) return;
+      std::string key = SlotKey(at);
+      if (hop > 0 && !loop_->AcquireSlot(key, t)) return;  // the first hop's came with the task
       HopResult r;
       Handle connect, request;
       bool sent = SendHop(at, method, body, connect, request, r);
@@ -629,14 +659,14 @@ class Worker {
         Receive(at, method, request, r);
         request.Reset();
         connect.Reset();
-        loop_->ReleaseSlot(key);
+        LoopState::ReleaseSlot(loop_, key);
         return;
       }
       // The redirect's own body is not read: closing its request drops the connection, which is
       // cheaper than reading a body nobody wants only to keep it.
       request.Reset();
       connect.Reset();
-      loop_->ReleaseSlot(key);
+      LoopState::ReleaseSlot(loop_, key);
       if (!sent) return;
       if (hop >= kMaxRedirects) {
         t.Fail(TransferEnd::kFailed, "too many redirects", true);
@@ -670,8 +700,7 @@ class Worker {
                Handle& request, HopResult& r) {
     Transfer& t = *t_;
     // Resolve and connect (TLS included) bound the time to a connection, each hop anew.
-    int32_t connectLimit = t.connectMs > 0 ? t.connectMs + std::max<int32_t>(t.resolveMs, 0) : 0;
-    t.Progress(connectLimit);
+    t.Progress(t.ConnectLimit());
     if (t.Ended()) return false;
     HopProxy proxy = ProxyFor(*loop_, t, at);
     HINTERNET session = proxy.direct ? loop_->session() : loop_->ProxySession(proxy.server);
@@ -874,9 +903,10 @@ class TransferLoop {
     {
       std::lock_guard<std::mutex> lock(mu_);
       if (!stopping_) {
+        t->Progress(t->ConnectLimit());
         running_.push_back(t);
         std::weak_ptr<LoopState> state = state_;
-        LoopState::Post(state_, [state, t] {
+        LoopState::RunWithSlot(state_, SlotKey(t->address), [state, t] {
           if (std::shared_ptr<LoopState> s = state.lock()) Worker(s, t).Run();
         });
         t = nullptr;
