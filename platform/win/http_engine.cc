@@ -56,9 +56,6 @@ constexpr int kIdleWorkerMs = 30000;
 // holds only what it shares (the loop's state, its transfer), and finds its transfer ended when
 // the call returns: it need not be waited for.
 constexpr int kWorkerDrainMs = 100;
-// A release of an aborted transfer's cookie store takes the loop one round; wait this long for
-// it before the next request takes a fresh store instead.
-constexpr int kHandleReleaseWaitMs = 1000;
 // How long a wait on the GUI thread blocks before it lets events run: far below what a user sees.
 constexpr int kQuickAnswerMs = 2;
 
@@ -1092,8 +1089,8 @@ void HttpEngine::ClearResponse() {
 }
 
 const std::shared_ptr<EasyHandle>& HttpEngine::FreeHandle() {
-  // An aborted transfer may still be storing cookies; its store is the engine's all the same.
-  if (abortedTransfer_) abortedTransfer_->Wait(kHandleReleaseWaitMs);
+  // The cookie store is shared safely with a transfer still running: the aborted one may go on
+  // storing what it gets, as its request did reach the server.
   abortedTransfer_.reset();
   if (!handle_) handle_ = EasyHandle::Acquire();
   return handle_;
@@ -1199,7 +1196,7 @@ void HttpEngine::Abort() {
   TransferLoop::Get().Cancel(transfer_);
   ClearResponse();
   lastError_ = "aborted";
-  // Kept until it has ended, so that the next Start does not race its cookie updates.
+  // Its results are never taken.
   abortedTransfer_ = std::move(transfer_);
 }
 
