@@ -1,21 +1,21 @@
 // The request engine over WinHTTP's flat API, for the Windows build.
 //
-// Each request runs on a worker thread of its own with WinHTTP's synchronous calls, one hop at a
-// time: the engine follows redirects itself (WinHTTP's own following is switched off), so that it
-// keeps the cookies of every hop in the engine's own store (WinHTTP's store is switched off too:
-// its session is shared by all engines, for the connection cache), sends them with the
-// request's own in one Cookie line, refuses a redirect to another scheme than http or https and,
-// unless allowed, one from https to http, and bounds each hop's connection anew.
+// Each request runs on a worker thread (kept for the next request) with WinHTTP's synchronous
+// calls, one hop at a time. A request is handed to a worker only once a connection slot to its
+// host is free: at most kMaxConnectionsPerHost hops to one host run at once, the others wait
+// without a thread. The engine follows redirects itself (WinHTTP's own following is switched
+// off), so that it keeps the cookies of every hop in the engine's own store (WinHTTP's store is
+// switched off too: its session is shared by all engines, for the connection cache), sends them
+// with the request's own in one Cookie line, refuses a redirect to another scheme than http or
+// https and, unless allowed, one from https to http, and bounds each hop's connection anew.
 //
 // Phase time-outs are kept by the loop's watchdog thread, not left to WinHTTP (Wine does not
 // enforce its receive time-out): a transfer's deadline moves with each piece of progress the
-// worker reports, and a transfer past it ends at once as failed. The worker blocked in WinHTTP
-// is not interrupted (closing a handle another thread is inside of could hand its number to a new
-// handle before that thread is done with it); it notices the end when the call returns, drops what
-// it got and closes its handles. WinHTTP's own time-outs are set as well, so it does not block
-// for ever where the platform enforces them.
-//
-// At most kMaxConnectionsPerHost hops to one host run at once; the others wait for a slot.
+// worker and WinHTTP's notifications report, and a transfer past it, or aborted, ends at once.
+// The worker blocked in WinHTTP is not interrupted (closing a handle another thread is inside of
+// could hand its number to a new handle before that thread is done with it); it notices the end
+// when the call returns, drops what it got and closes its handles. WinHTTP's own time-outs are
+// set as well, so it does not block for ever where the platform enforces them.
 #include "platform/http/http_engine.h"
 
 #include <windows.h>
