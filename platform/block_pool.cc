@@ -1,16 +1,40 @@
 #include "platform/block_pool.h"
 
-#include <sys/mman.h>
-
 #include <atomic>
 #include <cstdint>
 #include <cstdlib>
 #include <cstring>
 #include <mutex>
+#include <thread>
 #include <utility>
+
+#if defined(_WIN32)
+#include <pthread.h>
+#endif
+
+#include "platform/address_range.h"
 
 namespace platform::pool {
 namespace {
+
+// The shared pool's lock must work before and after every other static object, so it is
+// constant-initialised. MinGW's std::mutex cannot be: there a yielding spin lock takes its place
+// (the lock guards only refills, new chunks and thread ends).
+#if defined(_WIN32)
+class PoolMutex {
+ public:
+  constexpr PoolMutex() = default;
+  void lock() {
+    while (flag_.test_and_set(std::memory_order_acquire)) std::this_thread::yield();
+  }
+  void unlock() { flag_.clear(std::memory_order_release); }
+
+ private:
+  std::atomic_flag flag_;
+};
+#else
+using PoolMutex = std::mutex;
+#endif
 
 constexpr size_t kGranule = 8;
 // Class c serves blocks of c * kGranule bytes; class 0 is unused (a zero-byte request takes
@@ -61,7 +85,7 @@ struct ThreadStacks {
 
 // The chunk arena, and what ended threads left for the others to take.
 struct SharedPool {
-  std::mutex mu;
+  PoolMutex mu;
   std::atomic<uintptr_t> arenaBase;  // 0 until reserved
   std::atomic<size_t> arenaSize;
   std::atomic<bool> noMoreChunks;  // the arena could not be had, or is used up
@@ -70,7 +94,22 @@ struct SharedPool {
   std::atomic<uint32_t> stocked[kClasses];  // non-zero when stacks[c] is not empty
 };
 
+#if defined(_WIN32)
+// MinGW emulates thread-local storage and releases a thread's copies before the thread's
+// destructors run: there the stacks live in a block of their own, which a thread-specific key
+// hands over and frees when the thread ends.
+constinit thread_local ThreadStacks* t_poolBlock = nullptr;
+ThreadStacks& ThreadPool() {
+  if (t_poolBlock == nullptr) {
+    t_poolBlock = static_cast<ThreadStacks*>(std::calloc(1, sizeof(ThreadStacks)));
+    if (t_poolBlock == nullptr) std::abort();  // a few hundred bytes: nothing else would run either
+  }
+  return *t_poolBlock;
+}
+#else
 constinit thread_local ThreadStacks t_pool{};
+inline ThreadStacks& ThreadPool() { return t_pool; }
+#endif
 constinit SharedPool g_pool{};
 
 char* ChunkOf(const void* block) {
@@ -92,34 +131,57 @@ void PushToReserve(size_t c, void* block) {
 }
 
 // Hands the ending thread's blocks to the reserve and releases its stacks.
-struct ThreadEndHook {
-  ~ThreadEndHook() {
-    std::lock_guard<std::mutex> lock(g_pool.mu);
-    for (size_t c = 1; c < kClasses; ++c) {
-      BlockStack& mine = t_pool.stacks[c];
-      BlockStack& shared = g_pool.stacks[c];
-      if (shared.count == 0) std::swap(mine, shared);
-      for (uint32_t i = 0; i < mine.count; ++i) PushToReserve(c, mine.items[i]);
-      if (shared.count > 0) g_pool.stocked[c].store(1, std::memory_order_relaxed);
-      std::free(mine.items);
-      mine = BlockStack{};
-    }
-    t_pool.retired = true;
+void HandOver(ThreadStacks* own) {
+  std::lock_guard<PoolMutex> lock(g_pool.mu);
+  for (size_t c = 1; c < kClasses; ++c) {
+    BlockStack& mine = own->stacks[c];
+    BlockStack& shared = g_pool.stacks[c];
+    if (shared.count == 0) std::swap(mine, shared);
+    for (uint32_t i = 0; i < mine.count; ++i) PushToReserve(c, mine.items[i]);
+    if (shared.count > 0) g_pool.stocked[c].store(1, std::memory_order_relaxed);
+    std::free(mine.items);
+    mine = BlockStack{};
   }
+  own->retired = true;
+}
+
+#if defined(_WIN32)
+// A thread-specific key's destructor gets the thread's block as its value, whatever the
+// emulation has released by then.
+void ThreadEnded(void* block) {
+  HandOver(static_cast<ThreadStacks*>(block));
+  std::free(block);
+  t_poolBlock = nullptr;  // an allocation after this takes a block of its own again
+}
+
+[[gnu::noinline]] void HookThreadEnd() {
+  static const pthread_key_t key = [] {
+    pthread_key_t k;
+    if (pthread_key_create(&k, ThreadEnded) != 0) std::abort();
+    return k;
+  }();
+  ThreadStacks& own = ThreadPool();
+  pthread_setspecific(key, &own);
+  own.hooked = true;
+}
+#else
+struct ThreadEndHook {
+  ~ThreadEndHook() { HandOver(&ThreadPool()); }
 };
 
 [[gnu::noinline]] void HookThreadEnd() {
   static thread_local ThreadEndHook hook;
   (void)hook;
-  t_pool.hooked = true;
+  ThreadPool().hooked = true;
 }
+#endif
 
 // Swaps the thread's empty stack of class c for the reserve's, when that has blocks.
 bool TakeFromReserve(size_t c) {
   if (g_pool.stocked[c].load(std::memory_order_relaxed) == 0) return false;
-  std::lock_guard<std::mutex> lock(g_pool.mu);
+  std::lock_guard<PoolMutex> lock(g_pool.mu);
   if (g_pool.stacks[c].count == 0) return false;
-  std::swap(t_pool.stacks[c], g_pool.stacks[c]);
+  std::swap(ThreadPool().stacks[c], g_pool.stacks[c]);
   g_pool.stacks[c].count = 0;
   g_pool.stocked[c].store(0, std::memory_order_relaxed);
   return true;
@@ -130,8 +192,8 @@ bool TakeFromReserve(size_t c) {
 bool ReserveArena() {
   for (size_t size : {kArenaSize, size_t{1} << 30, size_t{256} << 20}) {
     // With room to align it to the chunk size.
-    void* p = mmap(nullptr, size + kChunkSize, PROT_NONE, MAP_PRIVATE | MAP_ANONYMOUS | MAP_NORESERVE, -1, 0);
-    if (p == MAP_FAILED) continue;
+    void* p = ReserveAddressRange(size + kChunkSize);
+    if (p == nullptr) continue;
     uintptr_t base = (reinterpret_cast<uintptr_t>(p) + kChunkSize - 1) & ~(uintptr_t{kChunkSize} - 1);
     g_pool.arenaSize.store(size, std::memory_order_relaxed);
     g_pool.arenaBase.store(base, std::memory_order_release);
@@ -144,12 +206,12 @@ bool ReserveArena() {
 // after which every small block comes from the C library.
 char* NewChunk(size_t c) {
   if (g_pool.noMoreChunks.load(std::memory_order_relaxed)) return nullptr;
-  std::lock_guard<std::mutex> lock(g_pool.mu);
+  std::lock_guard<PoolMutex> lock(g_pool.mu);
   char* chunk = nullptr;
   if (g_pool.arenaBase.load(std::memory_order_relaxed) != 0 || ReserveArena()) {
     if (g_pool.arenaUsed + kChunkSize <= g_pool.arenaSize.load(std::memory_order_relaxed)) {
       chunk = reinterpret_cast<char*>(g_pool.arenaBase.load(std::memory_order_relaxed) + g_pool.arenaUsed);
-      if (mprotect(chunk, kChunkSize, PROT_READ | PROT_WRITE) != 0) chunk = nullptr;
+      if (!CommitAddressRange(chunk, kChunkSize)) chunk = nullptr;
     }
   }
   if (chunk == nullptr) {
@@ -165,21 +227,21 @@ char* NewChunk(size_t c) {
 // One new block of class c from the thread's chunk of that class; null when no chunk can be had.
 void* CarveOne(size_t c) {
   size_t size = c * kGranule;
-  if (static_cast<size_t>(t_pool.carveEnd[c] - t_pool.carve[c]) < size) {
+  if (static_cast<size_t>(ThreadPool().carveEnd[c] - ThreadPool().carve[c]) < size) {
     char* chunk = NewChunk(c);
     if (chunk == nullptr) return nullptr;
-    t_pool.carve[c] = chunk + kChunkHeader;
-    t_pool.carveEnd[c] = chunk + kChunkSize;
+    ThreadPool().carve[c] = chunk + kChunkHeader;
+    ThreadPool().carveEnd[c] = chunk + kChunkSize;
   }
-  void* block = t_pool.carve[c];
-  t_pool.carve[c] += size;
+  void* block = ThreadPool().carve[c];
+  ThreadPool().carve[c] += size;
   return block;
 }
 
 // Carves up to kCarveBatch blocks of class c onto the thread's stack, so that they are taken
 // in address order; false when not even one could be had.
 bool Carve(size_t c) {
-  BlockStack& s = t_pool.stacks[c];
+  BlockStack& s = ThreadPool().stacks[c];
   if (!Reserve(&s, kCarveBatch)) return false;
   void* batch[kCarveBatch];
   uint32_t n = 0;
@@ -193,10 +255,10 @@ bool Carve(size_t c) {
 }
 
 [[gnu::noinline]] void* AllocSlow(size_t c) {
-  if (t_pool.retired) {
+  if (ThreadPool().retired) {
     // Thread-end work: no stacks of its own any more.
     {
-      std::lock_guard<std::mutex> lock(g_pool.mu);
+      std::lock_guard<PoolMutex> lock(g_pool.mu);
       BlockStack& r = g_pool.stacks[c];
       if (r.count > 0) {
         void* b = r.items[--r.count];
@@ -206,20 +268,20 @@ bool Carve(size_t c) {
     }
     return CarveOne(c);
   }
-  if (!t_pool.hooked) HookThreadEnd();
+  if (!ThreadPool().hooked) HookThreadEnd();
   if (!TakeFromReserve(c) && !Carve(c)) return nullptr;
-  BlockStack& s = t_pool.stacks[c];
+  BlockStack& s = ThreadPool().stacks[c];
   return s.items[--s.count];
 }
 
 [[gnu::noinline]] void FreeSlow(size_t c, void* block) {
-  if (t_pool.retired) {
-    std::lock_guard<std::mutex> lock(g_pool.mu);
+  if (ThreadPool().retired) {
+    std::lock_guard<PoolMutex> lock(g_pool.mu);
     PushToReserve(c, block);
     return;
   }
-  if (!t_pool.hooked) HookThreadEnd();  // a thread that only frees
-  BlockStack& s = t_pool.stacks[c];
+  if (!ThreadPool().hooked) HookThreadEnd();  // a thread that only frees
+  BlockStack& s = ThreadPool().stacks[c];
   if (!Reserve(&s, 1)) return;  // no memory for the entry: the block stays unused
   s.items[s.count++] = block;
 }
@@ -228,7 +290,7 @@ bool Carve(size_t c) {
 
 void* Alloc(size_t size) {
   size_t c = size == 0 ? 1 : (size + kGranule - 1) / kGranule;
-  BlockStack& s = t_pool.stacks[c];
+  BlockStack& s = ThreadPool().stacks[c];
   if (s.count == 0) return AllocSlow(c);
   void* b = s.items[--s.count];
   // The caller writes the block at once; the next one of this size is likely wanted soon.
@@ -238,7 +300,7 @@ void* Alloc(size_t size) {
 
 void Free(void* block) {
   size_t c = ClassOf(block);
-  BlockStack& s = t_pool.stacks[c];
+  BlockStack& s = ThreadPool().stacks[c];
   if (s.count == s.capacity) {
     FreeSlow(c, block);
     return;

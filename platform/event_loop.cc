@@ -66,10 +66,15 @@ std::unique_ptr<HiddenOwnerWidget>& Owner() {
 
 }  // namespace
 
-GuiApplication::GuiApplication(int& argc, char** argv) : app_(std::make_unique<QApplication>(argc, argv)) {
+struct GuiApplication::State {
+  State(int& argc, char** argv) : app(argc, argv) {}
+  QApplication app;
+};
+
+GuiApplication::GuiApplication(int& argc, char** argv) : state_(std::make_unique<State>(argc, argv)) {
   QApplication::setQuitOnLastWindowClosed(false);
   std::lock_guard<std::mutex> lock(g_wakeMutex);
-  g_guiApp = app_.get();
+  g_guiApp = &state_->app;
   g_guiDispatcher = QAbstractEventDispatcher::instance();
 }
 

@@ -1,5 +1,5 @@
-// The toolkit's application object, event loop, message pumping and the hidden owner window,
-// as the runtime uses them.
+// The GUI thread's application object, event loop, message pumping and the hidden owner window,
+// as the runtime uses them: over the toolkit on Linux, over user32 on Windows.
 //
 // Thread contract: everything here runs on the GUI thread, except WakeEventLoop, PostToGuiThread,
 // SendEndRequest, CanWaitHandlingEvents and MsgWaitForMultipleObjects (which fails off the GUI
@@ -11,12 +11,12 @@
 #include <functional>
 #include <memory>
 
-class QApplication;
 class QWidget;
 
 namespace platform {
 
-// Owns the toolkit's application object for the life of the program. Windows are never
+// Owns the GUI thread's application object (the toolkit's, or the message window on Windows)
+// for the life of the program. Windows are never
 // quit implicitly: the runtime ends the loop itself when the last program window is gone.
 class GuiApplication {
  public:
@@ -26,7 +26,8 @@ class GuiApplication {
   GuiApplication& operator=(const GuiApplication&) = delete;
 
  private:
-  std::unique_ptr<QApplication> app_;
+  struct State;  // the backend's
+  std::unique_ptr<State> state_;
 };
 
 // Runs the event loop until PostQuit; `idle` runs each time the loop itself is about to wait

@@ -9,12 +9,13 @@
 
 namespace platform {
 
-// The program's own full path as the system gives it (UTF-8 bytes on Linux).
+// The program's own full path as the system gives it, as UTF-8 bytes.
 std::string GetModuleFileName();
 // Test hook: GetModuleFileName gives `path` from now on (empty: the real path again), so that a
 // test can place the program in a folder of its own. REQUIRES: called before the runtime starts.
 void SetModuleFileNameForTesting(std::string path);
-// Changes the current directory; the bytes are passed to the system unchanged.
+// Changes the current directory: the bytes are passed to Linux unchanged, read as UTF-8 on
+// Windows (as GetModuleFileName gives them).
 bool SetCurrentDirectory(const std::string& path);
 uint64_t GetCurrentThreadId();
 // Ends the process at once with the code (-1 is status 255); buffered output is flushed.

@@ -1,12 +1,11 @@
 #include "runtime/format_text.h"
 
-#include <locale.h>
-
 #include <clocale>
 #include <cstdio>
 #include <cstring>
 #include <string>
 
+#include "platform/c_locale.h"
 #include "runtime/command_args.h"
 #include "runtime/libraries.h"
 
@@ -15,21 +14,6 @@ namespace {
 
 // The formatted output of one call may not exceed this; a larger result is empty.
 constexpr size_t kLargestResult = 64u << 20;
-
-// Switches the calling thread to the C locale for the duration of a call.
-class CLocaleScope {
- public:
-  CLocaleScope() {
-    static locale_t c = newlocale(LC_ALL_MASK, "C", static_cast<locale_t>(0));
-    previous_ = c ? uselocale(c) : static_cast<locale_t>(0);
-  }
-  ~CLocaleScope() {
-    if (previous_) uselocale(previous_);
-  }
-
- private:
-  locale_t previous_;
-};
 
 bool Is32BitKind(TypeCode t) {
   return t == kTypeInt || t == kTypeShort || t == kTypeByte || t == kTypeBool || t == kTypeAddress;
@@ -143,7 +127,7 @@ void FormatText(ArgRecord* result, int32_t count, ArgRecord* args) {
     TypeCode t = args[i].type();
     if (!IsSystemType(t) || IsArrayType(t) || t == kTypeBytes || t == kTypeLong || t == kTypeDateTime) return;
   }
-  CLocaleScope cLocale;
+  platform::CLocaleScope cLocale;
   std::string out;
   if (!Format(OrEmpty(args[0].text()), count - 1, args + 1, &out)) return;
   // The output is a text: a zero byte written by %c ends it.

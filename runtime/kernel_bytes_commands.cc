@@ -1,10 +1,10 @@
 // The kernel's byte-set commands. Positions count plain bytes; comparisons are exact.
-#include <string.h>  // memmem
 
 #include <algorithm>
 #include <cstring>
 
 #include "runtime/command_args.h"
+#include "runtime/find_bytes.h"
 #include "runtime/kernel_commands.h"
 #include "runtime/result_buffer.h"
 
@@ -52,7 +52,7 @@ void ReplaceBytes(ArgRecord* result, int32_t count, ArgRecord* args) {
   size_t pos = static_cast<size_t>(start - 1);
   buf.Append(b, pos);
   while (n - pos >= s) {
-    const void* c = memmem(b + pos, n - pos, sought, s);
+    const void* c = FindBytes(b + pos, n - pos, sought, s);
     if (c == nullptr) break;
     size_t p = static_cast<size_t>(static_cast<const unsigned char*>(c) - b);
     buf.Append(b + pos, p - pos);

@@ -1,12 +1,12 @@
 // The kernel's text commands. Texts are walked one character at a time (a byte of 0x80 or more
 // and the byte after it are one character); searches match only at character boundaries.
-#include <string.h>  // memmem
 
 #include <algorithm>
 #include <cstring>
 #include <vector>
 
 #include "runtime/command_args.h"
+#include "runtime/find_bytes.h"
 #include "runtime/kernel_commands.h"
 #include "runtime/result_buffer.h"
 
@@ -84,7 +84,7 @@ size_t Search(const unsigned char* t, size_t len, size_t from, const unsigned ch
     size_t pos = from;
     size_t known = from;
     while (len - pos >= s) {
-      const void* c = memmem(t + pos, len - pos, sought, s);
+      const void* c = FindBytes(t + pos, len - pos, sought, s);
       if (c == nullptr) return kNotFound;
       size_t p = static_cast<size_t>(static_cast<const unsigned char*>(c) - t);
       if (cmd::IsBoundary(t, known, p)) {

@@ -1,5 +1,7 @@
 #!/usr/bin/env bash
 # Installs every Debian package the build, the program and the tests need. Idempotent.
+#   scripts/setup.sh             the Linux build
+#   scripts/setup.sh --windows   also the Windows cross build and Wine to run its tests
 set -euo pipefail
 SUDO=""
 if [ "$(id -u)" -ne 0 ]; then SUDO="sudo"; fi
@@ -16,6 +18,9 @@ PACKAGES=(
   valgrind xvfb xauth locales curl
   nodejs
 )
+if [ "${1:-}" = "--windows" ]; then
+  PACKAGES+=(g++-mingw-w64-x86-64-posix mingw-w64 wine wine64)
+fi
 missing=()
 for p in "${PACKAGES[@]}"; do
   dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing+=("$p")

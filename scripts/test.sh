@@ -2,14 +2,32 @@
 # Builds and runs every test. On a fresh Debian machine it installs what is needed first.
 #   scripts/test.sh              the normal build
 #   scripts/test.sh --sanitize   the same tests under AddressSanitizer and UndefinedBehaviorSanitizer
+#   scripts/test.sh --windows    the Windows build of the layers below the window system, cross-built
+#                                with mingw-w64 and tested under Wine
 # With WL_FAIL_ON_SKIP=1 (CI sets it) a test that skips itself, or any other test that does not
 # run, fails the run: setup.sh provides everything the tests need.
 set -euo pipefail
 cd "$(dirname "$0")/.."
-./scripts/setup.sh
+./scripts/setup.sh "${1:-}"
 build=build
 flags=()
-if [ "${1:-}" = "--sanitize" ]; then
+if [ "${1:-}" = "--windows" ]; then
+  build=build-windows
+  flags=(-DCMAKE_TOOLCHAIN_FILE=cmake/mingw-w64-x86_64.cmake)
+  # Wine in a prefix of its own, booted once; one persistent server for the whole run makes each
+  # test process start in a fraction of a second.
+  export WINEPREFIX
+  WINEPREFIX="$(mktemp -d /tmp/wl-wine-XXXXXX)"
+  export WINEDEBUG=-all
+  stop_wine() {
+    wineserver -k 2>/dev/null || true
+    rm -rf "$WINEPREFIX"
+  }
+  trap stop_wine EXIT
+  # The prefix boots while the build runs.
+  wineboot -i >/dev/null 2>&1 &
+  wine_boot=$!
+elif [ "${1:-}" = "--sanitize" ]; then
   build=build-asan
   flags=(-DWL_SANITIZE=ON -DCMAKE_BUILD_TYPE=Debug )
   export ASAN_OPTIONS=detect_leaks=1:abort_on_error=0
@@ -18,6 +36,11 @@ if [ "${1:-}" = "--sanitize" ]; then
 fi
 cmake -S . -B "$build" -G Ninja "${flags[@]}" >/dev/null
 cmake --build "$build" -j"$(nproc)"
+if [ "${1:-}" = "--windows" ]; then
+  wait "$wine_boot"
+  wineserver -w
+  wineserver -p >/dev/null 2>&1 </dev/null &
+fi
 results="$PWD/$build/ctest-results.xml"
 QT_QPA_PLATFORM=offscreen ctest --test-dir "$build" --output-on-failure -j"$(nproc)" --output-junit "$results"
 if [ "${WL_FAIL_ON_SKIP:-0}" = 1 ]; then

@@ -10,7 +10,7 @@
 //      exactly what the encoder can produce (use ui::ByteReader: it never reads past the end).
 //   3. Add a registration function that calls ui::RegisterControlType with the type code, the
 //      library index, raisesEvents, the checker and a factory, and call it from
-//      RegisterStandardControlTypes() in ui/control_registry.cc.
+//      RegisterStandardControlTypes() in ui/standard_controls.cc.
 //   4. Raise events with ui::RaiseEvent (event_dispatch.h); reach a control handed to a library
 //      command with ui::LiveControlOf (window_manager.h).
 // A unit whose type is not registered still loads: it becomes a blank generic unit without

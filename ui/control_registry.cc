@@ -1,8 +1,6 @@
 #include <map>
 
 #include "ui/control.h"
-#include "ui/grid_control.h"
-#include "ui/kernel_controls.h"
 
 namespace ui {
 namespace {
@@ -40,12 +38,6 @@ void RegisterControlType(const ControlType& type) { Registry()[type.type] = type
 const ControlType* FindControlType(rt::TypeCode type) {
   auto it = Registry().find(type);
   return it == Registry().end() ? nullptr : &it->second;
-}
-
-void RegisterStandardControlTypes() {
-  RegisterKernelControls();
-  RegisterGridAndListControls();
-  // Further libraries register their control types here.
 }
 
 std::unique_ptr<Control> CreateGenericUnit(const ControlContext& context) {

@@ -1,13 +1,12 @@
 // Adodb.Stream: an in-memory stream of bytes that is read and written as binary data or as
 // text in a named charset.
-#include <iconv.h>
-
-#include <cerrno>
 #include <cstring>
 #include <string>
 #include <vector>
 
 #include "platform/com/automation.h"
+#include "platform/com/builtin_classes.h"
+#include "platform/com/charsets.h"
 
 namespace platform::com {
 namespace {
@@ -55,37 +54,6 @@ const Charset* FindCharset(std::u16string_view name) {
     if (EqualsNoCase(c.name, name)) return &c;
   }
   return nullptr;
-}
-
-// Runs iconv over all of `in`; an invalid or incomplete sequence becomes `bad` (encoded in
-// the target) and decoding goes on after its first byte (or unit, for UTF-16 input).
-std::string Convert(const char* from, const char* to, std::string_view in, std::string_view bad,
-                    size_t unit) {
-  std::string out;
-  iconv_t cd = iconv_open(to, from);
-  if (cd == reinterpret_cast<iconv_t>(-1)) return out;
-  char* src = const_cast<char*>(in.data());
-  size_t left = in.size();
-  char buf[4096];
-  while (left > 0) {
-    char* dst = buf;
-    size_t room = sizeof buf;
-    size_t rc = iconv(cd, &src, &left, &dst, &room);
-    out.append(buf, static_cast<size_t>(dst - buf));
-    if (rc == static_cast<size_t>(-1) && errno != E2BIG) {
-      out.append(bad);
-      size_t skip = std::min(left, unit);
-      src += skip;
-      left -= skip;
-      iconv(cd, nullptr, nullptr, nullptr, nullptr);
-    }
-  }
-  char* dst = buf;
-  size_t room = sizeof buf;
-  iconv(cd, nullptr, nullptr, &dst, &room);
-  out.append(buf, static_cast<size_t>(dst - buf));
-  iconv_close(cd);
-  return out;
 }
 
 bool IsUtf16(const char* iconvName) { return std::strncmp(iconvName, "UTF-16", 6) == 0; }
@@ -302,7 +270,7 @@ class AdodbStream final : public AutomationObject {
     } else if (std::strcmp(charset_->iconvName, "UTF-8") == 0 && position_ == 0) {
       Put("\xEF\xBB\xBF");
     }
-    Put(Convert("UTF-16LE", charset_->iconvName, units, "?", 2));
+    Put(ConvertCharset("UTF-16LE", charset_->iconvName, units, "?", 2));
     return S_OK;
   }
 
@@ -325,7 +293,7 @@ class AdodbStream final : public AutomationObject {
     size_t unit = IsUtf16(name) ? 2 : 1;
     // A trailing odd byte of UTF-16 text is no character.
     std::string_view whole = rest.substr(0, rest.size() - rest.size() % unit);
-    std::string utf16 = Convert(name, "UTF-16LE", whole, std::string_view("\xFD\xFF", 2), unit);
+    std::string utf16 = ConvertCharset(name, "UTF-16LE", whole, std::string_view("\xFD\xFF", 2), unit);
     std::u16string text(utf16.size() / 2, u'\0');
     std::memcpy(text.data(), utf16.data(), text.size() * 2);
     // How much to hand out: everything, a line, or a count of characters. The position moves
@@ -346,7 +314,7 @@ class AdodbStream final : public AutomationObject {
       position_ = data_.size();
     } else {
       std::string_view consumed(reinterpret_cast<const char*>(text.data()), after * 2);
-      position_ += skipped + Convert("UTF-16LE", name, consumed, "?", 2).size();
+      position_ += skipped + ConvertCharset("UTF-16LE", name, consumed, "?", 2).size();
     }
     *result = MakeBstrVariant(std::u16string_view(text).substr(0, take));
     return S_OK;

@@ -7,7 +7,7 @@
 #include <mutex>
 
 #include "platform/codepage.h"
-#include "platform/http/winhttp_request.h"
+#include "platform/com/builtin_classes.h"
 
 namespace platform::com {
 
@@ -434,16 +434,9 @@ void AddBuiltinClass(std::string_view progId, const CLSID& clsid, ObjectFactory 
   r.builtinsRegistered = false;
 }
 
-void RegisterScriptControlClass();  // script_control.cc
-void RegisterAdodbStreamClass();    // adodb_stream.cc
-
 void RegisterBuiltinClasses() {
   static std::once_flag once;
-  std::call_once(once, [] {
-    RegisterScriptControlClass();
-    RegisterAdodbStreamClass();
-    platform::http::RegisterWinHttpRequestClass();
-  });
+  std::call_once(once, AddPlatformClasses);
   Registry& r = TheRegistry();
   std::vector<ClassEntry> builtins;
   {

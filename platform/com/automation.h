@@ -333,8 +333,9 @@ void RegisterClass(std::string_view progId, const CLSID& clsid, ObjectFactory fa
 void UnregisterClass(const CLSID& clsid);
 // Registers the platform's own classes once (ProgID look-up and creation call it first). A
 // module that defines a built-in class provides `void RegisterXxxClass()` calling
-// AddBuiltinClass, and adds that call to the list in RegisterBuiltinClasses (automation.cc):
-// an explicit call, because the linker drops unreferenced objects of a static library.
+// AddBuiltinClass, declares it in builtin_classes.h and adds the call to each build's
+// AddPlatformClasses: an explicit call, because the linker drops unreferenced objects of a
+// static library.
 void RegisterBuiltinClasses();
 void AddBuiltinClass(std::string_view progId, const CLSID& clsid, ObjectFactory factory);
 

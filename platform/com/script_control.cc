@@ -10,6 +10,7 @@
 
 #include "duktape.h"
 #include "platform/com/automation.h"
+#include "platform/com/builtin_classes.h"
 
 namespace {
 

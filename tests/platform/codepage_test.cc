@@ -23,6 +23,13 @@ TEST(CodePageTest, SubstitutesWhatCannotBeConverted) {
                     "a\xFF"
                     "b"),
             u"a\uFFFDb");
+  // 0xFF starts no character of code page 936 (Windows' own table maps it to a private-use
+  // character): both platforms give U+FFFD, as for a pair that does not exist.
+  EXPECT_EQ(ToUtf16(kCodePageGbk,
+                    "a\xFF"
+                    "b\xFF\xFF"),
+            u"a\uFFFDb\uFFFD\uFFFD");
+  EXPECT_EQ(ToUtf16(kCodePageGbk, "\xD6\xD0\xFF\xD6\xD0"), u"中\uFFFD中");
   EXPECT_EQ(FromUtf16(kCodePageGbk, u"a\u0E01b"), "a?b");  // Thai is not in code page 936
   EXPECT_EQ(FromUtf16(kCodePageGbk, u"\U0001F600"), "?");  // one substitute for a pair
   int32_t used = 0;

@@ -2,13 +2,77 @@
 
 #include <gtest/gtest.h>
 
+#include <atomic>
+#include <chrono>
+#include <string>
+#include <thread>
+
+#if !defined(_WIN32)
 #include <QDialog>
 #include <QEventLoop>
 #include <QTimer>
-#include <string>
+#endif
 
 namespace platform {
 namespace {
+
+using namespace std::chrono_literals;
+
+// What any thread hands the GUI thread (tasks, wake-ups, end requests) ends its waits; the
+// loop runs its idle routine and ends with the quit code a task posts.
+TEST(EventLoopTest, OtherThreadsReachTheGuiThreadInItsWaits) {
+  std::atomic<int> ran{0};
+  std::thread poster([&] {
+    std::this_thread::sleep_for(20ms);
+    EXPECT_TRUE(PostToGuiThread([&] { ran = 1; }));
+  });
+  EXPECT_TRUE(WaitHandlingEvents([&] { return ran.load() == 1; }, 10000));
+  poster.join();
+
+  std::thread waker([] {
+    std::this_thread::sleep_for(20ms);
+    WakeEventLoop();
+  });
+  EXPECT_TRUE(WaitForEvents(10000));
+  waker.join();
+
+  int ended = 0;
+  CreateHiddenOwner([&](int code) { ended = code; });
+  std::thread ender([] { EXPECT_TRUE(SendEndRequest(5)); });
+  ender.join();
+  EXPECT_TRUE(WaitHandlingEvents([&] { return ended == 5; }, 10000));
+  DestroyHiddenOwner();
+  EXPECT_FALSE(SendEndRequest(6));  // no owner on the GUI thread
+
+  // The idle routine runs when the loop is about to wait; a task it posts ends the loop.
+  int idleRuns = 0;
+  EXPECT_EQ(RunEventLoop([&] {
+              if (++idleRuns == 1) PostToGuiThread([] { PostQuit(3); });
+            }),
+            3);
+  EXPECT_GE(idleRuns, 1);
+  EXPECT_FALSE(QuitPending());
+}
+
+TEST(EventLoopTest, MsgWaitForMultipleObjectsKeepsThePlatformCallsRules) {
+  ProcessPendingEvents();
+  EXPECT_EQ(MsgWaitForMultipleObjects(0, nullptr, 0, 30, 0), kWaitTimeout);
+  const void* handle = &handle;
+  EXPECT_EQ(MsgWaitForMultipleObjects(1, &handle, 0, 0, 0), kWaitFailed);
+  uint32_t offThread = 0;
+  bool canWait = true;
+  std::thread([&] {
+    offThread = MsgWaitForMultipleObjects(0, nullptr, 0, 0, 0);
+    canWait = CanWaitHandlingEvents();
+  }).join();
+  EXPECT_EQ(offThread, kWaitFailed);
+  EXPECT_FALSE(canWait);
+  EXPECT_TRUE(PostToGuiThread([] {}));
+  EXPECT_EQ(MsgWaitForMultipleObjects(0, nullptr, 0, kInfinite, 0), kWaitObject0);
+}
+
+// The toolkit's nested loops and timers.
+#if !defined(_WIN32)
 
 TEST(EventLoopTest, IdleRunsOnlyWhenTheLoopItselfWaits) {
   // 0: the loop itself; then loops and waits opened by what the loop runs.
@@ -61,6 +125,7 @@ TEST(EventLoopTest, WaitsReturnAtOnceWhenAQuitIsPending) {
   EXPECT_TRUE(waitReturned);
   EXPECT_TRUE(beforeItsTimeOut);
 }
+#endif  // !defined(_WIN32)
 
 }  // namespace
 }  // namespace platform

@@ -155,7 +155,7 @@ TEST(ApplicationDeathTest, ErrorWhileEndingEndsAtOnceWithMinusOne) {
         });
         EndProgram(0);
       },
-      ::testing::ExitedWithCode(255), "^exit-routine;$");
+      ::testing::ExitedWithCode(testing_support::kRuntimeErrorExitStatus), "^exit-routine;$");
 }
 
 }  // namespace
@@ -285,7 +285,7 @@ TEST(IdleListDeathTest, NoIdleRoutineRunsWhileAnErrorIsReported) {
         RunMessageLoop();
         std::_Exit(9);
       },
-      ::testing::ExitedWithCode(255), "^box;$");
+      ::testing::ExitedWithCode(testing_support::kRuntimeErrorExitStatus), "^box;$");
 }
 
 TEST(IdleListDeathTest, NoIdleRoutineRunsWhileTheProgramEnds) {

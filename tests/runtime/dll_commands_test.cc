@@ -1,9 +1,11 @@
 #include "runtime/dll_commands.h"
 
-#include <dlfcn.h>
 #include <gtest/gtest.h>
+#if !defined(_WIN32)
+#include <dlfcn.h>
 #include <unistd.h>
 #include <zlib.h>
+#endif
 
 #include <cstdio>
 #include <filesystem>
@@ -59,6 +61,8 @@ TEST(DllCommandsDeathTest, MissingEntriesNameTheLibraryAsDeclared) {
   ReleaseDllCommands();
 }
 
+// The search order is shown with a copy of a shared object the test links (zlib), found by dladdr.
+#if !defined(_WIN32)
 // The program placed in `folder` (UTF-8, under the test's temporary directory) beside a copy of
 // the zlib it links, named `name`; prints where DLL command 0 (zlib's "zlibVersion" in `name`)
 // was found.
@@ -94,6 +98,8 @@ TEST(DllCommandsDeathTest, AFolderNameOutsideAsciiIsSearchedAsTheSystemGaveIt) {
   EXPECT_EXIT(ResolveBesideTheProgram(reinterpret_cast<const char*>(u8"wl_dll_视频_"), "wlprobe.so"),
               ::testing::ExitedWithCode(0), "^beside-the-program;$");
 }
+
+#endif  // !defined(_WIN32)
 
 }  // namespace
 }  // namespace rt

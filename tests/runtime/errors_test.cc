@@ -65,7 +65,7 @@ TEST(ErrorReportDeathTest, ReportEndsWithMinusOneAndDropsExitRoutines) {
             "运行时出错!\r\n\r\n错误代码：6\r\n\r\n错误信息：调用DLL命令后发现堆栈错误\r\n\r\n0, 0\r\n");
         RaiseRuntimeError(6, 0, 0);
       },
-      ::testing::ExitedWithCode(255), "^REPORT-MATCH\n$");
+      ::testing::ExitedWithCode(testing_support::kRuntimeErrorExitStatus), "^REPORT-MATCH\n$");
 }
 
 TEST(ErrorReportDeathTest, ErrorInsideAReportEndsAtOnce) {
@@ -78,7 +78,7 @@ TEST(ErrorReportDeathTest, ErrorInsideAReportEndsAtOnce) {
         });
         ReportRuntimeError("first", 0, 0, 0);
       },
-      ::testing::ExitedWithCode(255), "^BOX;$");
+      ::testing::ExitedWithCode(testing_support::kRuntimeErrorExitStatus), "^BOX;$");
 }
 
 const ProgramHeader& EmptyProgram() {
@@ -113,7 +113,7 @@ TEST(ErrorReportDeathTest, AReportFromAnotherThreadIsShownAndEndedOnTheGuiThread
         std::fprintf(stderr, "loop-returned;");
         std::_Exit(9);
       },
-      ::testing::ExitedWithCode(255), "^box-on-gui=1;text-ok;destroy;$");
+      ::testing::ExitedWithCode(testing_support::kRuntimeErrorExitStatus), "^box-on-gui=1;text-ok;destroy;$");
 }
 
 // A report handed over from another thread is shown, and ends the program with 255, even when
@@ -133,7 +133,7 @@ TEST(ErrorReportDeathTest, AHandedOverReportIsShownWhenTheEndComesFirst) {
         std::fprintf(stderr, "ended-quietly;");
         std::_Exit(0);
       },
-      ::testing::ExitedWithCode(255), "^box:worker;$");
+      ::testing::ExitedWithCode(testing_support::kRuntimeErrorExitStatus), "^box:worker;$");
 }
 
 // An end request another thread sends while the report is on screen is counted only: the
@@ -157,7 +157,7 @@ TEST(ErrorReportDeathTest, AnEndRequestWhileAReportIsUpIsOnlyCounted) {
         });
         ReportRuntimeError("shown", 0, 0, 0);
       },
-      ::testing::ExitedWithCode(255), "^box;$");
+      ::testing::ExitedWithCode(testing_support::kRuntimeErrorExitStatus), "^box;$");
 }
 
 }  // namespace

@@ -16,6 +16,10 @@ class GermanLocale {
       active_ = true;
       return;
     }
+#if defined(_WIN32)
+    // The C runtime on Windows names its locales by language and country; every system has them.
+    active_ = std::setlocale(LC_ALL, "German_Germany.1252") != nullptr;
+#else
     char dir[] = "/tmp/wl-locale-XXXXXX";
     if (mkdtemp(dir) == nullptr) return;
     folder_ = dir;
@@ -23,11 +27,14 @@ class GermanLocale {
     if (std::system(command.c_str()) != 0) return;
     setenv("LOCPATH", folder_.c_str(), 1);
     active_ = std::setlocale(LC_ALL, "de_DE.UTF-8") != nullptr;
+#endif
   }
   ~GermanLocale() {
     std::setlocale(LC_ALL, saved_.c_str());
+#if !defined(_WIN32)
     unsetenv("LOCPATH");
     if (!folder_.empty()) (void)std::system(("rm -rf " + folder_).c_str());
+#endif
   }
   GermanLocale(const GermanLocale&) = delete;
   GermanLocale& operator=(const GermanLocale&) = delete;

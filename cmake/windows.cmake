@@ -1,0 +1,85 @@
+# The Windows build: the layers below the window system (platform without the toolkit, runtime,
+# text, JSON, network) and their tests, cross-compiled with cmake/mingw-w64-x86_64.cmake and run
+# under Wine. Included from CMakeLists.txt, which stops after it.
+#
+# The platform layer keeps its shared files and replaces each Linux backend by the file of the
+# same name in platform/win/ (platform/win/picture/ for the picture loader); the Linux-only
+# decoders and the libcurl engine are left out.
+
+# No toolkit here: nothing to run the meta-object compiler on.
+set(CMAKE_AUTOMOC OFF)
+
+# GoogleTest and Duktape are compiled from their sources with the cross compiler.
+set(WL_GOOGLETEST_SOURCE_DIR /usr/src/googletest CACHE PATH "GoogleTest's source tree")
+
+file(GLOB_RECURSE _win_sources CONFIGURE_DEPENDS ${CMAKE_SOURCE_DIR}/platform/win/*.cc)
+set(_platform_dirs platform platform/com platform/http)
+set(_linux_backends platform/picture/jpeg_decoder.cc platform/picture/png_decoder.cc
+                    platform/http/http_engine.cc platform/http/transfer_loop.cc)
+foreach(src IN LISTS _win_sources)
+  get_filename_component(_name ${src} NAME)
+  foreach(dir IN LISTS _platform_dirs)
+    if(EXISTS ${CMAKE_SOURCE_DIR}/${dir}/${_name})
+      list(APPEND _linux_backends ${dir}/${_name})
+    endif()
+  endforeach()
+endforeach()
+# Until the WinHTTP engine is there, the request object (and what needs it) stays out.
+if(NOT EXISTS ${CMAKE_SOURCE_DIR}/platform/win/http_engine.cc)
+  set(WL_WINDOWS_HTTP_ENGINE OFF)
+  list(APPEND _linux_backends platform/http/winhttp_request.cc)
+else()
+  set(WL_WINDOWS_HTTP_ENGINE ON)
+endif()
+
+wl_layer(wl_platform DIRS ${_platform_dirs} EXCLUDE ${_linux_backends}
+         DEPS Threads::Threads)
+target_sources(wl_platform PRIVATE ${_win_sources})
+# Windows' headers: Unicode entry points, no min/max macros, the lean set of headers.
+target_compile_definitions(wl_platform PRIVATE UNICODE _UNICODE NOMINMAX WIN32_LEAN_AND_MEAN)
+target_link_libraries(wl_platform PUBLIC user32 kernel32 ole32 oleaut32 windowscodecs winhttp ws2_32)
+if(NOT WL_WINDOWS_HTTP_ENGINE)
+  target_compile_definitions(wl_platform PRIVATE WL_WITHOUT_HTTP_ENGINE)
+endif()
+wl_add_duktape(wl_platform)
+wl_layer(wl_runtime DIRS runtime runtime/com DEPS wl_platform)
+wl_layer(wl_text DIRS text DEPS wl_runtime)
+wl_layer(wl_json DIRS json DEPS wl_runtime)
+wl_layer(wl_net DIRS net DEPS wl_text wl_runtime)
+
+if(WL_BUILD_TESTS)
+  enable_testing()
+  set(INSTALL_GTEST OFF CACHE BOOL "" FORCE)
+  set(gtest_disable_pthreads OFF CACHE BOOL "" FORCE)
+  add_subdirectory(${WL_GOOGLETEST_SOURCE_DIR} ${CMAKE_BINARY_DIR}/googletest EXCLUDE_FROM_ALL)
+  include(GoogleTest)
+  add_library(wl_test_support STATIC tests/support/test_main.cc)
+  target_link_libraries(wl_test_support PUBLIC wl_net wl_json wl_text wl_runtime gtest gmock)
+  # Tests of the window system's toolkit, and of what only the Linux backends have, stay on Linux.
+  set(WL_WINDOWS_LEFT_OUT
+      tests/platform/picture_loader_test.cc
+      tests/runtime/application_test.cc tests/runtime/kernel_misc_commands_test.cc
+      tests/text/text_helpers_test.cc)
+  if(NOT WL_WINDOWS_HTTP_ENGINE)
+    list(APPEND WL_WINDOWS_LEFT_OUT tests/platform/http_engine_test.cc tests/platform/transfer_loop_test.cc
+         tests/platform/winhttp_request_test.cc)
+    file(GLOB _net_tests ${CMAKE_SOURCE_DIR}/tests/net/*_test.cc)
+    foreach(t IN LISTS _net_tests)
+      file(RELATIVE_PATH t ${CMAKE_SOURCE_DIR} ${t})
+      list(APPEND WL_WINDOWS_LEFT_OUT ${t})
+    endforeach()
+  endif()
+  foreach(layer platform runtime text json net)
+    file(GLOB test_sources CONFIGURE_DEPENDS ${CMAKE_SOURCE_DIR}/tests/${layer}/*_test.cc)
+    foreach(t IN LISTS WL_WINDOWS_LEFT_OUT)
+      list(REMOVE_ITEM test_sources ${CMAKE_SOURCE_DIR}/${t})
+    endforeach()
+    if(NOT test_sources)
+      continue()
+    endif()
+    # The stand-ins for the window system are linked whole: the runtime's library table needs them.
+    add_executable(${layer}_tests ${test_sources} ${CMAKE_SOURCE_DIR}/tests/support/program_without_windows.cc)
+    target_link_libraries(${layer}_tests PRIVATE wl_test_support)
+    gtest_discover_tests(${layer}_tests DISCOVERY_MODE PRE_TEST DISCOVERY_TIMEOUT 120 PROPERTIES TIMEOUT 120)
+  endforeach()
+endif()
