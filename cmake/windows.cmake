@@ -24,23 +24,12 @@ foreach(src IN LISTS _win_sources)
     endif()
   endforeach()
 endforeach()
-# Until the WinHTTP engine is there, the request object (and what needs it) stays out.
-if(NOT EXISTS ${CMAKE_SOURCE_DIR}/platform/win/http_engine.cc)
-  set(WL_WINDOWS_HTTP_ENGINE OFF)
-  list(APPEND _linux_backends platform/http/winhttp_request.cc)
-else()
-  set(WL_WINDOWS_HTTP_ENGINE ON)
-endif()
-
 wl_layer(wl_platform DIRS ${_platform_dirs} EXCLUDE ${_linux_backends}
          DEPS Threads::Threads)
 target_sources(wl_platform PRIVATE ${_win_sources})
 # Windows' headers: Unicode entry points, no min/max macros, the lean set of headers.
 target_compile_definitions(wl_platform PRIVATE UNICODE _UNICODE NOMINMAX WIN32_LEAN_AND_MEAN)
 target_link_libraries(wl_platform PUBLIC user32 kernel32 ole32 oleaut32 windowscodecs winhttp ws2_32)
-if(NOT WL_WINDOWS_HTTP_ENGINE)
-  target_compile_definitions(wl_platform PRIVATE WL_WITHOUT_HTTP_ENGINE)
-endif()
 wl_add_duktape(wl_platform)
 wl_layer(wl_runtime DIRS runtime runtime/com DEPS wl_platform)
 wl_layer(wl_text DIRS text DEPS wl_runtime)
@@ -57,15 +46,11 @@ if(WL_BUILD_TESTS)
   target_link_libraries(wl_test_support PUBLIC wl_net wl_json wl_text wl_runtime gtest gmock)
   # The start-up frame's tests drive the toolkit's loop and timers: they stay on Linux.
   set(WL_WINDOWS_LEFT_OUT tests/runtime/application_test.cc)
-  if(NOT WL_WINDOWS_HTTP_ENGINE)
-    list(APPEND WL_WINDOWS_LEFT_OUT tests/platform/http_engine_test.cc tests/platform/transfer_loop_test.cc
-         tests/platform/winhttp_request_test.cc)
-    file(GLOB _net_tests ${CMAKE_SOURCE_DIR}/tests/net/*_test.cc)
-    foreach(t IN LISTS _net_tests)
-      file(RELATIVE_PATH t ${CMAKE_SOURCE_DIR} ${t})
-      list(APPEND WL_WINDOWS_LEFT_OUT ${t})
-    endforeach()
-  endif()
+  # The request engine's tests against loopback servers stay out until those servers
+  # (tests/support: cpp-httplib, which Debian ships as a Linux library, OpenSSL and POSIX
+  # sockets) build for Windows or run beside the tests as Linux processes.
+  list(APPEND WL_WINDOWS_LEFT_OUT tests/platform/http_engine_test.cc tests/platform/transfer_loop_test.cc
+       tests/platform/winhttp_request_test.cc tests/net/web_request_test.cc tests/net/web_request_faults_test.cc)
   foreach(layer platform runtime text json net)
     file(GLOB test_sources CONFIGURE_DEPENDS ${CMAKE_SOURCE_DIR}/tests/${layer}/*_test.cc)
     foreach(t IN LISTS WL_WINDOWS_LEFT_OUT)

@@ -43,6 +43,10 @@ if [ "${1:-}" = "--windows" ]; then
   # The session's own processes (services, devices) start with the first program and live as
   # long as the server: started here, they hold no test's output open.
   wineboot >/dev/null 2>&1 </dev/null
+  # The first program that loads the network libraries starts Wine's device services, which
+  # outlive it holding its output: started here, they do not hold CTest's pipes open.
+  "$(sed -n 's/^WL_WINE:FILEPATH=//p' "$build/CMakeCache.txt")" \
+    "$build/platform_tests.exe" --gtest_list_tests >/dev/null 2>&1 </dev/null || true
 fi
 results="$PWD/$build/ctest-results.xml"
 QT_QPA_PLATFORM=offscreen ctest --test-dir "$build" --output-on-failure -j"$(nproc)" --output-junit "$results"

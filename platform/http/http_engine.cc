@@ -128,22 +128,6 @@ std::string HttpEngine::ProxyForScheme(std::string_view scheme) const {
   return std::string();
 }
 
-std::string HttpEngine::EncodeAddress(std::string_view url) {
-  static const char kHex[] = "0123456789ABCDEF";
-  std::string out;
-  out.reserve(url.size());
-  for (unsigned char c : url) {
-    if (c >= 0x80 || c == ' ') {
-      out += '%';
-      out += kHex[c >> 4];
-      out += kHex[c & 15];
-    } else {
-      out += static_cast<char>(c);
-    }
-  }
-  return out;
-}
-
 bool HttpEngine::Open(std::string_view method, std::string_view url) {
   Abort();
   transfer_.reset();

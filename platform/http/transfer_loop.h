@@ -31,6 +31,7 @@
 #include <vector>
 
 #include "platform/http/request_failure.h"
+#include "platform/http/response_sink.h"
 
 typedef void CURL;
 struct curl_slist;
@@ -63,20 +64,6 @@ class EasyHandle {
  private:
   explicit EasyHandle(CURL* curl) : curl_(curl) {}
   CURL* curl_;
-};
-
-// Takes a transfer's final response as it arrives, on the transfer loop's thread, instead of
-// the transfer keeping its body in memory (a download to a file). Responses of followed
-// redirects and interim responses never reach it.
-// Thread contract: called on the loop's thread only, one call at a time.
-class ResponseSink {
- public:
-  virtual ~ResponseSink() = default;
-  // The final response's status and header lines (status line excluded), before its body.
-  // False ends the transfer as failed; nothing more is called.
-  virtual bool OnResponse(int32_t status, const std::vector<std::string>& headers) = 0;
-  // The next piece of the body. False (a failed write) ends the transfer as failed.
-  virtual bool OnBody(std::string_view bytes) = 0;
 };
 
 class Transfer {

@@ -9,9 +9,7 @@ namespace platform::com {
 void AddPlatformClasses() {
   RegisterScriptControlClass();
   RegisterAdodbStreamClass();
-#if !defined(WL_WITHOUT_HTTP_ENGINE)  // until the WinHTTP engine is built
   http::RegisterWinHttpRequestClass();
-#endif
 }
 
 }  // namespace platform::com
