@@ -1,10 +1,5 @@
 #include "net/login_cookies.h"
 
-#include <fcntl.h>
-#include <sqlite3.h>
-#include <sys/stat.h>
-#include <unistd.h>
-
 #include <algorithm>
 #include <cstdlib>
 #include <filesystem>
@@ -12,15 +7,14 @@
 #include <sstream>
 #include <system_error>
 
+#include "platform/private_file.h"
+
 namespace net {
 namespace {
 
 namespace fs = std::filesystem;
 
 constexpr std::string_view kHttpOnlyPrefix = "#HttpOnly_";
-// Firefox keeps expiry in milliseconds in newer profiles, in seconds in older ones: no date in
-// seconds reaches this (the year 5138).
-constexpr int64_t kMillisecondsFrom = 100'000'000'000;
 
 std::string_view Trim(std::string_view s) {
   while (!s.empty() && (s.front() == ' ' || s.front() == '\t')) s.remove_prefix(1);
@@ -58,25 +52,6 @@ std::vector<std::string_view> Fields(std::string_view line) {
   }
   return fields;
 }
-
-// Removes the temporary copy of a store, whatever happens while it is read.
-class TemporaryFolder {
- public:
-  TemporaryFolder() {
-    std::string pattern = (fs::temp_directory_path() / "videolens-cookies-XXXXXX").string();
-    if (mkdtemp(pattern.data()) != nullptr) path_ = pattern;
-  }
-  ~TemporaryFolder() {
-    std::error_code ec;
-    if (!path_.empty()) fs::remove_all(path_, ec);
-  }
-  TemporaryFolder(const TemporaryFolder&) = delete;
-  TemporaryFolder& operator=(const TemporaryFolder&) = delete;
-  const std::string& path() const { return path_; }
-
- private:
-  std::string path_;
-};
 
 }  // namespace
 
@@ -170,71 +145,6 @@ int LoginCookies::AddNetscapeText(std::string_view text) {
   return taken;
 }
 
-int LoginCookies::AddFirefoxStore(const std::string& path) {
-  TemporaryFolder folder;
-  if (folder.path().empty()) return -1;
-  // The store with its write-ahead log, if one is open, so that the latest cookies are in.
-  std::error_code ec;
-  const fs::path copy = fs::path(folder.path()) / "cookies.sqlite";
-  if (!fs::copy_file(path, copy, ec) || ec) return -1;
-  fs::copy_file(path + "-wal", copy.string() + "-wal", ec);  // absent when no log is open
-
-  sqlite3* db = nullptr;
-  int rc = sqlite3_open_v2(copy.c_str(), &db, SQLITE_OPEN_READONLY, nullptr);
-  int taken = -1;
-  sqlite3_stmt* query = nullptr;
-  if (rc == SQLITE_OK &&
-      sqlite3_prepare_v2(db, "SELECT host, path, isSecure, expiry, name, value, isHttpOnly FROM moz_cookies",
-                         -1, &query, nullptr) == SQLITE_OK) {
-    taken = 0;
-    auto text = [&](int column) {
-      const unsigned char* t = sqlite3_column_text(query, column);
-      return t ? std::string(reinterpret_cast<const char*>(t)) : std::string();
-    };
-    while (sqlite3_step(query) == SQLITE_ROW) {
-      LoginCookie c;
-      c.domain = text(0);
-      if (!IsSiteDomain(c.domain)) continue;
-      // Firefox writes a domain cookie with its leading dot and a host cookie without.
-      c.includeSubdomains = c.domain.starts_with('.');
-      c.path = text(1).empty() ? std::string("/") : text(1);
-      c.secure = sqlite3_column_int(query, 2) != 0;
-      c.expires = sqlite3_column_int64(query, 3);
-      if (c.expires >= kMillisecondsFrom) c.expires /= 1000;
-      c.name = text(4);
-      c.value = text(5);
-      c.httpOnly = sqlite3_column_int(query, 6) != 0;
-      if (c.name.empty() || !Writable(c.name) || !Writable(c.value) || !Writable(c.path) ||
-          !Writable(c.domain))
-        continue;
-      Add(std::move(c));
-      ++taken;
-    }
-  }
-  sqlite3_finalize(query);
-  sqlite3_close(db);
-  return taken;
-}
-
-std::vector<std::string> LoginCookies::FirefoxStores() {
-  std::vector<std::pair<fs::file_time_type, std::string>> found;
-  const char* home = std::getenv("HOME");
-  if (home == nullptr || home[0] == '\0') return {};
-  for (const char* root : {"/.mozilla/firefox", "/snap/firefox/common/.mozilla/firefox"}) {
-    std::error_code ec;
-    for (const fs::directory_entry& profile : fs::directory_iterator(std::string(home) + root, ec)) {
-      fs::path store = profile.path() / "cookies.sqlite";
-      std::error_code e;
-      if (!fs::is_regular_file(store, e)) continue;
-      found.emplace_back(fs::last_write_time(store, e), store.string());
-    }
-  }
-  std::sort(found.begin(), found.end(), [](const auto& a, const auto& b) { return a.first > b.first; });
-  std::vector<std::string> stores;
-  for (auto& f : found) stores.push_back(std::move(f.second));
-  return stores;
-}
-
 std::string LoginCookies::NetscapeLines() const {
   std::string out;
   for (const LoginCookie& c : cookies_) {
@@ -247,36 +157,12 @@ std::string LoginCookies::NetscapeLines() const {
 }
 
 bool LoginCookies::Save(const std::string& path) const {
-  std::error_code ec;
   if (cookies_.empty()) {
+    std::error_code ec;
     fs::remove(path, ec);
     return !ec;
   }
-  const fs::path parent = fs::path(path).parent_path();
-  if (!parent.empty() && !fs::exists(parent, ec)) {
-    fs::create_directories(parent, ec);
-    if (ec) return false;
-    fs::permissions(parent, fs::perms::owner_all, ec);
-  }
-  // Written beside the file and renamed over it: a reader never sees half a file, and the
-  // file never exists with a wider mode than the user's own.
-  const std::string temporary = path + ".new";
-  int fd = ::open(temporary.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0600);
-  if (fd < 0) return false;
-  const std::string text = "# Netscape HTTP Cookie File\n" + NetscapeLines();
-  bool ok = ::fchmod(fd, 0600) == 0;
-  size_t written = 0;
-  while (ok && written < text.size()) {
-    ssize_t n = ::write(fd, text.data() + written, text.size() - written);
-    if (n <= 0)
-      ok = false;
-    else
-      written += static_cast<size_t>(n);
-  }
-  ok = ::close(fd) == 0 && ok;
-  if (ok) ok = ::rename(temporary.c_str(), path.c_str()) == 0;
-  if (!ok) ::unlink(temporary.c_str());
-  return ok;
+  return platform::WritePrivateFile(path, "# Netscape HTTP Cookie File\n" + NetscapeLines());
 }
 
 bool LoginCookies::Load(const std::string& path) {
