@@ -43,8 +43,15 @@ if(WL_BUILD_TESTS)
   set(gtest_disable_pthreads OFF CACHE BOOL "" FORCE)
   add_subdirectory(${WL_GOOGLETEST_SOURCE_DIR} ${CMAKE_BINARY_DIR}/googletest EXCLUDE_FROM_ALL)
   include(GoogleTest)
+  # The lookup's request sequence without windows, for the tests and the timing program; the
+  # window system's stand-ins are linked whole (the runtime's library table needs them).
+  add_library(wl_lookup_sequence STATIC tests/support/lookup_sequence.cc)
+  target_link_libraries(wl_lookup_sequence PUBLIC wl_net wl_json wl_text wl_runtime)
+  add_executable(lookup_sequence_timing EXCLUDE_FROM_ALL bench/lookup_sequence_timing.cc
+                 ${CMAKE_SOURCE_DIR}/tests/support/program_without_windows.cc)
+  target_link_libraries(lookup_sequence_timing PRIVATE wl_lookup_sequence)
   add_library(wl_test_support STATIC tests/support/test_main.cc)
-  target_link_libraries(wl_test_support PUBLIC wl_net wl_json wl_text wl_runtime gtest gmock)
+  target_link_libraries(wl_test_support PUBLIC wl_lookup_sequence wl_net wl_json wl_text wl_runtime gtest gmock)
   # The start-up frame's tests drive the toolkit's loop and timers: they stay on Linux.
   set(WL_WINDOWS_LEFT_OUT tests/runtime/application_test.cc)
   # The request engine's tests against loopback servers stay out until those servers
