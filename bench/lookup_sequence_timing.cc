@@ -31,11 +31,14 @@ void SetVariable(const char* name, const char* value) {
 }  // namespace
 
 int main(int argc, char** argv) {
-  const char* proxy = std::getenv("WL_DEMO_PROXY");
-  if (proxy == nullptr) {
+  // Copied: setting a variable may move the environment that getenv's answer points into.
+  const char* proxyVariable = std::getenv("WL_DEMO_PROXY");
+  if (proxyVariable == nullptr) {
     std::fprintf(stderr, "lookup_sequence_timing: WL_DEMO_PROXY (the demo's proxy address) is not set\n");
     return 2;
   }
+  const std::string proxyText = proxyVariable;
+  const char* proxy = proxyText.c_str();
   const std::string path = argc > 1 ? argv[1] : "/question/100000050";
   const int runs = argc > 2 ? std::max(1, std::atoi(argv[2])) : 5;
   SetVariable("https_proxy", proxy);

@@ -19,7 +19,11 @@ if [ "${1:-}" = "--windows" ]; then
   export WINEPREFIX
   WINEPREFIX="$(mktemp -d /tmp/wl-wine-XXXXXX)"
   export WINEDEBUG=-all
+  demo_pid=""
+  demo_dir="$(mktemp -d /tmp/wl-demo-XXXXXX)"
   stop_wine() {
+    if [ -n "$demo_pid" ]; then kill "$demo_pid" 2>/dev/null || true; wait "$demo_pid" 2>/dev/null || true; fi
+    rm -rf "$demo_dir"
     wineserver -k 2>/dev/null || true
     rm -rf "$WINEPREFIX"
   }
@@ -27,6 +31,9 @@ if [ "${1:-}" = "--windows" ]; then
   # The prefix boots while the build runs.
   wineboot -i >/dev/null 2>&1 &
   wine_boot=$!
+  # The demo site cannot be built for Windows: the Linux build's runs beside the Windows tests.
+  cmake -S . -B build -G Ninja >/dev/null
+  cmake --build build -j"$(nproc)" --target videolens-demo demo-rows
 elif [ "${1:-}" = "--sanitize" ]; then
   build=build-asan
   flags=(-DWL_SANITIZE=ON -DCMAKE_BUILD_TYPE=Debug )
@@ -47,6 +54,22 @@ if [ "${1:-}" = "--windows" ]; then
   # outlive it holding its output: started here, they do not hold CTest's pipes open.
   "$(sed -n 's/^WL_WINE:FILEPATH=//p' "$build/CMakeCache.txt")" \
     "$build/platform_tests.exe" --gtest_list_tests >/dev/null 2>&1 </dev/null || true
+  # The lookup's tests reach the demo through its proxy (WL_DEMO_PROXY) and compare with the rows
+  # its content gives (WL_DEMO_ROWS, a file Wine reads through its drive Z:, the Linux root).
+  build/demo-rows >"$demo_dir/rows"
+  build/videolens-demo --port-file "$demo_dir/port" >"$demo_dir/log" 2>&1 </dev/null &
+  demo_pid=$!
+  for _ in $(seq 100); do
+    [ -s "$demo_dir/port" ] && break
+    sleep 0.1
+  done
+  if [ ! -s "$demo_dir/port" ]; then
+    echo "videolens-demo did not start:" >&2
+    cat "$demo_dir/log" >&2
+    exit 1
+  fi
+  export WL_DEMO_PROXY="http://127.0.0.1:$(cat "$demo_dir/port")"
+  export WL_DEMO_ROWS="Z:$demo_dir/rows"
 fi
 results="$PWD/$build/ctest-results.xml"
 QT_QPA_PLATFORM=offscreen ctest --test-dir "$build" --output-on-failure -j"$(nproc)" --output-junit "$results"

@@ -35,15 +35,19 @@ class DemoLookupSequenceTest : public ::testing::Test {
     rt::InitDllCommands(program.dllCommands, program.dllCommandCount);
     platform::com::RegisterBuiltinClasses();
 #if defined(_WIN32)
-    const char* proxy = std::getenv("WL_DEMO_PROXY");
-    const char* rows = std::getenv("WL_DEMO_ROWS");
-    if (proxy == nullptr || rows == nullptr) return;
-    _putenv_s("https_proxy", proxy);
-    _putenv_s("http_proxy", proxy);
+    // Copied: setting a variable may move the environment that getenv's answers point into.
+    const char* proxyVariable = std::getenv("WL_DEMO_PROXY");
+    const char* rowsVariable = std::getenv("WL_DEMO_ROWS");
+    if (proxyVariable == nullptr || rowsVariable == nullptr) return;
+    const std::string proxy = proxyVariable, rows = rowsVariable;
+    _putenv_s("https_proxy", proxy.c_str());
+    _putenv_s("http_proxy", proxy.c_str());
     std::ifstream in(rows, std::ios::binary);
+    ASSERT_TRUE(in) << "cannot read " << rows;
     std::ostringstream text;
     text << in.rdbuf();
     expected_ = text.str();
+    ASSERT_FALSE(expected_.empty()) << rows << " is empty";
 #else
     env_ = std::make_unique<demo::DemoEnvironment>();
     ASSERT_TRUE(env_->Start());
