@@ -45,6 +45,10 @@ int main(int argc, char** argv) {
   SetVariable("http_proxy", proxy);
 #if !defined(_WIN32)
   setenv("QT_QPA_PLATFORM", "offscreen", 0);
+  // Keeps the toolkit quiet about a missing runtime folder (mkdtemp makes it private).
+  char runtimeDir[] = "/tmp/wl-timing-XXXXXX";
+  if (getenv("XDG_RUNTIME_DIR") == nullptr && mkdtemp(runtimeDir) != nullptr)
+    setenv("XDG_RUNTIME_DIR", runtimeDir, 1);
 #endif
   int one = 1;
   platform::GuiApplication gui(one, argv);
