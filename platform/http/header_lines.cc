@@ -1,8 +1,28 @@
 #include "platform/http/header_lines.h"
 
+#include <algorithm>
 #include <charconv>
+#include <cstring>
 
 namespace platform::http {
+
+bool IsToken(std::string_view s) {
+  if (s.empty()) return false;
+  for (unsigned char c : s) {
+    if (c >= '0' && c <= '9') continue;
+    if ((c | 0x20) >= 'a' && (c | 0x20) <= 'z') continue;
+    if (c != 0 && std::strchr("!#$%&'*+-.^_`|~", c) != nullptr) continue;
+    return false;
+  }
+  return true;
+}
+
+bool HasControlByte(std::string_view s) {
+  return std::any_of(s.begin(), s.end(), [](char ch) {
+    unsigned char c = static_cast<unsigned char>(ch);
+    return c < 0x20 || c == 0x7F;
+  });
+}
 namespace {
 
 unsigned char LowerAscii(char c) {

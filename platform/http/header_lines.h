@@ -17,6 +17,12 @@ namespace platform::http {
 bool EqualsIgnoreCase(std::string_view a, std::string_view b);
 bool StartsWithIgnoreCase(std::string_view s, std::string_view prefix);
 
+// Whether `s` is a token as HTTP defines it (a method, a header's name): one or more of the
+// letters, digits and "!#$%&'*+-.^_`|~".
+bool IsToken(std::string_view s);
+// Whether `s` holds a control byte (below 0x20, or 0x7F), which no address or setting may carry.
+bool HasControlByte(std::string_view s);
+
 // `s` without blanks, tabs, CRs and LFs at either end.
 std::string_view TrimBlanks(std::string_view s);
 

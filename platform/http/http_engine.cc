@@ -30,25 +30,6 @@ std::string ToLowerAscii(std::string_view s) {
   return out;
 }
 
-// RFC 9110 token characters.
-bool IsToken(std::string_view s) {
-  if (s.empty()) return false;
-  for (unsigned char c : s) {
-    if (c >= '0' && c <= '9') continue;
-    if ((c | 0x20) >= 'a' && (c | 0x20) <= 'z') continue;
-    if (std::strchr("!#$%&'*+-.^_`|~", c) != nullptr && c != 0) continue;
-    return false;
-  }
-  return true;
-}
-
-bool HasControlByte(std::string_view s) {
-  return std::any_of(s.begin(), s.end(), [](char ch) {
-    unsigned char c = static_cast<unsigned char>(ch);
-    return c < 0x20 || c == 0x7F;
-  });
-}
-
 // Whether a proxy bypass list (hosts and domains separated by commas or blanks; "*": all)
 // names `host` or a domain above it, as the transfer library reads no_proxy.
 bool Bypassed(std::string_view list, std::string_view host) {
@@ -81,26 +62,6 @@ HttpEngine::~HttpEngine() {
   Abort();
   curl_url_cleanup(static_cast<CURLU*>(parsed_));
 }
-
-void HttpEngine::SetTimeouts(int32_t resolveMs, int32_t connectMs, int32_t sendMs, int32_t receiveMs) {
-  resolveMs_ = resolveMs;
-  connectMs_ = connectMs;
-  sendMs_ = sendMs;
-  receiveMs_ = receiveMs;
-}
-
-void HttpEngine::SetProxyFromEnvironment() {
-  proxyMode_ = ProxyMode::kEnvironment;
-  proxyServer_.clear();
-  proxyBypass_.clear();
-}
-
-void HttpEngine::SetDirect() {
-  proxyMode_ = ProxyMode::kDirect;
-  proxyServer_.clear();
-  proxyBypass_.clear();
-}
-
 bool HttpEngine::SetNamedProxy(std::string_view server, std::string_view bypass) {
   std::string_view s = TrimBlanks(server);
   if (s.empty() || HasControlByte(s) || HasControlByte(bypass)) return false;
@@ -111,23 +72,6 @@ bool HttpEngine::SetNamedProxy(std::string_view server, std::string_view bypass)
   for (char c : bypass) proxyBypass_ += (c == ';') ? ',' : c;
   return true;
 }
-
-std::string HttpEngine::ProxyForScheme(std::string_view scheme) const {
-  if (proxyServer_.find('=') == std::string::npos) return proxyServer_;
-  // "http=host:port;https=host:port": the entry for the request's scheme, or none.
-  std::string_view rest = proxyServer_;
-  while (!rest.empty()) {
-    size_t end = rest.find_first_of("; ");
-    std::string_view entry = rest.substr(0, end);
-    rest = end == std::string_view::npos ? std::string_view() : rest.substr(end + 1);
-    size_t eq = entry.find('=');
-    if (eq != std::string_view::npos && EqualsIgnoreCase(entry.substr(0, eq), scheme)) {
-      return std::string(entry.substr(eq + 1));
-    }
-  }
-  return std::string();
-}
-
 bool HttpEngine::Open(std::string_view method, std::string_view url) {
   Abort();
   transfer_.reset();
@@ -161,35 +105,6 @@ bool HttpEngine::Open(std::string_view method, std::string_view url) {
   failure_ = RequestFailure::kNone;
   return true;
 }
-
-bool HttpEngine::SetRequestHeader(std::string_view name, std::string_view value) {
-  if (!opened_ || !IsToken(name)) return false;
-  if (value.find_first_of(std::string_view("\r\n\0", 3)) != std::string_view::npos) return false;
-  value = TrimBlanks(value);
-  if (EqualsIgnoreCase(name, "Cookie")) {
-    // Sent by the transfer library, in one line with the cookies it keeps for the address.
-    cookieLine_ = std::string(value);
-    return true;
-  }
-  for (auto& [n, v] : requestHeaders_) {
-    if (EqualsIgnoreCase(n, name)) {
-      v = std::string(value);
-      return true;
-    }
-  }
-  requestHeaders_.emplace_back(std::string(name), std::string(value));
-  return true;
-}
-
-void HttpEngine::ClearResponse() {
-  hasResponse_ = false;
-  effectiveUrl_.clear();
-  status_ = 0;
-  statusText_.clear();
-  responseHeaders_.clear();
-  body_.clear();
-}
-
 const std::shared_ptr<EasyHandle>& HttpEngine::FreeHandle() {
   if (abortedTransfer_ && !abortedTransfer_->Wait(kHandleReleaseWaitMs)) handle_.reset();
   abortedTransfer_.reset();
@@ -399,22 +314,4 @@ void HttpEngine::Abort() {
   // results are never taken.
   abortedTransfer_ = std::move(transfer_);
 }
-
-std::string HttpEngine::AllResponseHeaders() const {
-  if (!hasResponse_) return std::string();
-  std::string out;
-  for (const std::string& line : responseHeaders_) {
-    out += line;
-    out += "\r\n";
-  }
-  out += "\r\n";
-  return out;
-}
-
-std::optional<std::string> HttpEngine::ResponseHeader(std::string_view name) const {
-  std::optional<std::string_view> value = HeaderValue(responseHeaders_, name);
-  if (!value) return std::nullopt;
-  return std::string(*value);
-}
-
 }  // namespace platform::http
