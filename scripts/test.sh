@@ -8,6 +8,9 @@
 # run, fails the run: setup.sh provides everything the tests need.
 set -euo pipefail
 cd "$(dirname "$0")/.."
+# The compiler cache sees paths relative to the checkout, so that a fresh clone in another folder
+# (as CI makes) finds what an earlier build of the same sources left there.
+export CCACHE_BASEDIR="${CCACHE_BASEDIR:-$PWD}" CCACHE_NOHASHDIR="${CCACHE_NOHASHDIR:-1}"
 ./scripts/setup.sh "${1:-}"
 build=build
 flags=()
