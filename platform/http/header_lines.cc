@@ -6,6 +6,14 @@
 
 namespace platform::http {
 
+std::string ToLowerAscii(std::string_view s) {
+  std::string out(s);
+  for (char& c : out) {
+    if (c >= 'A' && c <= 'Z') c = static_cast<char>(c + 32);
+  }
+  return out;
+}
+
 bool IsToken(std::string_view s) {
   if (s.empty()) return false;
   for (unsigned char c : s) {

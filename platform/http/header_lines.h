@@ -16,6 +16,8 @@ namespace platform::http {
 // ASCII letters compared without regard to case; other bytes as they are.
 bool EqualsIgnoreCase(std::string_view a, std::string_view b);
 bool StartsWithIgnoreCase(std::string_view s, std::string_view prefix);
+// `s` with ASCII capitals made small; other bytes as they are.
+std::string ToLowerAscii(std::string_view s);
 
 // Whether `s` is a token as HTTP defines it (a method, a header's name): one or more of the
 // letters, digits and "!#$%&'*+-.^_`|~".

@@ -4,18 +4,6 @@
 #include "platform/http/http_engine.h"
 
 namespace platform::http {
-namespace {
-
-std::string ToLowerAscii(std::string_view s) {
-  std::string out(s);
-  for (char& c : out) {
-    if (c >= 'A' && c <= 'Z') c = static_cast<char>(c + 32);
-  }
-  return out;
-}
-
-}  // namespace
-
 std::optional<HttpAddress> ParseHttpAddress(std::string_view url) {
   size_t colon = url.find("://");
   if (colon == std::string_view::npos) return std::nullopt;

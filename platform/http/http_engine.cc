@@ -22,14 +22,6 @@ constexpr int kHandleReleaseWaitMs = 1000;
 // How long a wait on the GUI thread blocks before it lets events run: far below what a user sees.
 constexpr int kQuickAnswerMs = 2;
 
-std::string ToLowerAscii(std::string_view s) {
-  std::string out(s);
-  for (char& c : out) {
-    if (c >= 'A' && c <= 'Z') c = static_cast<char>(c + 32);
-  }
-  return out;
-}
-
 // Whether a proxy bypass list (hosts and domains separated by commas or blanks; "*": all)
 // names `host` or a domain above it, as the transfer library reads no_proxy.
 bool Bypassed(std::string_view list, std::string_view host) {
