@@ -37,12 +37,14 @@ constexpr ui::ControlRef kGrid{kMainWindowId, k高级表格1};
 constexpr int kSlowNetworkMs = 100;
 // The longest the event loop may stand still during a lookup: shorter than one answer's wait,
 // so that a request waited for on the GUI thread is caught, with room for a test running beside
-// this one on a two-core machine. The address checker runs the program two to three times
-// slower: its build still catches a window that stands still for several answers in a row.
-#if defined(__SANITIZE_ADDRESS__)
-constexpr int64_t kLongestStallMs = 4 * kSlowNetworkMs;
-#else
+// this one on a two-core machine. The address checker's build runs the program two to three
+// times slower with pauses of its own (over half a second seen): it checks everything else of
+// the live lookup, but not the time.
 constexpr int64_t kLongestStallMs = kSlowNetworkMs - 10;
+#if defined(__SANITIZE_ADDRESS__)
+constexpr bool kTimesTheEventLoop = false;
+#else
+constexpr bool kTimesTheEventLoop = true;
 #endif
 
 // Everything a user sees after a lookup and one click on row 1 and on its first list line.
@@ -164,7 +166,7 @@ TEST_F(VideoLookupTest, TheWindowStaysLiveAndRowsArriveWhileLaterRequestsRun) {
   ticker.stop();
 
   EXPECT_EQ(grid::RowCount(kGrid), static_cast<int>(videos) + 1);
-  EXPECT_LT(longestGap, kLongestStallMs);
+  if (kTimesTheEventLoop) EXPECT_LT(longestGap, kLongestStallMs);
   // Row 1 was in while most descriptions had not even been asked for.
   EXPECT_GT(requestedAtFirstRow, 0u);
   EXPECT_LT(requestedAtFirstRow, videos);
