@@ -6,7 +6,7 @@
 #include <QPointer>
 #include <QTimer>
 
-#include "ui/grid_widget.h"
+#include "ui/qt/grid_widget.h"
 #include "ui/list_view_widget.h"
 #include "ui/qt_text.h"
 #include "ui/window_manager.h"

@@ -4,8 +4,8 @@
 #include "ui/byte_io.h"
 #include "ui/control.h"
 #include "ui/event_dispatch.h"
-#include "ui/grid_widget.h"
 #include "ui/list_view_widget.h"
+#include "ui/qt/grid_widget.h"
 
 namespace ui {
 namespace {
@@ -20,15 +20,15 @@ class GridControl : public Control {
     GridTypeData data;
     GridTypeData::Decode(c.unit->typeData, &data);
     grid_ = new GridWidget(c.parent);
-    grid_->Reset(data.rows, data.columns, data.fixedRows, data.fixedColumns, data.rowHeight,
-                 data.columnWidth);
+    grid_->model().Reset(data.rows, data.columns, data.fixedRows, data.fixedColumns, data.rowHeight,
+                         data.columnWidth);
     grid_->setLeftButtonReleasedHandler([this](int x, int y) {
       RaiseEvent(windowId(), unitId(), kGridEventLeftReleased, {x, y});
     });
     setWidget(grid_);
   }
   int64_t GetTypeProperty(int32_t number, int32_t) override {
-    if (number == kGridPropertyRowCount - 8 && grid_) return grid_->rowCount();
+    if (number == kGridPropertyRowCount - 8 && grid_) return grid_->model().rowCount();
     return 0;
   }
 

@@ -4,14 +4,15 @@
 
 #include "runtime/libraries.h"
 #include "ui/grid_commands.h"
-#include "ui/grid_widget.h"
+#include "ui/grid_model.h"
 #include "ui/library_args.h"
+#include "ui/qt/grid_widget.h"
 
 namespace ui::grid_commands {
 namespace {
 
-GridWidget* Grid(int32_t count, rt::ArgRecord* args) {
-  return ControlOf<GridWidget>(args, count, 0, rt::kTypeGrid);
+GridModel* Grid(int32_t count, rt::ArgRecord* args) {
+  return &ControlOf<GridWidget>(args, count, 0, rt::kTypeGrid)->model();
 }
 int32_t IntAt(int32_t count, rt::ArgRecord* args, int32_t index) {
   return args::Int(args::At(count, args, index));
@@ -69,7 +70,7 @@ void DeleteRow(rt::ArgRecord* result, int32_t count, rt::ArgRecord* args) {
 }
 
 void InsertRow(rt::ArgRecord* result, int32_t count, rt::ArgRecord* args) {
-  GridWidget* g = Grid(count, args);
+  GridModel* g = Grid(count, args);
   const rt::ArgRecord position = args::At(count, args, 2);
   std::string text;
   if (!CellText(args::At(count, args, 1), &text)) text.clear();
@@ -78,20 +79,20 @@ void InsertRow(rt::ArgRecord* result, int32_t count, rt::ArgRecord* args) {
 }
 
 void SetCell(rt::ArgRecord* result, int32_t count, rt::ArgRecord* args) {
-  GridWidget* g = Grid(count, args);
+  GridModel* g = Grid(count, args);
   const int row = IntAt(count, args, 1);
   const int column = IntAt(count, args, 2);
   const int kind = IntAt(count, args, 3);
   const rt::ArgRecord data = args::At(count, args, 4);
   bool ok = false;
-  if (kind == GridWidget::kKindText) {
+  if (kind == GridModel::kKindText) {
     std::string text;
     ok = CellText(data, &text) && g->setCellText(row, column, text);
-  } else if (kind == GridWidget::kKindCheck) {
+  } else if (kind == GridModel::kKindCheck) {
     if (data.type() == rt::kTypeNone || args::IsIntegral(data.type())) {
       ok = g->setCellCheck(row, column, args::Int(data) != 0);
     }
-  } else if (kind == GridWidget::kKindPicture) {
+  } else if (kind == GridModel::kKindPicture) {
     if (data.type() == rt::kTypeNone || data.type() == rt::kTypeBytes) {
       const auto* block = static_cast<const unsigned char*>(data.ptr());
       const std::string_view bytes(reinterpret_cast<const char*>(rt::ByteSetData(block)),
@@ -103,18 +104,18 @@ void SetCell(rt::ArgRecord* result, int32_t count, rt::ArgRecord* args) {
 }
 
 void GetCell(rt::ArgRecord* result, int32_t count, rt::ArgRecord* args) {
-  const GridWidget::CellValue v = Grid(count, args)->cellValue(IntAt(count, args, 1), IntAt(count, args, 2));
+  const GridModel::CellValue v = Grid(count, args)->cellValue(IntAt(count, args, 1), IntAt(count, args, 2));
   switch (v.type) {
-    case GridWidget::CellValue::Type::kText:
+    case GridModel::CellValue::Type::kText:
       result->setPtr(rt::NewText(v.text), rt::kTypeText);
       break;
-    case GridWidget::CellValue::Type::kCheck:
+    case GridModel::CellValue::Type::kCheck:
       result->setBool(v.check);
       break;
-    case GridWidget::CellValue::Type::kPicture:
+    case GridModel::CellValue::Type::kPicture:
       result->setPtr(rt::NewByteSet(v.bytes.data(), v.bytes.size()), rt::kTypeBytes);
       break;
-    case GridWidget::CellValue::Type::kMissing:
+    case GridModel::CellValue::Type::kMissing:
       if (v.missingIsBytes) {
         result->setPtr(nullptr, rt::kTypeBytes);
       } else {

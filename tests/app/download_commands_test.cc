@@ -149,7 +149,7 @@ class DownloadCommandsTest : public testing_support::DemoLookupFixture {
   }
   // The grid row whose first address is `address`.
   int RowOf(const char* address) {
-    for (int r = 1; r < Grid()->rowCount(); ++r) {
+    for (int r = 1; r < Grid()->model().rowCount(); ++r) {
       if (CellText(r, 2).rfind(address, 0) == 0) return r;
     }
     return -1;
@@ -257,7 +257,7 @@ TEST_F(DownloadCommandsTest, TheListsMenuCopiesOpensAndDownloadsBesideTodaysClic
                                                                   {"-", false},
                                                                   {kLoginCaption, true}}));
   Menu()->close();
-  EXPECT_EQ(Grid()->currentRow(), 1);
+  EXPECT_EQ(Grid()->model().currentRow(), 1);
   EXPECT_EQ(List()->itemText(1, 2), second);
   RightClick(Grid()->viewport(), Grid()->cellRect(0, 3).center());
   ASSERT_EQ(Entries().size(), 6u);
@@ -496,7 +496,7 @@ TEST_F(DownloadCommandsTest, AnExistingFileIsNotReplacedWithoutConsent) {
 
 TEST_F(DownloadCommandsTest, DownloadAllTakesEachRowsFirstQualityIntoTheChosenFolder) {
   LookUp(demo::kSamplePagePath);
-  const int rows = Grid()->rowCount() - 1;
+  const int rows = Grid()->model().rowCount() - 1;
   ASSERT_GE(rows, 2);
   const QString folder = QDir(dir_.path()).filePath(QStringLiteral("all"));
   ASSERT_TRUE(QDir().mkdir(folder));

@@ -76,11 +76,12 @@ class LookUpVideosTest : public testing_support::DemoLookupFixture {
     EXPECT_TRUE(Grid()->cellPicture(row, 1).isNull());
     EXPECT_EQ(CellText(row, 2), "");
     EXPECT_EQ(CellText(row, 3), "");
-    EXPECT_EQ(Grid()->rowHeight(row), 100);
+    EXPECT_EQ(Grid()->model().rowHeight(row), 100);
   }
   // Column widths 0 to 4: the template's 60, and 100 for each column a video widened.
   void ExpectColumnWidths(int widened) {
-    for (int c = 0; c <= 4; ++c) EXPECT_EQ(Grid()->columnWidth(c), c >= 1 && c <= widened ? 100 : 60) << c;
+    for (int c = 0; c <= 4; ++c)
+      EXPECT_EQ(Grid()->model().columnWidth(c), c >= 1 && c <= widened ? 100 : 60) << c;
   }
 };
 
@@ -102,7 +103,7 @@ TEST_F(LookUpVideosTest, SamplePageFillsOneRowPerOccurrence) {
     // The cover exactly as served, and a picture that decodes.
     EXPECT_TRUE(CellBytes(row, 1) == CoverBytes(v));
     EXPECT_EQ(Grid()->cellPicture(row, 1).isNull(), CoverBytes(v).empty());
-    EXPECT_EQ(Grid()->rowHeight(row), 100);
+    EXPECT_EQ(Grid()->model().rowHeight(row), 100);
   }
   // Six videos: columns 1 to 4 became 100 wide, column 0 kept its width.
   ExpectColumnWidths(4);
@@ -210,10 +211,10 @@ TEST_F(LookUpVideosTest, FailingPagesAndDescriptionsGiveTheDefinedRowsAndSayWhy)
         }
         break;
     }
-    EXPECT_EQ(Grid()->rowToolTip(row), why);
+    EXPECT_EQ(Grid()->model().rowToolTip(row), why);
     // The row's click routine lists its addresses, then why it lacks something (rows below the
     // grid's visible part are made current as a click would).
-    ASSERT_TRUE(Grid()->setCurrentCell(row, 2));
+    ASSERT_TRUE(Grid()->model().setCurrentCell(row, 2));
     ShowRowAddresses(0, nullptr, nullptr);
     std::string lines;
     for (auto q = v.qualities.rbegin(); q != v.qualities.rend(); ++q) {
@@ -223,7 +224,7 @@ TEST_F(LookUpVideosTest, FailingPagesAndDescriptionsGiveTheDefinedRowsAndSayWhy)
   }
   // A row that lacks nothing has no tip.
   LookUp(demo::kTwoVideoPagePath);
-  EXPECT_EQ(Grid()->rowToolTip(1), "");
+  EXPECT_EQ(Grid()->model().rowToolTip(1), "");
 }
 
 TEST_F(LookUpVideosTest, ChineseTitlesAndLargePagesComplete) {
@@ -324,7 +325,7 @@ TEST_F(LookUpVideosTest, AStalledDescriptionHoldsUpOnlyItsOwnRow) {
   EXPECT_EQ(numbersWhileStalled, (std::vector<std::string>{"1", "3", "4"}));
   ASSERT_EQ(grid::RowCount(kGrid), static_cast<int>(page.ids.size()) + 1);
   ExpectFailureRow(2);
-  EXPECT_EQ(Grid()->rowToolTip(2), std::string(kDescriptionFailedReason) + kReceiveTimeoutReason);
+  EXPECT_EQ(Grid()->model().rowToolTip(2), std::string(kDescriptionFailedReason) + kReceiveTimeoutReason);
   for (int row : {1, 3, 4}) {
     const demo::DemoVideo& v = Video(page.ids[static_cast<size_t>(row - 1)]);
     EXPECT_EQ(CellText(row, 0), std::to_string(row));

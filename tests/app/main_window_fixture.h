@@ -16,7 +16,7 @@
 #include "runtime/libraries.h"
 #include "tests/support/picture_samples.h"
 #include "ui/grid_commands.h"
-#include "ui/grid_widget.h"
+#include "ui/qt/grid_widget.h"
 #include "ui/list_view_widget.h"
 #include "ui/window_manager.h"
 

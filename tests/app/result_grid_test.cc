@@ -117,8 +117,8 @@ TEST_F(ResultGridTest, InitResultGridGivesTheTitleRowAndAPictureColumn) {
   const char* titles[] = {"序号", "图片", "下载地址", "备注"};
   for (int c = 0; c < 4; ++c) EXPECT_EQ(grid::GetCell(kResultGrid, 0, c).text, titles[c]) << c;
   EXPECT_TRUE(grid::GetCell(kResultGrid, 0, 4).text.empty());
-  EXPECT_EQ(Grid()->columnKind(1), ui::GridWidget::kKindPicture);
-  EXPECT_EQ(Grid()->pictureMode(1), ui::GridWidget::kModeStretch);
+  EXPECT_EQ(Grid()->model().columnKind(1), ui::GridModel::kKindPicture);
+  EXPECT_EQ(Grid()->model().pictureMode(1), ui::GridModel::kModeStretch);
   EXPECT_EQ(grid::CurrentRow(kResultGrid), -1);
   EXPECT_EQ(Content(k编辑框2), SampleAddress());
   EXPECT_EQ(Content(k编辑框1), "");

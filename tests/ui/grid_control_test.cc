@@ -12,10 +12,10 @@
 #include "runtime/libraries.h"
 #include "tests/support/expect_runtime_error.h"
 #include "ui/grid_commands.h"
-#include "ui/grid_widget.h"
 #include "ui/kernel_controls.h"
 #include "ui/list_view_commands.h"
 #include "ui/list_view_widget.h"
+#include "ui/qt/grid_widget.h"
 #include "ui/template_writer.h"
 #include "ui/window_frame.h"
 #include "ui/window_manager.h"
@@ -133,10 +133,10 @@ TEST(GridTypeDataTest, RoundTripsAndRefusesWhatNoGridCanBe) {
 
 TEST_F(GridControlTest, BuiltFromTheTemplateWithItsTypeProperties) {
   EXPECT_EQ(Grid()->geometry(), QRect(5, 5, 400, 300));
-  EXPECT_EQ(Grid()->rowCount(), 3);
-  EXPECT_EQ(Grid()->columnCount(), 4);
-  EXPECT_EQ(Grid()->rowHeight(2), 30);
-  EXPECT_EQ(Grid()->columnWidth(3), 80);
+  EXPECT_EQ(Grid()->model().rowCount(), 3);
+  EXPECT_EQ(Grid()->model().columnCount(), 4);
+  EXPECT_EQ(Grid()->model().rowHeight(2), 30);
+  EXPECT_EQ(Grid()->model().columnWidth(3), 80);
   EXPECT_EQ(rt::Helpers().GetUnitProperty(kWindow, kGridUnit, 17, -1), 3);
   EXPECT_TRUE(grid::InsertRow(kGrid, "x"));  // commands reach the live control
   EXPECT_EQ(grid::RowCount(kGrid), 4);

@@ -10,7 +10,7 @@
 #include "tests/support/expect_runtime_error.h"
 #include "tests/support/picture_samples.h"
 #include "ui/grid_commands.h"
-#include "ui/grid_widget.h"
+#include "ui/qt/grid_widget.h"
 
 namespace ui {
 namespace {
@@ -29,7 +29,7 @@ QWidget* FindTestControl(int32_t windowId, int32_t unitId) {
 class GridLibraryTest : public ::testing::Test {
  protected:
   void SetUp() override {
-    widget_.Reset(1, 5, 1, 1, 24, 60);
+    widget_.model().Reset(1, 5, 1, 1, 24, 60);
     Live()[{kGrid.windowId, kGrid.unitId}] = &widget_;
     SetControlWidgetLookup(FindTestControl);
   }
@@ -135,9 +135,9 @@ TEST_F(GridLibraryTest, RowOperationsReportThroughTheirResults) {
   EXPECT_EQ(grid::CurrentRow(kGrid), -1);
   for (int i = 1; i <= 3; ++i) ASSERT_TRUE(grid::InsertRow(kGrid, std::to_string(i).c_str(), i));
   EXPECT_TRUE(grid::InsertRow(kGrid, "end", 100));
-  EXPECT_EQ(widget_.rowCount(), 5);
+  EXPECT_EQ(widget_.model().rowCount(), 5);
   EXPECT_EQ(grid::GetCell(kGrid, 4, 0).text, "end");
-  ASSERT_TRUE(widget_.setCurrentCell(4, 2));
+  ASSERT_TRUE(widget_.model().setCurrentCell(4, 2));
   EXPECT_EQ(grid::CurrentRow(kGrid), 4);
   EXPECT_FALSE(grid::DeleteRow(kGrid, 5));
   EXPECT_TRUE(grid::DeleteRow(kGrid, 4));
