@@ -37,6 +37,12 @@ wl_layer(wl_json DIRS json DEPS wl_runtime)
 # Firefox's cookie store is read through SQLite, which has no Windows build here.
 wl_layer(wl_net DIRS net EXCLUDE net/firefox_cookies.cc DEPS wl_text wl_runtime)
 
+# The result grid's view: the toolkit-free grid model and its window drawn with GDI.
+add_library(wl_ui_grid STATIC ui/grid_model.cc ui/win/grid_view.cc)
+target_include_directories(wl_ui_grid PUBLIC ${CMAKE_SOURCE_DIR})
+target_compile_definitions(wl_ui_grid PRIVATE UNICODE _UNICODE NOMINMAX WIN32_LEAN_AND_MEAN)
+target_link_libraries(wl_ui_grid PUBLIC wl_platform gdi32 comctl32 user32)
+
 if(WL_BUILD_TESTS)
   enable_testing()
   set(INSTALL_GTEST OFF CACHE BOOL "" FORCE)
@@ -74,4 +80,11 @@ if(WL_BUILD_TESTS)
     target_link_libraries(${layer}_tests PRIVATE wl_test_support)
     gtest_discover_tests(${layer}_tests DISCOVERY_MODE PRE_TEST DISCOVERY_TIMEOUT 120 PROPERTIES TIMEOUT 120)
   endforeach()
+
+  # The result grid: its model's tests and the GDI view's, in a window of their own.
+  add_executable(ui_grid_tests tests/ui/grid_model_test.cc tests/ui/win/grid_view_test.cc
+                 ${CMAKE_SOURCE_DIR}/tests/support/program_without_windows.cc)
+  target_compile_definitions(ui_grid_tests PRIVATE UNICODE _UNICODE NOMINMAX WIN32_LEAN_AND_MEAN)
+  target_link_libraries(ui_grid_tests PRIVATE wl_ui_grid wl_test_support)
+  gtest_discover_tests(ui_grid_tests DISCOVERY_MODE PRE_TEST DISCOVERY_TIMEOUT 120 PROPERTIES TIMEOUT 120)
 endif()

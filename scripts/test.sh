@@ -49,6 +49,10 @@ cmake --build "$build" -j"$(nproc)"
 if [ "${1:-}" = "--windows" ]; then
   wait "$wine_boot"
   wineserver -w
+  # Windows without a screen: Wine's null display driver keeps them, and draws them, in memory.
+  "$(sed -n 's/^WL_WINE:FILEPATH=//p' "$build/CMakeCache.txt")" reg add 'HKCU\Software\Wine\Drivers' \
+    /v Graphics /d null /f >/dev/null 2>&1
+  wineserver -w
   wineserver -p >/dev/null 2>&1 </dev/null &
   # The session's own processes (services, devices) start with the first program and live as
   # long as the server: started here, they hold no test's output open.
