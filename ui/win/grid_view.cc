@@ -596,7 +596,10 @@ void GridView::Impl::Paint(HDC target, const RECT& area) {
   const int height = clientHeight();
   if (width <= 0 || height <= 0) return;
   if (!backBuffer_ || backWidth_ != width || backHeight_ != height) {
-    backBuffer_.reset(::CreateCompatibleBitmap(target, width, height));
+    // Made like the screen, not like `target`: a DC handed in by WM_PRINTCLIENT may hold any bitmap.
+    HDC screen = ::GetDC(nullptr);
+    backBuffer_.reset(::CreateCompatibleBitmap(screen, width, height));
+    ::ReleaseDC(nullptr, screen);
     backWidth_ = width;
     backHeight_ = height;
   }
