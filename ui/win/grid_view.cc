@@ -272,13 +272,14 @@ class GridView::Impl {
 
  private:
   LRESULT Handle(UINT message, WPARAM wparam, LPARAM lparam);
-  int clientWidth() const;
-  int clientHeight() const;
+  int clientWidth() const { return clientWidth_; }
+  int clientHeight() const { return clientHeight_; }
   void OnModelChanged(GridModel::Change change, int row, int column);
   void ScheduleRepaint(const RECT* rect);
   void FlushRepaint();
   void RepaintNow();
   void UpdateScrollBars();
+  void ClampScroll();
   void ScrollTo(int bar, int position);
   void OnScroll(int bar, int request);
   void Paint(HDC target, const RECT& area);
@@ -287,7 +288,14 @@ class GridView::Impl {
   void ShowMenu(LPARAM lparam);
   void UpdateToolTip(int x, int y);
 
-  Gdi<HRGN> pendingRepaint_;  // gathered data changes waiting for the timer
+  // Data changes waiting for the timer: the parts to repaint, or all of it; the scroll bars'
+  // ranges, when counts or sizes changed (set with the repaint: each setting is a round trip to
+  // the window system, and a lookup changes sizes with every row).
+  Gdi<HRGN> pendingRepaint_;
+  bool pendingAll_ = false;
+  bool scrollBarsStale_ = false;
+  int clientWidth_ = 0;  // as of the last WM_SIZE
+  int clientHeight_ = 0;
   bool timerActive_ = false;
   bool leftPressed_ = false;
   Gdi<HPEN> gridPen_{::CreatePen(PS_SOLID, 1, kGridLine)};
@@ -329,6 +337,10 @@ GridView::Impl::Impl(HWND parent, int x, int y, int width, int height) {
   hwnd_ = ::CreateWindowExW(WS_EX_CLIENTEDGE, kWindowClass, L"", style, x, y, width, height, parent, nullptr,
                             ::GetModuleHandleW(nullptr), this);
   if (hwnd_ == nullptr) return;
+  RECT client{};
+  ::GetClientRect(hwnd_, &client);
+  clientWidth_ = client.right;
+  clientHeight_ = client.bottom;
   toolTip_ = ::CreateWindowExW(
       WS_EX_TOPMOST, TOOLTIPS_CLASSW, nullptr, WS_POPUP | TTS_NOPREFIX | TTS_ALWAYSTIP, CW_USEDEFAULT,
       CW_USEDEFAULT, CW_USEDEFAULT, CW_USEDEFAULT, hwnd_, nullptr, ::GetModuleHandleW(nullptr), nullptr);
@@ -370,18 +382,6 @@ LRESULT CALLBACK GridView::Impl::WindowProc(HWND hwnd, UINT message, WPARAM wpar
   return self->Handle(message, wparam, lparam);
 }
 
-int GridView::Impl::clientWidth() const {
-  RECT r{};
-  if (hwnd_) ::GetClientRect(hwnd_, &r);
-  return r.right;
-}
-
-int GridView::Impl::clientHeight() const {
-  RECT r{};
-  if (hwnd_) ::GetClientRect(hwnd_, &r);
-  return r.bottom;
-}
-
 LRESULT GridView::Impl::Handle(UINT message, WPARAM wparam, LPARAM lparam) {
   switch (message) {
     case WM_ERASEBKGND:
@@ -399,6 +399,8 @@ LRESULT GridView::Impl::Handle(UINT message, WPARAM wparam, LPARAM lparam) {
       return 0;
     }
     case WM_SIZE:
+      clientWidth_ = LOWORD(lparam);
+      clientHeight_ = HIWORD(lparam);
       UpdateScrollBars();
       ::InvalidateRect(hwnd_, nullptr, FALSE);
       return 0;
@@ -470,7 +472,8 @@ void GridView::Impl::OnModelChanged(GridModel::Change change, int row, int colum
   if (hwnd_ == nullptr) return;
   switch (change) {
     case GridModel::Change::kLayout:
-      UpdateScrollBars();
+      scrollBarsStale_ = true;
+      ClampScroll();
       ScheduleRepaint(nullptr);
       break;
     case GridModel::Change::kContent:
@@ -491,12 +494,16 @@ void GridView::Impl::OnModelChanged(GridModel::Change change, int row, int colum
 // Data changes are painted at most once per kRepaintIntervalMs: a lookup that fills rows
 // faster than a screen refreshes would otherwise paint every visible cell once per row.
 void GridView::Impl::ScheduleRepaint(const RECT* rect) {
-  const RECT all{0, 0, clientWidth(), clientHeight()};
-  Gdi<HRGN> part(::CreateRectRgnIndirect(rect ? rect : &all));
-  if (!pendingRepaint_) {
-    pendingRepaint_ = std::move(part);
-  } else if (part) {
-    ::CombineRgn(pendingRepaint_.get(), pendingRepaint_.get(), part.get(), RGN_OR);
+  if (rect == nullptr) {
+    pendingAll_ = true;
+    pendingRepaint_.reset();
+  } else if (!pendingAll_) {
+    Gdi<HRGN> part(::CreateRectRgnIndirect(rect));
+    if (!pendingRepaint_) {
+      pendingRepaint_ = std::move(part);
+    } else if (part) {
+      ::CombineRgn(pendingRepaint_.get(), pendingRepaint_.get(), part.get(), RGN_OR);
+    }
   }
   if (!timerActive_) timerActive_ = ::SetTimer(hwnd_, kRepaintTimer, kRepaintIntervalMs, nullptr) != 0;
 }
@@ -504,7 +511,13 @@ void GridView::Impl::ScheduleRepaint(const RECT* rect) {
 void GridView::Impl::FlushRepaint() {
   ::KillTimer(hwnd_, kRepaintTimer);
   timerActive_ = false;
-  if (pendingRepaint_) ::InvalidateRgn(hwnd_, pendingRepaint_.get(), FALSE);
+  if (scrollBarsStale_) UpdateScrollBars();
+  if (pendingAll_) {
+    ::InvalidateRect(hwnd_, nullptr, FALSE);
+  } else if (pendingRepaint_) {
+    ::InvalidateRgn(hwnd_, pendingRepaint_.get(), FALSE);
+  }
+  pendingAll_ = false;
   pendingRepaint_.reset();
 }
 
@@ -518,6 +531,7 @@ void GridView::Impl::RepaintNow() {
 
 void GridView::Impl::UpdateScrollBars() {
   if (hwnd_ == nullptr) return;
+  scrollBarsStale_ = false;
   // The position runs from 0 to content - view, as the toolkit's scroll bars do.
   for (int bar : {SB_HORZ, SB_VERT}) {
     const int content = bar == SB_HORZ ? model_.contentWidth() : model_.contentHeight();
@@ -531,15 +545,19 @@ void GridView::Impl::UpdateScrollBars() {
     ::SetScrollInfo(hwnd_, bar, &info, TRUE);
   }
   // Showing or hiding a bar changes the client size: positions are clamped to what is left.
-  const int maxX = std::max(0, model_.contentWidth() - clientWidth());
-  const int maxY = std::max(0, model_.contentHeight() - clientHeight());
-  scroll_.x = std::clamp(scroll_.x, 0, maxX);
-  scroll_.y = std::clamp(scroll_.y, 0, maxY);
+  ClampScroll();
   ::SetScrollPos(hwnd_, SB_HORZ, scroll_.x, TRUE);
   ::SetScrollPos(hwnd_, SB_VERT, scroll_.y, TRUE);
 }
 
+// Rows and columns that went take the scrolled part back with them at once; the bars follow.
+void GridView::Impl::ClampScroll() {
+  scroll_.x = std::clamp(scroll_.x, 0, std::max(0, model_.contentWidth() - clientWidth()));
+  scroll_.y = std::clamp(scroll_.y, 0, std::max(0, model_.contentHeight() - clientHeight()));
+}
+
 void GridView::Impl::ScrollTo(int bar, int position) {
+  if (scrollBarsStale_) UpdateScrollBars();  // what the user does sees the sizes as they are
   const int max = bar == SB_HORZ ? std::max(0, model_.contentWidth() - clientWidth())
                                  : std::max(0, model_.contentHeight() - clientHeight());
   position = std::clamp(position, 0, max);
