@@ -145,6 +145,26 @@ TEST_F(GridViewTest, ClicksMakeBodyCellsCurrentAndReportTheirRelease) {
   EXPECT_TRUE(Near(shot.at(cell.left + 1, cell.top + cell.height / 2), 0x3366CC));
 }
 
+TEST_F(GridViewTest, TheContextMenuIsAskedForTheRowUnderThePointerOrTheCurrentOne) {
+  AddRows(3);
+  std::vector<int> asked;
+  view_.setContextMenuProvider([&asked](int row) {
+    asked.push_back(row);
+    return std::vector<MenuEntry>{};  // no entries: no menu to wait for
+  });
+  auto rightClick = [this](int x, int y) {
+    Send(WM_RBUTTONDOWN, x, y);
+    Send(WM_RBUTTONUP, x, y);  // the system turns the release into WM_CONTEXTMENU
+  };
+  const GridRect row2 = view_.cellRect(2, 3);
+  rightClick(row2.left + 5, row2.top + 5);
+  rightClick(400, 340);  // below the rows
+  ASSERT_TRUE(model().setCurrentCell(3, 2));
+  ::SendMessageW(view_.hwnd(), WM_CONTEXTMENU, reinterpret_cast<WPARAM>(view_.hwnd()), MAKELPARAM(-1, -1));
+  EXPECT_EQ(asked, (std::vector<int>{2, -1, 3}));
+  EXPECT_EQ(model().currentRow(), 3);  // neither the right button nor the menu moves it
+}
+
 TEST_F(GridViewTest, ScrollBarsMoveTheBodyUnderTheFixedRow) {
   AddRows(8);
   for (int r = 1; r <= 8; ++r) ASSERT_TRUE(model().setRowHeight(r, 100));
