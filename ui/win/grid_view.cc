@@ -298,6 +298,7 @@ class GridView::Impl {
   int clientHeight_ = 0;
   bool timerActive_ = false;
   bool leftPressed_ = false;
+  HFONT font_ = nullptr;  // WM_SETFONT's (the owner keeps it), else the system's GUI font
   Gdi<HPEN> gridPen_{::CreatePen(PS_SOLID, 1, kGridLine)};
   Gdi<HPEN> framePen_{::CreatePen(PS_SOLID | PS_INSIDEFRAME, 2, kCurrentFrame)};
   Gdi<HPEN> checkPen_{::CreatePen(PS_SOLID, 1, RGB(0, 0, 0))};
@@ -458,6 +459,12 @@ LRESULT GridView::Impl::Handle(UINT message, WPARAM wparam, LPARAM lparam) {
       }
       break;
     }
+    case WM_SETFONT:
+      font_ = reinterpret_cast<HFONT>(wparam);
+      if (LOWORD(lparam)) ::InvalidateRect(hwnd_, nullptr, FALSE);
+      return 0;
+    case WM_GETFONT:
+      return reinterpret_cast<LRESULT>(font_);
     case WM_GETDLGCODE:
       return DLGC_WANTARROWS;
     default:
@@ -625,7 +632,7 @@ void GridView::Impl::Paint(HDC target, const RECT& area) {
   MemoryDc source(::CreateCompatibleDC(target));  // pictures are copied from here
   if (!dc || !source || !backBuffer_) return;
   Selected buffer(dc.get(), backBuffer_.get());
-  Selected font(dc.get(), ::GetStockObject(DEFAULT_GUI_FONT));
+  Selected font(dc.get(), font_ ? static_cast<HGDIOBJ>(font_) : ::GetStockObject(DEFAULT_GUI_FONT));
   ::SetBkMode(dc.get(), TRANSPARENT);
   ::SetTextColor(dc.get(), ::GetSysColor(COLOR_WINDOWTEXT));
   Fill(dc.get(), RECT{0, 0, width, height}, kBodyBackground);

@@ -9,7 +9,8 @@
 // pool the first time they are drawn, so that a paint never waits for a decoder.
 //
 // The window answers WM_PRINTCLIENT with the same drawing, which is how its pixels are read
-// back without a screen.
+// back without a screen, and takes its texts' font with WM_SETFONT (the system's GUI font
+// until then; the sender keeps the font alive).
 //
 // Ownership: the view owns its window (destroyed with the view, or by its parent first, after
 // which the view only answers its model) and its model.
