@@ -6,12 +6,13 @@
 #include "ui/grid_commands.h"
 #include "ui/grid_widget.h"
 #include "ui/library_args.h"
+#include "ui/qt/native_view.h"
 
 namespace ui::grid_commands {
 namespace {
 
 GridWidget* Grid(int32_t count, rt::ArgRecord* args) {
-  return ControlOf<GridWidget>(args, count, 0, rt::kTypeGrid);
+  return WidgetArgOf<GridWidget>(args, count, 0, rt::kTypeGrid);
 }
 int32_t IntAt(int32_t count, rt::ArgRecord* args, int32_t index) {
   return args::Int(args::At(count, args, index));

@@ -13,8 +13,9 @@
 
 #include "platform/codepage.h"
 #include "platform/picture/picture_loader.h"
-#include "ui/picture_image.h"
-#include "ui/qt_text.h"
+#include "ui/qt/picture_image.h"
+#include "ui/qt/popup_menu.h"
+#include "ui/qt/qt_text.h"
 
 namespace ui {
 namespace {

@@ -11,17 +11,25 @@
 #include "tests/support/picture_samples.h"
 #include "ui/grid_commands.h"
 #include "ui/grid_widget.h"
+#include "ui/qt/native_view.h"
 
 namespace ui {
 namespace {
 
 constexpr ControlRef kGrid{0x52010001, 0x160125DB};
 
-std::map<std::pair<int32_t, int32_t>, QWidget*>& Live() {
-  static std::map<std::pair<int32_t, int32_t>, QWidget*> live;
+// A control over a grid widget the test owns.
+class HeldWidget : public Control {
+ public:
+  HeldWidget(ControlRef ref, QWidget* widget) : Control(ref.windowId, ref.unitId) { setView(ViewOf(widget)); }
+  ~HeldWidget() override { releaseView(); }
+};
+
+std::map<std::pair<int32_t, int32_t>, Control*>& Live() {
+  static std::map<std::pair<int32_t, int32_t>, Control*> live;
   return live;
 }
-QWidget* FindTestControl(int32_t windowId, int32_t unitId) {
+Control* FindTestControl(int32_t windowId, int32_t unitId) {
   auto it = Live().find({windowId, unitId});
   return it == Live().end() ? nullptr : it->second;
 }
@@ -30,14 +38,15 @@ class GridLibraryTest : public ::testing::Test {
  protected:
   void SetUp() override {
     widget_.Reset(1, 5, 1, 1, 24, 60);
-    Live()[{kGrid.windowId, kGrid.unitId}] = &widget_;
-    SetControlWidgetLookup(FindTestControl);
+    Live()[{kGrid.windowId, kGrid.unitId}] = &held_;
+    SetControlLookup(FindTestControl);
   }
   void TearDown() override {
     Live().clear();
-    SetControlWidgetLookup(nullptr);
+    SetControlLookup(nullptr);
   }
   GridWidget widget_;
+  HeldWidget held_{kGrid, &widget_};
 };
 
 TEST_F(GridLibraryTest, TableHoldsTheElevenCommandsInOrder) {
