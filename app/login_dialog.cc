@@ -19,7 +19,8 @@
 #include "app/main_window.h"
 #include "net/login_cookies.h"
 #include "ui/context_menu.h"
-#include "ui/qt_text.h"
+#include "ui/qt/native_view.h"
+#include "ui/qt/qt_text.h"
 #include "ui/window_manager.h"
 #include "ui/window_template.h"
 
@@ -30,7 +31,7 @@ constexpr char kDialogName[] = "loginDialog";
 
 QWidget* MainWindowWidget() {
   ui::Control* window = ui::FindLiveControl(kMainWindowId, ui::kWindowUnitId);
-  return window ? window->widget() : nullptr;
+  return window ? ui::WidgetOf(window) : nullptr;
 }
 
 QString Q(const char* gbk) { return ui::ToQString(gbk); }

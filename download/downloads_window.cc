@@ -16,7 +16,7 @@
 #include <set>
 
 #include "download/download_manager.h"
-#include "ui/qt_text.h"
+#include "ui/qt/qt_text.h"
 
 namespace download {
 

@@ -12,12 +12,12 @@
 #include "download/download_dialogs.h"
 #include "download/download_manager.h"
 #include "download/downloads_window.h"
-#include "ui/qt_text.h"
-#include "ui/window_frame.h"
+#include "ui/qt/qt_text.h"
+#include "ui/qt/window_frame.h"
 #include "ui/window_manager.h"
 
 namespace download {
-using ui::FrameOf;
+using ui::FrameWidgetOf;
 using ui::FromQString;
 using ui::IsWindowLive;
 using ui::ToQString;
@@ -42,7 +42,7 @@ std::unique_ptr<QSettings> OpenSettings(const QString& file) {
 }  // namespace
 
 WindowDownloads* WindowDownloads::Of(int32_t windowId) {
-  WindowFrame* frame = IsWindowLive(windowId) ? FrameOf(windowId) : nullptr;
+  WindowFrame* frame = IsWindowLive(windowId) ? FrameWidgetOf(windowId) : nullptr;
   if (frame == nullptr) return nullptr;
   if (auto* downloads = frame->findChild<WindowDownloads*>(QString(), Qt::FindDirectChildrenOnly))
     return downloads;

@@ -1,8 +1,9 @@
 // Context menus of the controls: the entries a control's owner offers for the line or row the
-// menu was asked on, and the menu that shows them.
+// menu was asked on. Each backend shows them in its own menu (ui/qt/popup_menu.h,
+// ui/win/popup_menu.h); a chosen entry's action runs from the event loop once the menu has
+// closed, so that it may open dialogs of its own.
 //
-// Ownership: entries are plain values; a shown menu deletes itself once closed.
-// Thread contract: GUI thread only.
+// Ownership: entries are plain values. Thread contract: GUI thread only.
 #ifndef UI_CONTEXT_MENU_H_
 #define UI_CONTEXT_MENU_H_
 
@@ -10,10 +11,6 @@
 #include <functional>
 #include <string>
 #include <vector>
-
-class QMenu;
-class QPoint;
-class QWidget;
 
 namespace ui {
 
@@ -28,11 +25,6 @@ struct MenuEntry {
 // The entries for the line or row `index` (-1: none under the pointer); an empty list shows no
 // menu.
 using MenuProvider = std::function<std::vector<MenuEntry>(int index)>;
-
-// Shows the entries at `globalPos` and returns at once. A chosen entry's action runs from the
-// event loop once the menu has closed (so that it may open dialogs of its own), and only while
-// `owner` still exists.
-QMenu* PopUpMenu(QWidget* owner, const std::vector<MenuEntry>& entries, const QPoint& globalPos);
 
 // Gives a live list view or grid control its menu's entries; an edit box gets them after its
 // own (cut, copy, paste ...), the provider called with -1. False for another unit or one that

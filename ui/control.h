@@ -4,31 +4,37 @@
 // library as number - 8 through Control::GetTypeProperty / SetTypeProperty.
 //
 // Adding a control type (for example the grid library's WGrid, 0x00030001):
-//   1. Derive a class from ui::Control that builds its widget as a child of `context.parent`
-//      from `context.typeData`, and answers its type properties (number - 8).
+//   1. Derive a class from ui::Control, in each window system backend, that builds its native
+//      view as a child of `context.parent` from `context.typeData` and hands it to setView,
+//      and answers its type properties (number - 8).
 //   2. Write a type-data encoder for the application's templates and a checker that accepts
 //      exactly what the encoder can produce (use ui::ByteReader: it never reads past the end).
 //   3. Add a registration function that calls ui::RegisterControlType with the type code, the
 //      library index, raisesEvents, the checker and a factory, and call it from
 //      RegisterStandardControlTypes() in ui/standard_controls.cc.
-//   4. Raise events with ui::RaiseEvent (event_dispatch.h); reach a control handed to a library
+//   4. Give library commands a toolkit-free class to reach (see list_view_control.h), and Raise events with
+//   ui::RaiseEvent (event_dispatch.h); reach a control handed to a library
 //      command with ui::LiveControlOf (window_manager.h).
 // A unit whose type is not registered still loads: it becomes a blank generic unit without
 // type properties or events.
 //
-// Ownership: the window manager owns every live Control; a Control's widget is a child of its
-// parent unit's widget and is deleted with the Control.
+// A Control refers to its native object (the toolkit's widget, or a window handle on Windows)
+// through a NativeView, which only the backend defines (native_view.h); nothing here sees a
+// toolkit type.
+//
+// Ownership: the window manager owns every live Control; a Control owns its NativeView, whose
+// native object is a child of its parent unit's and is destroyed with the Control.
 // Thread contract: GUI thread only.
 #ifndef UI_CONTROL_H_
 #define UI_CONTROL_H_
 
-#include <QPointer>
-#include <QWidget>
 #include <cstdint>
 #include <memory>
 #include <string_view>
 
 #include "runtime/values.h"
+#include "ui/context_menu.h"
+#include "ui/native_view.h"
 #include "ui/window_template.h"
 
 namespace ui {
@@ -37,22 +43,23 @@ namespace ui {
 struct ControlContext {
   int32_t windowId;
   const UnitRecord* unit;  // the template's record; lives for the whole run
-  QWidget* parent;         // the parent unit's widget; null for the window itself
+  NativeView* parent;      // the parent unit's view; null for the window itself
 };
 
 class Control {
  public:
-  Control(int32_t windowId, int32_t unitId) : windowId_(windowId), unitId_(unitId) {}
+  Control(int32_t windowId, int32_t unitId);
+  // Destroys the native object unless it is already gone or was released.
   virtual ~Control();
   Control(const Control&) = delete;
   Control& operator=(const Control&) = delete;
 
   int32_t windowId() const { return windowId_; }
   int32_t unitId() const { return unitId_; }
-  // Null once the widget is gone.
-  QWidget* widget() const { return widget_; }
-  // Forgets the widget without deleting it (its owner deletes it).
-  void releaseWidget();
+  // The native object's view; null when there is none or the native object is gone.
+  NativeView* view() const;
+  // Forgets the native object without destroying it (its owner destroys it).
+  void releaseView();
 
   // Type property `number` (property - 8). Texts and byte sets are returned as new blocks
   // the caller owns; a written text is copied, never adopted. Unknown numbers read 0 and
@@ -67,13 +74,17 @@ class Control {
   virtual void OnWindowLoaded() {}
   virtual void OnLoadingComplete() {}
 
+  // Gives the control's context menu the entries of `provider`: list views and grids show
+  // them alone, edit boxes after their own. False for a control without a context menu.
+  virtual bool SetContextMenuProvider(MenuProvider provider);
+
  protected:
-  void setWidget(QWidget* w) { widget_ = w; }
+  void setView(NativeViewPtr view);
 
  private:
   int32_t windowId_;
   int32_t unitId_;
-  QPointer<QWidget> widget_;
+  NativeViewPtr view_;
 };
 
 struct ControlType {

@@ -1,6 +1,8 @@
 #include <map>
 
 #include "ui/control.h"
+#include "ui/native_view.h"
+#include "ui/window_manager.h"
 
 namespace ui {
 namespace {
@@ -13,25 +15,20 @@ std::map<rt::TypeCode, ControlType>& Registry() {
 class GenericUnit : public Control {
  public:
   explicit GenericUnit(const ControlContext& c) : Control(c.windowId, c.unit->id) {
-    auto* w = new QWidget(c.parent);  // owned by the parent widget and by this control
-    w->setAutoFillBackground(false);
-    setWidget(w);
+    setView(CreateBlankView(c.parent));
   }
 };
 
 }  // namespace
 
-Control::~Control() {
-  if (QWidget* w = widget_) {
-    widget_ = nullptr;
-    delete w;
-  }
-}
-
-void Control::releaseWidget() { widget_ = nullptr; }
-
 int64_t Control::GetTypeProperty(int32_t, int32_t) { return 0; }
 void Control::SetTypeProperty(int32_t, int32_t, int64_t) {}
+bool Control::SetContextMenuProvider(MenuProvider) { return false; }
+
+bool SetContextMenuProvider(int32_t windowId, int32_t unitId, MenuProvider provider) {
+  Control* control = FindLiveControl(windowId, unitId);
+  return control && control->view() && control->SetContextMenuProvider(std::move(provider));
+}
 
 void RegisterControlType(const ControlType& type) { Registry()[type.type] = type; }
 

@@ -1,11 +1,6 @@
 #include "ui/grid_control.h"
 
-#include "runtime/libraries.h"
 #include "ui/byte_io.h"
-#include "ui/control.h"
-#include "ui/event_dispatch.h"
-#include "ui/list_view_widget.h"
-#include "ui/qt/grid_widget.h"
 
 namespace ui {
 namespace {
@@ -13,47 +8,6 @@ namespace {
 constexpr int32_t kMaxTemplateRows = 1000000;
 constexpr int32_t kMaxTemplateColumns = 10000;
 constexpr uint32_t kMaxListColumns = 256;
-
-class GridControl : public Control {
- public:
-  explicit GridControl(const ControlContext& c) : Control(c.windowId, c.unit->id) {
-    GridTypeData data;
-    GridTypeData::Decode(c.unit->typeData, &data);
-    grid_ = new GridWidget(c.parent);
-    grid_->model().Reset(data.rows, data.columns, data.fixedRows, data.fixedColumns, data.rowHeight,
-                         data.columnWidth);
-    grid_->setLeftButtonReleasedHandler([this](int x, int y) {
-      RaiseEvent(windowId(), unitId(), kGridEventLeftReleased, {x, y});
-    });
-    setWidget(grid_);
-  }
-  int64_t GetTypeProperty(int32_t number, int32_t) override {
-    if (number == kGridPropertyRowCount - 8 && grid_) return grid_->model().rowCount();
-    return 0;
-  }
-
- private:
-  QPointer<GridWidget> grid_;
-};
-
-class ListViewControl : public Control {
- public:
-  explicit ListViewControl(const ControlContext& c) : Control(c.windowId, c.unit->id) {
-    ListViewTypeData data;
-    ListViewTypeData::Decode(c.unit->typeData, &data);
-    list_ = new ListViewWidget(c.parent);
-    for (const ListViewTypeData::Column& column : data.columns) list_->addColumn(column.title, column.width);
-    list_->setClickedHandler([this] { RaiseEvent(windowId(), unitId(), kListViewEventClicked); });
-    setWidget(list_);
-  }
-  int64_t GetTypeProperty(int32_t number, int32_t) override {
-    if (number == kListViewPropertySelectedItem - 8) return list_ ? list_->selectedItem() : -1;
-    return 0;
-  }
-
- private:
-  QPointer<ListViewWidget> list_;
-};
 
 }  // namespace
 
@@ -103,13 +57,6 @@ bool ListViewTypeData::Decode(std::string_view bytes, ListViewTypeData* out) {
   if (!r.atEnd()) return false;
   *out = std::move(d);
   return true;
-}
-
-void RegisterGridAndListControls() {
-  RegisterControlType(
-      {rt::kTypeGrid, rt::kLibraryGrid, true, CheckTypeData<GridTypeData>, CreateControl<GridControl>});
-  RegisterControlType({rt::kTypeListView, rt::kLibraryExtended, true, CheckTypeData<ListViewTypeData>,
-                       CreateControl<ListViewControl>});
 }
 
 }  // namespace ui

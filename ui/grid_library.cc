@@ -5,14 +5,14 @@
 #include "runtime/libraries.h"
 #include "ui/grid_commands.h"
 #include "ui/grid_model.h"
+#include "ui/grid_unit.h"
 #include "ui/library_args.h"
-#include "ui/qt/grid_widget.h"
 
 namespace ui::grid_commands {
 namespace {
 
 GridModel* Grid(int32_t count, rt::ArgRecord* args) {
-  return &ControlOf<GridWidget>(args, count, 0, rt::kTypeGrid)->model();
+  return &ControlOf<GridControl>(args, count, 0, rt::kTypeGrid)->model();
 }
 int32_t IntAt(int32_t count, rt::ArgRecord* args, int32_t index) {
   return args::Int(args::At(count, args, index));

@@ -1,10 +1,8 @@
 // Property access by window id, unit id and property number: the common properties 0 to 7
 // from the live control or the template, type properties through the control's library.
-#include <QWidget>
-
 #include "runtime/errors.h"
 #include "runtime/values.h"
-#include "ui/window_frame.h"
+#include "ui/native_view.h"
 #include "ui/window_manager.h"
 
 namespace ui {
@@ -39,26 +37,25 @@ int64_t GetUnitProperty(int32_t windowId, int32_t unitId, int32_t property, int3
   WindowTemplate* window;
   UnitRecord* u = FindUnitOrReport(windowId, unitId, &window);
   Control* control = FindLiveControl(windowId, unitId);
-  QWidget* w = control ? control->widget() : nullptr;
-  const bool isWindow = u == &window->units[0];
+  NativeView* w = control ? control->view() : nullptr;
   // A window's position and size are its outer rectangle; a control's are in its parent's
   // client area.
-  const QRect rect = w ? (isWindow ? w->frameGeometry() : w->geometry()) : QRect();
+  const ViewRect rect = w ? ViewGeometry(*w) : ViewRect();
   switch (property) {
     case kLeft:
-      return w ? rect.x() : u->left;
+      return w ? rect.x : u->left;
     case kTop:
-      return w ? rect.y() : u->top;
+      return w ? rect.y : u->top;
     case kWidth:
-      return w ? rect.width() : u->width;
+      return w ? rect.width : u->width;
     case kHeight:
-      return w ? rect.height() : u->height;
+      return w ? rect.height : u->height;
     case kTag:
       return Ptr(rt::NewText(u->tag));
     case kVisible:
-      return w ? !w->isHidden() : (u->stateFlags & kStateVisible) != 0;
+      return w ? !IsViewHidden(*w) : (u->stateFlags & kStateVisible) != 0;
     case kDisabled:
-      return w ? w->testAttribute(Qt::WA_ForceDisabled) : (u->stateFlags & kStateDisabled) != 0;
+      return w ? IsViewDisabled(*w) : (u->stateFlags & kStateDisabled) != 0;
     case kMousePointer:
       return Ptr(rt::NewByteSet(u->pointerBlock.data(), u->pointerBlock.size()));
     default:
@@ -74,8 +71,7 @@ void SetUnitProperty(int32_t windowId, int32_t unitId, int32_t property, int32_t
   WindowTemplate* window;
   UnitRecord* u = FindUnitOrReport(windowId, unitId, &window);
   Control* control = FindLiveControl(windowId, unitId);
-  QWidget* w = control ? control->widget() : nullptr;
-  const bool isWindow = u == &window->units[0];
+  NativeView* w = control ? control->view() : nullptr;
   const int32_t number = static_cast<int32_t>(value);
   switch (property) {
     case kLeft:
@@ -87,17 +83,10 @@ void SetUnitProperty(int32_t windowId, int32_t unitId, int32_t property, int32_t
         *field[property] = number;
         return;
       }
-      QRect r = isWindow ? w->frameGeometry() : w->geometry();
-      if (property == kLeft) r.moveLeft(number);
-      if (property == kTop) r.moveTop(number);
-      if (property == kWidth) r.setWidth(number);
-      if (property == kHeight) r.setHeight(number);
-      if (isWindow) {
-        w->move(r.topLeft());
-        SetOuterSize(w, r.width(), r.height());
-      } else {
-        w->setGeometry(r);
-      }
+      ViewRect r = ViewGeometry(*w);
+      int32_t* field[] = {&r.x, &r.y, &r.width, &r.height};
+      *field[property] = number;
+      SetViewGeometry(*w, r);
       return;
     }
     case kTag:
@@ -105,14 +94,14 @@ void SetUnitProperty(int32_t windowId, int32_t unitId, int32_t property, int32_t
       return;
     case kVisible:
       if (w) {
-        w->setVisible(number != 0);
+        SetViewVisible(*w, number != 0);
       } else {
         u->stateFlags = number != 0 ? (u->stateFlags | kStateVisible) : (u->stateFlags & ~kStateVisible);
       }
       return;
     case kDisabled:
       if (w) {
-        w->setEnabled(number == 0);
+        SetViewEnabled(*w, number == 0);
       } else {
         u->stateFlags = number != 0 ? (u->stateFlags | kStateDisabled) : (u->stateFlags & ~kStateDisabled);
       }

@@ -1,30 +1,24 @@
 #include "ui/window_manager.h"
 
-#include <QApplication>
-#include <QCursor>
-#include <QPixmap>
-#include <QPointer>
 #include <map>
 #include <memory>
 #include <set>
 #include <vector>
 
-#include "platform/event_loop.h"
 #include "runtime/application.h"
 #include "runtime/errors.h"
 #include "runtime/window_system.h"
 #include "ui/event_dispatch.h"
 #include "ui/kernel_controls.h"
+#include "ui/native_view.h"
 #include "ui/window_frame.h"
 
 namespace ui {
 namespace {
 
 struct LiveWindow {
-  QPointer<WindowFrame> frame;
-  // Template order, the window's own unit first.
+  // Template order, the window's own unit (whose view is the frame) first.
   std::vector<std::pair<int32_t, std::unique_ptr<Control>>> controls;
-  std::map<int32_t, QCursor> cursors;
   int running = 0;  // routines of this window on the stack
   bool closePending = false;
   bool loaded = false;  // moves and resizes raise events from here on
@@ -49,40 +43,8 @@ LiveWindow* Live(int32_t windowId) {
   return it == S().live.end() ? nullptr : it->second.get();
 }
 
-// Standard pointer numbers of a 4-byte pointer block.
-bool StandardCursor(uint32_t id, Qt::CursorShape* shape) {
-  static const std::map<uint32_t, Qt::CursorShape> kShapes = {
-      {32512, Qt::ArrowCursor},     {32513, Qt::IBeamCursor},     {32514, Qt::WaitCursor},
-      {32515, Qt::CrossCursor},     {32516, Qt::UpArrowCursor},   {32642, Qt::SizeFDiagCursor},
-      {32643, Qt::SizeBDiagCursor}, {32644, Qt::SizeHorCursor},   {32645, Qt::SizeVerCursor},
-      {32646, Qt::SizeAllCursor},   {32648, Qt::ForbiddenCursor}, {32649, Qt::PointingHandCursor},
-      {32650, Qt::BusyCursor},      {32651, Qt::WhatsThisCursor},
-  };
-  auto it = kShapes.find(id);
-  if (it == kShapes.end()) return false;
-  *shape = it->second;
-  return true;
-}
-
-// A pointer block holds a standard pointer number (4 bytes) or the bytes of a pointer or
-// picture file; anything else makes no pointer.
-bool MakeCursor(const std::string& block, QCursor* out) {
-  if (block.empty()) return false;
-  if (block.size() == 4) {
-    uint32_t id = static_cast<unsigned char>(block[0]) | static_cast<unsigned char>(block[1]) << 8 |
-                  static_cast<unsigned char>(block[2]) << 16 |
-                  static_cast<uint32_t>(static_cast<unsigned char>(block[3])) << 24;
-    Qt::CursorShape shape;
-    if (!StandardCursor(id, &shape)) return false;
-    *out = QCursor(shape);
-    return true;
-  }
-  QPixmap pixmap;
-  if (!pixmap.loadFromData(reinterpret_cast<const uchar*>(block.data()), static_cast<uint>(block.size()))) {
-    return false;
-  }
-  *out = QCursor(pixmap);
-  return true;
+NativeView* Frame(LiveWindow* lw) {
+  return lw->controls.empty() ? nullptr : lw->controls.front().second->view();
 }
 
 void ApplyCursor(int32_t windowId, int32_t unitId) {
@@ -91,34 +53,24 @@ void ApplyCursor(int32_t windowId, int32_t unitId) {
   const WindowTemplate* t = FindTemplate(windowId);
   const UnitRecord* u = t ? t->FindUnit(unitId) : nullptr;
   if (lw == nullptr || c == nullptr || u == nullptr) return;
-  lw->cursors.erase(u->id);
-  QCursor cursor;
-  if (MakeCursor(u->pointerBlock, &cursor)) {
-    lw->cursors[u->id] = cursor;
-    if (c->widget()) c->widget()->setCursor(cursor);
-  } else if (c->widget()) {
-    c->widget()->unsetCursor();
-  }
+  if (NativeView* view = c->view()) SetViewCursor(*view, u->pointerBlock);
 }
 
 void QueueDestroy(int32_t windowId) {
   LiveWindow* lw = Live(windowId);
-  if (lw == nullptr || !lw->frame) return;
-  QMetaObject::invokeMethod(
-      lw->frame.data(), [windowId] { DestroyWindow(windowId); }, Qt::QueuedConnection);
+  NativeView* frame = lw ? Frame(lw) : nullptr;
+  if (frame) PostToFrame(*frame, [windowId] { DestroyWindow(windowId); });
 }
 
-// The frame is being deleted: release the window's controls and cursors and tell the runtime.
-void WindowGone(int32_t windowId, WindowFrame* frame) {
+// The frame is being destroyed: release the window's controls and tell the runtime.
+void WindowGone(int32_t windowId) {
   auto it = S().live.find(windowId);
   if (it == S().live.end()) return;
   std::unique_ptr<LiveWindow> lw = std::move(it->second);
   S().live.erase(it);
-  for (auto c = lw->controls.rbegin(); c != lw->controls.rend(); ++c) {
-    if (c->second->widget() == frame) c->second->releaseWidget();
-    c->second.reset();
-  }
-  lw->cursors.clear();
+  // The frame is on its way out: its control forgets it rather than destroying it again.
+  if (!lw->controls.empty()) lw->controls.front().second->releaseView();
+  for (auto c = lw->controls.rbegin(); c != lw->controls.rend(); ++c) c->second.reset();
   rt::ProgramWindowDestroyed(windowId);
 }
 
@@ -131,7 +83,7 @@ bool CloseRequested(int32_t windowId, int32_t windowUnitId) {
   if (lw->running > 0) {
     // The window's routine is still on the stack: it keeps a live window until it returns.
     lw->closePending = true;
-    if (lw->frame) lw->frame->hide();
+    if (NativeView* frame = Frame(lw)) SetViewVisible(*frame, false);
     return false;
   }
   QueueDestroy(windowId);
@@ -141,25 +93,6 @@ bool CloseRequested(int32_t windowId, int32_t windowUnitId) {
 void MovedOrResized(int32_t windowId, int32_t windowUnitId, int32_t event) {
   LiveWindow* lw = Live(windowId);
   if (lw && lw->loaded) RaiseEvent(windowId, windowUnitId, event);
-}
-
-QWidget* FirstFocusable(LiveWindow* lw) {
-  for (auto& [id, c] : lw->controls) {
-    QWidget* w = c->widget();
-    if (w && w != lw->frame && (w->focusPolicy() & Qt::TabFocus) && w->isVisibleTo(lw->frame) &&
-        w->isEnabled()) {
-      return w;
-    }
-  }
-  return nullptr;
-}
-
-// The control of the window that has the focus, or would get it when the window is activated.
-QWidget* HeldFocus(LiveWindow* lw) {
-  if (!lw->frame) return nullptr;
-  QWidget* w = QApplication::focusWidget();
-  if (w == nullptr || w->window() != lw->frame) w = lw->frame->focusWidget();
-  return w != lw->frame.data() ? w : nullptr;
 }
 
 }  // namespace
@@ -231,9 +164,9 @@ const WindowTemplate* FindTemplate(int32_t windowId) { return S().data.Find(wind
 WindowTemplate* FindTemplateForUpdate(int32_t windowId) { return S().data.Find(windowId); }
 bool IsWindowLive(int32_t windowId) { return Live(windowId) != nullptr; }
 
-WindowFrame* FrameOf(int32_t windowId) {
+NativeView* FrameOf(int32_t windowId) {
   LiveWindow* lw = Live(windowId);
-  return lw ? lw->frame.data() : nullptr;
+  return lw ? Frame(lw) : nullptr;
 }
 
 Control* FindLiveControl(int32_t windowId, int32_t unitId) {
@@ -254,15 +187,6 @@ Control* LiveControlOf(int32_t windowId, int32_t unitId) {
 }
 
 Control* ControlOfArg(const rt::ArgRecord& record) { return LiveControlOf(record.i32(), record.i32Hi()); }
-
-const QCursor* UnitCursor(int32_t windowId, int32_t unitId) {
-  LiveWindow* lw = Live(windowId);
-  const WindowTemplate* t = FindTemplate(windowId);
-  const UnitRecord* u = t ? t->FindUnit(unitId) : nullptr;
-  if (lw == nullptr || u == nullptr) return nullptr;
-  auto it = lw->cursors.find(u->id);
-  return it == lw->cursors.end() ? nullptr : &it->second;
-}
 
 void RefreshUnitCursor(int32_t windowId, int32_t unitId) { ApplyCursor(windowId, unitId); }
 
@@ -311,18 +235,11 @@ bool IsWindowClosePending(int32_t windowId) {
 void DestroyWindow(int32_t windowId) {
   LiveWindow* lw = Live(windowId);
   if (lw == nullptr) return;
-  if (WindowFrame* frame = lw->frame) {
-    delete frame;  // its destructor releases the window (WindowGone)
-  } else {
-    WindowGone(windowId, nullptr);
+  if (NativeView* frame = Frame(lw)) {
+    DestroyNativeObject(*frame);  // its destroyed hook releases the window (WindowGone)
+    if (!IsWindowLive(windowId)) return;
   }
-}
-
-void SetOuterSize(QWidget* frame, int width, int height) {
-  const QRect outer = frame->frameGeometry();
-  const QRect inner = frame->geometry();
-  frame->resize(std::max(0, width - (outer.width() - inner.width())),
-                std::max(0, height - (outer.height() - inner.height())));
+  WindowGone(windowId);
 }
 
 void LoadWindow(int32_t windowId) {
@@ -332,57 +249,50 @@ void LoadWindow(int32_t windowId) {
 
   // 1. A live window is restored or activated.
   if (LiveWindow* lw = Live(windowId)) {
-    if (lw->frame) {
-      if (lw->frame->isMinimized()) {
-        lw->frame->showNormal();
-      } else {
-        lw->frame->raise();
-        lw->frame->activateWindow();
-      }
-    }
+    if (NativeView* frame = Frame(lw)) ActivateFrame(*frame);
     return;
   }
 
   // 2. The window, then its controls in template order (which is the tab and stacking order).
   const UnitRecord& windowUnit = t->units[0];
   std::unique_ptr<Control> window = windowType->create(ControlContext{windowId, &windowUnit, nullptr});
-  auto* frame = window ? dynamic_cast<WindowFrame*>(window->widget()) : nullptr;
-  if (frame == nullptr) rt::ReportRuntimeError("载入启动窗口失败", 0, windowId, 0);
-  if (QWidget* owner = platform::HiddenOwner()) frame->setParent(owner, Qt::Window);
+  NativeView* frame = window ? window->view() : nullptr;
+  const int32_t windowUnitId = windowUnit.id;
+  if (frame == nullptr ||
+      !AttachFrame(*frame,
+                   FrameHooks{
+                       [windowId, windowUnitId] { return CloseRequested(windowId, windowUnitId); },
+                       [windowId, windowUnitId] { MovedOrResized(windowId, windowUnitId, kEventMoved); },
+                       [windowId, windowUnitId] { MovedOrResized(windowId, windowUnitId, kEventResized); },
+                       [windowId] { WindowGone(windowId); },
+                   })) {
+    rt::ReportRuntimeError("载入启动窗口失败", 0, windowId, 0);
+  }
   auto live = std::make_unique<LiveWindow>();
   LiveWindow* lw = live.get();
-  lw->frame = frame;
   lw->controls.emplace_back(windowUnit.id, std::move(window));
   S().live[windowId] = std::move(live);
-  const int32_t windowUnitId = windowUnit.id;
-  frame->setHooks(WindowFrame::Hooks{
-      [windowId, windowUnitId] { return CloseRequested(windowId, windowUnitId); },
-      [windowId, windowUnitId] { MovedOrResized(windowId, windowUnitId, kEventMoved); },
-      [windowId, windowUnitId] { MovedOrResized(windowId, windowUnitId, kEventResized); },
-      [windowId, frame] { WindowGone(windowId, frame); },
-  });
-  frame->move(windowUnit.left, windowUnit.top);
-  SetOuterSize(frame, windowUnit.width, windowUnit.height);
-  frame->setEnabled((windowUnit.stateFlags & kStateDisabled) == 0);
+  const ViewRect windowRect{windowUnit.left, windowUnit.top, windowUnit.width, windowUnit.height};
+  SetViewGeometry(*frame, windowRect);
+  SetViewEnabled(*frame, (windowUnit.stateFlags & kStateDisabled) == 0);
   rt::ProgramWindowCreated(windowId, [windowId] { DestroyWindow(windowId); });
 
-  std::map<int32_t, QWidget*> lastChild;  // by parent unit: the previous control in tab order
+  std::map<int32_t, NativeView*> lastChild;  // by parent unit: the previous control in tab order
   for (size_t i = 1; i < t->units.size(); ++i) {
     const UnitRecord& u = t->units[i];
     if (u.isMenuItem()) continue;
     Control* parentControl = u.parentId == 0 ? nullptr : FindLiveControl(windowId, u.parentId);
-    QWidget* parent = parentControl && parentControl->widget() ? parentControl->widget() : frame;
+    NativeView* parent = parentControl && parentControl->view() ? parentControl->view() : frame;
     const ControlType* type = FindControlType(u.type);
     ControlContext context{windowId, &u, parent};
     std::unique_ptr<Control> control = type ? type->create(context) : CreateGenericUnit(context);
-    if (!control || control->widget() == nullptr) control = CreateGenericUnit(context);
-    QWidget* w = control->widget();
-    w->setGeometry(u.left, u.top, u.width, u.height);
-    w->setVisible(false);
-    w->setEnabled((u.stateFlags & kStateDisabled) == 0);
-    w->lower();  // each control lies below the ones before it
-    if (QWidget* previous = lastChild[u.parentId]) QWidget::setTabOrder(previous, w);
-    lastChild[u.parentId] = w;
+    if (!control || control->view() == nullptr) control = CreateGenericUnit(context);
+    NativeView& view = *control->view();
+    SetViewGeometry(view, ViewRect{u.left, u.top, u.width, u.height});
+    SetViewVisible(view, false);
+    SetViewEnabled(view, (u.stateFlags & kStateDisabled) == 0);
+    StackAndChain(view, lastChild[u.parentId]);
+    lastChild[u.parentId] = &view;
     lw->controls.emplace_back(u.id, std::move(control));
   }
 
@@ -398,12 +308,12 @@ void LoadWindow(int32_t windowId) {
   // 5. Visible units are shown; the frame's outer size is set once the platform knows it.
   for (size_t i = 1; i < lw->controls.size(); ++i) {
     const UnitRecord* u = t->FindUnit(lw->controls[i].first);
-    QWidget* w = lw->controls[i].second->widget();
-    if (u && w && (u->stateFlags & kStateVisible)) w->setVisible(true);
+    NativeView* view = lw->controls[i].second->view();
+    if (u && view && (u->stateFlags & kStateVisible)) SetViewVisible(*view, true);
   }
   if (windowUnit.stateFlags & kStateVisible) {
-    frame->show();
-    SetOuterSize(frame, windowUnit.width, windowUnit.height);
+    SetViewVisible(*frame, true);
+    SetViewGeometry(*frame, windowRect);
   }
   lw->loaded = true;
 
@@ -416,7 +326,11 @@ void LoadWindow(int32_t windowId) {
   // 7. Loading complete, last to first; the control that holds the focus in this window now
   // gets it back afterwards, whatever the units did with it meanwhile.
   lw = Live(windowId);
-  QPointer<QWidget> focused = HeldFocus(lw);
+  std::vector<NativeView*> tabOrder;
+  for (auto& [id, c] : lw->controls) {
+    if (c->view() && c->view() != frame) tabOrder.push_back(c->view());
+  }
+  std::function<void()> restoreFocus = KeepFocus(*frame, std::move(tabOrder));
   for (size_t i = lw->controls.size(); i-- > 0;) {
     lw = Live(windowId);
     if (lw == nullptr || i >= lw->controls.size()) return;
@@ -424,11 +338,7 @@ void LoadWindow(int32_t windowId) {
   }
   lw = Live(windowId);
   if (lw == nullptr) return;
-  if (focused) {
-    focused->setFocus();
-  } else if (QWidget* first = FirstFocusable(lw)) {
-    first->setFocus();
-  }
+  restoreFocus();
 }
 
 bool DescribeUnit(int32_t windowId, int32_t unitId, std::string* windowName, bool* unitFound,

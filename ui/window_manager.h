@@ -4,8 +4,11 @@
 // addresses live here in side tables keyed by window and unit. Implements the window system
 // entries the runtime frame calls (runtime/window_system.h).
 //
-// Ownership: this module owns the templates, the live controls and the cursors. A program
-// window's frame is owned by the hidden owner window (a toolkit parent) and deleted here.
+// The table is toolkit-free: it drives the controls' native objects through native_view.h and
+// window_frame.h, which each window system backend implements.
+//
+// Ownership: this module owns the templates and the live controls. A program window's frame
+// is owned by the hidden owner window where there is one, and destroyed here.
 // Thread contract: GUI thread only.
 #ifndef UI_WINDOW_MANAGER_H_
 #define UI_WINDOW_MANAGER_H_
@@ -15,13 +18,10 @@
 
 #include "runtime/program.h"
 #include "ui/control.h"
+#include "ui/native_view.h"
 #include "ui/window_template.h"
 
-class QCursor;
-
 namespace ui {
-
-class WindowFrame;
 
 // Registers the control types and installs the window system with the runtime.
 // REQUIRES: called before the runtime starts.
@@ -48,7 +48,8 @@ void ReleaseTemplates();
 const WindowTemplate* FindTemplate(int32_t windowId);
 WindowTemplate* FindTemplateForUpdate(int32_t windowId);
 bool IsWindowLive(int32_t windowId);
-WindowFrame* FrameOf(int32_t windowId);
+// The view of a live window's frame, or null.
+NativeView* FrameOf(int32_t windowId);
 // The live control of a unit (unit 0: the window's own), or null.
 Control* FindLiveControl(int32_t windowId, int32_t unitId);
 // For library commands that receive a control: its live control, or the runtime error
@@ -57,8 +58,6 @@ Control* LiveControlOf(int32_t windowId, int32_t unitId);
 // A control handed to a library command: window id in bytes 0 to 3 of the record's value,
 // unit id in bytes 4 to 7. Reports as LiveControlOf.
 Control* ControlOfArg(const rt::ArgRecord& record);
-// The mouse pointer made from the unit's pointer block, or null.
-const QCursor* UnitCursor(int32_t windowId, int32_t unitId);
 // Rebuilds a live unit's mouse pointer from its template's pointer block.
 void RefreshUnitCursor(int32_t windowId, int32_t unitId);
 // The routine bound to `event` of the unit (after links were followed), or null.
@@ -75,9 +74,6 @@ bool IsWindowClosePending(int32_t windowId);
 
 // Destroys a live window at once (the end processing's path).
 void DestroyWindow(int32_t windowId);
-
-// The outer size (frame included) of a top-level window and its setter.
-void SetOuterSize(QWidget* frame, int width, int height);
 
 }  // namespace ui
 

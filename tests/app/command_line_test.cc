@@ -18,7 +18,7 @@
 #include "runtime/application.h"
 #include "runtime/helper_interface.h"
 #include "ui/grid_commands.h"
-#include "ui/window_frame.h"
+#include "ui/qt/window_frame.h"
 #include "ui/window_manager.h"
 #include "ui/window_template.h"
 
@@ -52,7 +52,7 @@ void RunWithAddressArgument() {
     watch->stop();
     std::fprintf(stderr, "field=%s;rows=%d;caption is the title=%d;", Property(k编辑框2).c_str(), rows,
                  Property(ui::kWindowUnitId) == title);
-    ui::FrameOf(kMainWindowId)->close();
+    ui::FrameWidgetOf(kMainWindowId)->close();
   });
   watch->start(20);
   int result = rt::RunApplication(ProgramDescription());

@@ -33,8 +33,8 @@
 #include "download/window_downloads.h"
 #include "platform/codepage.h"
 #include "tests/app/demo_lookup_fixture.h"
-#include "ui/qt_text.h"
-#include "ui/window_frame.h"
+#include "ui/qt/qt_text.h"
+#include "ui/qt/window_frame.h"
 
 namespace app {
 namespace {
@@ -578,7 +578,7 @@ TEST_F(DownloadCommandsTest, ClosingWithADownloadRunningAsksAndStoppingKeepsTheP
   ASSERT_NE(d, nullptr);
   ASSERT_TRUE(Reaches(d, 1));
   dialogs_->answers = {1};  // "继续下载"
-  ui::FrameOf(kMainWindowId)->close();
+  ui::FrameWidgetOf(kMainWindowId)->close();
   QApplication::processEvents();
   ASSERT_EQ(dialogs_->questions.size(), 1u);
   EXPECT_EQ(ui::FromQString(dialogs_->questions[0]), kCloseQuestion);
@@ -587,7 +587,7 @@ TEST_F(DownloadCommandsTest, ClosingWithADownloadRunningAsksAndStoppingKeepsTheP
 
   dialogs_->answers = {0};  // "停止并退出"
   const QString part = QFile::decodeName(d->partPath().c_str());
-  ui::FrameOf(kMainWindowId)->close();
+  ui::FrameWidgetOf(kMainWindowId)->close();
   EXPECT_EQ(d->state(), State::kPaused);
   QApplication::processEvents();
   EXPECT_FALSE(ui::IsWindowLive(kMainWindowId));

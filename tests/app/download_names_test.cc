@@ -9,7 +9,7 @@
 #include <string>
 
 #include "download/window_downloads.h"
-#include "ui/qt_text.h"
+#include "ui/qt/qt_text.h"
 
 namespace app {
 namespace {

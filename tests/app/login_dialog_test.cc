@@ -24,7 +24,7 @@
 #include "net/login_cookies.h"
 #include "platform/codepage.h"
 #include "tests/app/demo_lookup_fixture.h"
-#include "ui/qt_text.h"
+#include "ui/qt/qt_text.h"
 
 namespace app {
 namespace {

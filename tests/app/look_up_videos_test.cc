@@ -24,7 +24,7 @@
 #include "tests/support/picture_samples.h"
 #include "ui/grid_commands.h"
 #include "ui/list_view_commands.h"
-#include "ui/window_frame.h"
+#include "ui/qt/window_frame.h"
 #include "ui/window_template.h"
 
 namespace app {
@@ -369,7 +369,7 @@ TEST_F(LookUpVideosTest, ASecondClickStopsTheLookupInsteadOfStartingAnother) {
 }
 
 TEST_F(LookUpVideosTest, ClosingTheWindowDuringALookupStopsIt) {
-  QTimer::singleShot(0, [] { ui::FrameOf(kMainWindowId)->close(); });
+  QTimer::singleShot(0, [] { ui::FrameWidgetOf(kMainWindowId)->close(); });
   LookUp(demo::kBigListPagePath);
   // At most the page was fetched: the lookup stopped where the close arrived (during the page's
   // request or the id extraction) instead of fetching 1000 more addresses.

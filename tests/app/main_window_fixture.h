@@ -17,7 +17,8 @@
 #include "tests/support/picture_samples.h"
 #include "ui/grid_commands.h"
 #include "ui/qt/grid_widget.h"
-#include "ui/list_view_widget.h"
+#include "ui/qt/list_view_widget.h"
+#include "ui/qt/native_view.h"
 #include "ui/window_manager.h"
 
 namespace testing_support {
@@ -39,7 +40,7 @@ class MainWindowFixture : public ::testing::Test {
   }
   static QWidget* WidgetOf(int32_t unit) {
     ui::Control* c = ui::FindLiveControl(app::kMainWindowId, unit);
-    return c ? c->widget() : nullptr;
+    return c ? ui::WidgetOf(c) : nullptr;
   }
   static ui::GridWidget* Grid() { return dynamic_cast<ui::GridWidget*>(WidgetOf(app::k高级表格1)); }
   static ui::ListViewWidget* List() { return dynamic_cast<ui::ListViewWidget*>(WidgetOf(app::k超级列表框1)); }

@@ -12,7 +12,8 @@
 #include "runtime/helper_interface.h"
 #include "runtime/window_system.h"
 #include "ui/grid_control.h"
-#include "ui/window_frame.h"
+#include "ui/qt/native_view.h"
+#include "ui/qt/window_frame.h"
 #include "ui/window_manager.h"
 
 namespace app {
@@ -86,9 +87,9 @@ TEST(MainWindowTest, OpensWithTheSampleAddressAndEmptyFields) {
   EXPECT_EQ(ReadText(ui::kWindowUnitId, 8), "");
   EXPECT_EQ(rt::Helpers().GetUnitProperty(kMainWindowId, ui::kWindowUnitId, 2, -1), 1211);
   EXPECT_EQ(rt::Helpers().GetUnitProperty(kMainWindowId, ui::kWindowUnitId, 3, -1), 684);
-  EXPECT_EQ(ui::FindLiveControl(kMainWindowId, k编辑框1)->widget()->geometry(), QRect(8, 576, 1192, 72));
-  auto* edit1 = dynamic_cast<QPlainTextEdit*>(ui::FindLiveControl(kMainWindowId, k编辑框1)->widget());
-  auto* edit2 = dynamic_cast<QPlainTextEdit*>(ui::FindLiveControl(kMainWindowId, k编辑框2)->widget());
+  EXPECT_EQ(ui::WidgetOf(ui::FindLiveControl(kMainWindowId, k编辑框1))->geometry(), QRect(8, 576, 1192, 72));
+  auto* edit1 = dynamic_cast<QPlainTextEdit*>(ui::WidgetOf(ui::FindLiveControl(kMainWindowId, k编辑框1)));
+  auto* edit2 = dynamic_cast<QPlainTextEdit*>(ui::WidgetOf(ui::FindLiveControl(kMainWindowId, k编辑框2)));
   ASSERT_TRUE(edit1 && edit2);
   EXPECT_TRUE(edit1->isReadOnly());
   EXPECT_FALSE(edit2->isReadOnly());
@@ -101,7 +102,7 @@ TEST(MainWindowDeathTest, TheProgramOpensTheMainWindowAndEndsWhenItCloses) {
         ui::InstallWindowSystem();
         QTimer::singleShot(20, [] {
           std::fprintf(stderr, "live=%d;", rt::IsProgramWindowLive(kMainWindowId) ? 1 : 0);
-          ui::FrameOf(kMainWindowId)->close();
+          ui::FrameWidgetOf(kMainWindowId)->close();
         });
         int rc = rt::RunApplication(ProgramDescription());
         rt::RunEndProcessing(rc);

@@ -17,7 +17,8 @@
 #include "runtime/helper_interface.h"
 #include "ui/control.h"
 #include "ui/grid_commands.h"
-#include "ui/window_frame.h"
+#include "ui/qt/native_view.h"
+#include "ui/qt/window_frame.h"
 #include "ui/window_manager.h"
 #include "ui/window_template.h"
 
@@ -37,12 +38,12 @@ TEST(ProgramDeathTest, LookupThroughTheWholeProgramThenCloseEndsIt) {
         QTimer::singleShot(0, [] {
           ui::Control* button = ui::FindLiveControl(kMainWindowId, k按钮1);
           if (button == nullptr) std::_Exit(4);
-          QTest::mouseClick(button->widget(), Qt::LeftButton);  // runs the lookup to its end
+          QTest::mouseClick(ui::WidgetOf(button), Qt::LeftButton);  // runs the lookup to its end
           rt::Text caption = rt::Text::Adopt(reinterpret_cast<char*>(static_cast<intptr_t>(
               rt::Helpers().GetUnitProperty(kMainWindowId, ui::kWindowUnitId, kTextProperty, -1))));
           std::fprintf(stderr, "rows=%d;caption=%s;", grid::RowCount({kMainWindowId, k高级表格1}),
                        platform::GbkToUtf8(caption.view()).c_str());
-          ui::FrameOf(kMainWindowId)->close();  // the user closes the window
+          ui::FrameWidgetOf(kMainWindowId)->close();  // the user closes the window
         });
         int result = rt::RunApplication(ProgramDescription());
         std::fprintf(stderr, "loop-ended=%d;", result);
@@ -94,11 +95,11 @@ TEST(ProgramDeathTest, ClosingTheWindowDuringAStalledLookupEndsTheProgramAtOnce)
         QTimer::singleShot(0, [] {
           ui::Control* button = ui::FindLiveControl(kMainWindowId, k按钮1);
           if (button == nullptr) std::_Exit(4);
-          QTest::mouseClick(button->widget(), Qt::LeftButton);  // returns once the lookup has stopped
+          QTest::mouseClick(ui::WidgetOf(button), Qt::LeftButton);  // returns once the lookup has stopped
         });
         QTimer::singleShot(300, [&closed] {
           closed = std::chrono::steady_clock::now();
-          ui::FrameOf(kMainWindowId)->close();
+          ui::FrameWidgetOf(kMainWindowId)->close();
         });
         int result = rt::RunApplication(ProgramDescription());
         rt::RunEndProcessing(result);

@@ -11,7 +11,7 @@
 #include "tests/app/main_window_fixture.h"
 #include "ui/grid_commands.h"
 #include "ui/list_view_commands.h"
-#include "ui/window_frame.h"
+#include "ui/qt/window_frame.h"
 
 namespace app {
 namespace {
@@ -20,8 +20,8 @@ class ResultGridTest : public testing_support::MainWindowFixture {
  protected:
   void SetUp() override {
     MainWindowFixture::SetUp();
-    ui::FrameOf(kMainWindowId)->show();
-    ASSERT_TRUE(QTest::qWaitForWindowExposed(ui::FrameOf(kMainWindowId)));
+    ui::FrameWidgetOf(kMainWindowId)->show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(ui::FrameWidgetOf(kMainWindowId)));
   }
   // Appends a video row whose address cell holds `addresses`; returns its row.
   int AddRow(const char* addresses) {

@@ -26,8 +26,8 @@
 #include "platform/http/transfer_loop.h"
 #include "tests/app/demo_lookup_fixture.h"
 #include "ui/grid_commands.h"
-#include "ui/list_view_widget.h"
-#include "ui/window_frame.h"
+#include "ui/qt/list_view_widget.h"
+#include "ui/qt/window_frame.h"
 #include "ui/window_manager.h"
 
 namespace app {
@@ -212,7 +212,7 @@ TEST_F(VideoLookupTest, StopAbortsTheTransfersInFlightAndKeepsTheFinishedRows) {
 }
 
 TEST_F(VideoLookupTest, ClosingTheWindowAbortsEveryTransferAtOnce) {
-  LookUpWhileEveryAnswerStallsAndThen([] { ui::FrameOf(kMainWindowId)->close(); });
+  LookUpWhileEveryAnswerStallsAndThen([] { ui::FrameWidgetOf(kMainWindowId)->close(); });
   QApplication::processEvents();
   EXPECT_FALSE(ui::IsWindowLive(kMainWindowId));
 }

@@ -14,7 +14,7 @@
 
 #include "download/download_manager.h"
 #include "tests/support/file_server.h"
-#include "ui/qt_text.h"
+#include "ui/qt/qt_text.h"
 
 namespace download {
 namespace {

@@ -20,7 +20,7 @@
 #include <string>
 
 #include "tests/support/picture_samples.h"
-#include "ui/picture_image.h"
+#include "ui/qt/picture_image.h"
 // clang-format off
 #include <jpeglib.h>
 // clang-format on

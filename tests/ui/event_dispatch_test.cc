@@ -11,7 +11,7 @@
 #include "runtime/helper_interface.h"
 #include "tests/support/expect_runtime_error.h"
 #include "tests/ui/ui_test_support.h"
-#include "ui/window_frame.h"
+#include "ui/qt/window_frame.h"
 
 namespace ui {
 namespace {
@@ -148,7 +148,7 @@ TEST_F(EventDispatchTest, ANestedDispatchRestoresTheOuterEventSource) {
 }
 
 TEST_F(EventDispatchTest, AWindowClosedDuringItsRoutineLivesUntilTheRoutineReturns) {
-  QPointer<WindowFrame> frame = FrameOf(kWindow);
+  QPointer<WindowFrame> frame = FrameWidgetOf(kWindow);
   std::string caption;
   g_hooks[kOnClick] = [&](int32_t, const int64_t*, int32_t*) {
     QMetaObject::invokeMethod(

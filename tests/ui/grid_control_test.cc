@@ -14,10 +14,11 @@
 #include "ui/grid_commands.h"
 #include "ui/kernel_controls.h"
 #include "ui/list_view_commands.h"
-#include "ui/list_view_widget.h"
 #include "ui/qt/grid_widget.h"
+#include "ui/qt/list_view_widget.h"
+#include "ui/qt/native_view.h"
+#include "ui/qt/window_frame.h"
 #include "ui/template_writer.h"
-#include "ui/window_frame.h"
 #include "ui/window_manager.h"
 
 namespace ui {
@@ -79,7 +80,7 @@ class GridControlTest : public ::testing::Test {
     if (platform::HiddenOwner() == nullptr) platform::CreateHiddenOwner(nullptr);
     LoadTemplates(WindowBytes().data(), WindowBytes().size(), kRoutines, 2);
     LoadWindow(kWindow);
-    ASSERT_TRUE(QTest::qWaitForWindowExposed(FrameOf(kWindow)));
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(FrameWidgetOf(kWindow)));
   }
   void TearDown() override {
     g_onGrid = nullptr;
@@ -88,10 +89,10 @@ class GridControlTest : public ::testing::Test {
     QApplication::processEvents();
   }
   static GridWidget* Grid() {
-    return dynamic_cast<GridWidget*>(FindLiveControl(kWindow, kGridUnit)->widget());
+    return dynamic_cast<GridWidget*>(ui::WidgetOf(FindLiveControl(kWindow, kGridUnit)));
   }
   static ListViewWidget* List() {
-    return dynamic_cast<ListViewWidget*>(FindLiveControl(kWindow, kListUnit)->widget());
+    return dynamic_cast<ListViewWidget*>(ui::WidgetOf(FindLiveControl(kWindow, kListUnit)));
   }
 };
 

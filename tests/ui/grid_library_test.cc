@@ -10,18 +10,33 @@
 #include "tests/support/expect_runtime_error.h"
 #include "tests/support/picture_samples.h"
 #include "ui/grid_commands.h"
+#include "ui/grid_unit.h"
 #include "ui/qt/grid_widget.h"
+#include "ui/qt/native_view.h"
 
 namespace ui {
 namespace {
 
 constexpr ControlRef kGrid{0x52010001, 0x160125DB};
 
-std::map<std::pair<int32_t, int32_t>, QWidget*>& Live() {
-  static std::map<std::pair<int32_t, int32_t>, QWidget*> live;
+// A control over a grid widget the test owns.
+class HeldWidget : public GridControl {
+ public:
+  HeldWidget(ControlRef ref, GridWidget* widget) : GridControl(ref.windowId, ref.unitId), widget_(widget) {
+    setView(ViewOf(widget));
+  }
+  ~HeldWidget() override { releaseView(); }
+  GridModel& model() override { return widget_->model(); }
+
+ private:
+  GridWidget* widget_;
+};
+
+std::map<std::pair<int32_t, int32_t>, Control*>& Live() {
+  static std::map<std::pair<int32_t, int32_t>, Control*> live;
   return live;
 }
-QWidget* FindTestControl(int32_t windowId, int32_t unitId) {
+Control* FindTestControl(int32_t windowId, int32_t unitId) {
   auto it = Live().find({windowId, unitId});
   return it == Live().end() ? nullptr : it->second;
 }
@@ -30,14 +45,15 @@ class GridLibraryTest : public ::testing::Test {
  protected:
   void SetUp() override {
     widget_.model().Reset(1, 5, 1, 1, 24, 60);
-    Live()[{kGrid.windowId, kGrid.unitId}] = &widget_;
-    SetControlWidgetLookup(FindTestControl);
+    Live()[{kGrid.windowId, kGrid.unitId}] = &held_;
+    SetControlLookup(FindTestControl);
   }
   void TearDown() override {
     Live().clear();
-    SetControlWidgetLookup(nullptr);
+    SetControlLookup(nullptr);
   }
   GridWidget widget_;
+  HeldWidget held_{kGrid, &widget_};
 };
 
 TEST_F(GridLibraryTest, TableHoldsTheElevenCommandsInOrder) {

@@ -1,4 +1,4 @@
-#include "ui/list_view_widget.h"
+#include "ui/qt/list_view_widget.h"
 
 #include <gtest/gtest.h>
 

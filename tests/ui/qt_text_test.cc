@@ -1,4 +1,4 @@
-#include "ui/qt_text.h"
+#include "ui/qt/qt_text.h"
 
 #include <gtest/gtest.h>
 

@@ -2,7 +2,7 @@
 
 #include <gtest/gtest.h>
 
-#include "tests/ui/ui_test_support.h"
+#include "tests/ui/test_window_data.h"
 #include "ui/byte_io.h"
 
 namespace ui {

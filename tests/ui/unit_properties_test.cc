@@ -9,7 +9,7 @@
 #include "runtime/helper_interface.h"
 #include "tests/support/expect_runtime_error.h"
 #include "tests/ui/ui_test_support.h"
-#include "ui/window_frame.h"
+#include "ui/qt/window_frame.h"
 
 namespace ui {
 namespace {
@@ -65,7 +65,7 @@ TEST_F(UnitPropertiesTest, CommonPropertiesOfALiveWindowComeFromItsControls) {
   EXPECT_FALSE(WidgetOf(kEdit)->isEnabled());
   // A window's size is its outer size.
   Set(kWindow, kWindowUnitId, 2, 500);
-  EXPECT_EQ(FrameOf(kWindow)->frameGeometry().width(), 500);
+  EXPECT_EQ(FrameWidgetOf(kWindow)->frameGeometry().width(), 500);
   EXPECT_EQ(Get(kWindow, kWindowUnitId, 2), 500);
   EXPECT_EQ(Get(kWindow, kWindowUnitId, 3), 320);
   // A pointer written as a byte set replaces the unit's mouse pointer.
@@ -103,7 +103,7 @@ TEST_F(UnitPropertiesTest, ATextReadIsANewBlockTheCallerOwns) {
   EXPECT_NE(first, second);
   EXPECT_EQ(TakeText(first), "新的标题");
   EXPECT_EQ(TakeText(second), "新的标题");
-  EXPECT_EQ(FrameOf(kWindow)->windowTitle(), QString::fromUtf16(u"新的标题"));
+  EXPECT_EQ(FrameWidgetOf(kWindow)->windowTitle(), QString::fromUtf16(u"新的标题"));
   Set(kWindow, kButton, 8, TextValue("按"));
   EXPECT_EQ(TakeText(Get(kWindow, kButton, 8)), "按");
   EXPECT_EQ(TakeText(Get(kWindow, kLabel, 8)), "单击复制");

@@ -12,8 +12,9 @@
 #include "runtime/window_system.h"
 #include "tests/support/expect_runtime_error.h"
 #include "tests/ui/ui_test_support.h"
-#include "ui/qt_text.h"
-#include "ui/window_frame.h"
+#include "ui/qt/native_view.h"
+#include "ui/qt/qt_text.h"
+#include "ui/qt/window_frame.h"
 
 namespace ui {
 namespace {
@@ -34,7 +35,7 @@ TEST_F(WindowManagerTest, LoadsTheWindowAndItsControlsFromTheTemplate) {
   ASSERT_TRUE(IsWindowLive(kWindow));
   EXPECT_TRUE(rt::IsProgramWindowLive(kWindow));
   EXPECT_EQ(created, 1);  // events 3 and 4 have no binding
-  WindowFrame* frame = FrameOf(kWindow);
+  WindowFrame* frame = FrameWidgetOf(kWindow);
   ASSERT_NE(frame, nullptr);
   EXPECT_EQ(frame->parentWidget(), platform::HiddenOwner());  // owned by the hidden owner window
   EXPECT_TRUE(frame->isWindow());
@@ -73,7 +74,7 @@ TEST_F(WindowManagerTest, TemplateOrderIsTheFocusChainAndTheStackingOrder) {
     ours[WidgetOf(u.id)] = u.id;
   }
   std::vector<int32_t> chain;
-  QWidget* frame = FrameOf(kWindow);
+  QWidget* frame = FrameWidgetOf(kWindow);
   for (QWidget* w = frame->nextInFocusChain(); w != frame; w = w->nextInFocusChain()) {
     if (ours.count(w)) chain.push_back(ours[w]);
   }
@@ -107,10 +108,10 @@ TEST_F(WindowManagerTest, LoadingALiveWindowAgainRestoresIt) {
   int created = 0;
   g_hooks[kOnCreated] = [&](int32_t, const int64_t*, int32_t*) { return ++created, 0; };
   LoadWindow(kWindow);
-  WindowFrame* frame = FrameOf(kWindow);
+  WindowFrame* frame = FrameWidgetOf(kWindow);
   frame->showMinimized();
   LoadWindow(kWindow);
-  EXPECT_EQ(FrameOf(kWindow), frame);
+  EXPECT_EQ(FrameWidgetOf(kWindow), frame);
   EXPECT_FALSE(frame->isMinimized());
   EXPECT_EQ(created, 1);
   EXPECT_EQ(rt::ProgramWindowCount(), 1);
@@ -124,7 +125,7 @@ TEST_F(WindowManagerTest, ClosingAsksTheWindowAndDeletesIt) {
     return answer;
   };
   LoadWindow(kWindow);
-  QPointer<WindowFrame> frame = FrameOf(kWindow);
+  QPointer<WindowFrame> frame = FrameWidgetOf(kWindow);
   EXPECT_FALSE(frame->close());  // a given false result keeps it open
   QApplication::processEvents();
   EXPECT_TRUE(IsWindowLive(kWindow));
@@ -142,7 +143,7 @@ std::string g_hookLog;
 class LoggingControl : public Control {
  public:
   explicit LoggingControl(const ControlContext& c) : Control(c.windowId, c.unit->id), name_(c.unit->name) {
-    setWidget(new QWidget(c.parent));
+    setView(ViewOf(new QWidget(WidgetOf(c.parent))));
   }
   void OnUnitsLoaded() override { g_hookLog += "loaded:" + name_ + ";"; }
   void OnWindowLoaded() override { g_hookLog += "window;"; }
@@ -202,9 +203,9 @@ TEST_F(WindowManagerTest, TheWindowEventsStopOnceTheWindowIsGone) {
 class FocusTakingControl : public Control {
  public:
   explicit FocusTakingControl(const ControlContext& c) : Control(c.windowId, c.unit->id) {
-    setWidget(new QPushButton(c.parent));
+    setView(ViewOf(new QPushButton(WidgetOf(c.parent))));
   }
-  void OnLoadingComplete() override { widget()->setFocus(); }
+  void OnLoadingComplete() override { WidgetOf(this)->setFocus(); }
 };
 
 TEST_F(WindowManagerTest, TheControlFocusedInTheLoadedWindowGetsTheFocusBack) {
@@ -231,12 +232,12 @@ TEST_F(WindowManagerTest, TheControlFocusedInTheLoadedWindowGetsTheFocusBack) {
     return 0;
   };
   LoadWindow(kWindow);
-  FrameOf(kWindow)->activateWindow();
+  FrameWidgetOf(kWindow)->activateWindow();
   WidgetOf(kEdit)->setFocus();
   QApplication::processEvents();
   LoadWindow(kSecond);  // loaded while a control of the first window has the focus
   QApplication::processEvents();
-  EXPECT_EQ(FrameOf(kSecond)->focusWidget(), WidgetOf(kSecondButton, kSecond));
+  EXPECT_EQ(FrameWidgetOf(kSecond)->focusWidget(), WidgetOf(kSecondButton, kSecond));
   EXPECT_EQ(QApplication::focusWidget(), WidgetOf(kSecondButton, kSecond));
   DestroyWindow(kSecond);
 }
@@ -244,8 +245,9 @@ TEST_F(WindowManagerTest, TheControlFocusedInTheLoadedWindowGetsTheFocusBack) {
 int64_t CloseFrameSoon(int32_t, const int64_t*, int32_t*) {
   // The created event of the start window: the user closes it once the loop runs.
   QTimer::singleShot(20, [] {
-    std::fprintf(stderr, "owner=%d;", FrameOf(kWindow)->parentWidget() == platform::HiddenOwner() ? 1 : 0);
-    FrameOf(kWindow)->close();
+    std::fprintf(stderr, "owner=%d;",
+                 FrameWidgetOf(kWindow)->parentWidget() == platform::HiddenOwner() ? 1 : 0);
+    FrameWidgetOf(kWindow)->close();
   });
   return 0;
 }

@@ -3,7 +3,7 @@
 #include <gtest/gtest.h>
 
 #include "tests/support/expect_runtime_error.h"
-#include "tests/ui/ui_test_support.h"
+#include "tests/ui/test_window_data.h"
 #include "ui/byte_io.h"
 #include "ui/template_writer.h"
 #include "ui/window_manager.h"

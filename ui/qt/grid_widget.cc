@@ -12,8 +12,9 @@
 #include <algorithm>
 
 #include "platform/codepage.h"
-#include "ui/picture_image.h"
-#include "ui/qt_text.h"
+#include "ui/qt/picture_image.h"
+#include "ui/qt/popup_menu.h"
+#include "ui/qt/qt_text.h"
 
 namespace ui {
 namespace {

@@ -5,8 +5,8 @@
 //
 // Texts are code page 936 bytes. Ownership: a toolkit widget, owned by its parent.
 // Thread contract: GUI thread only.
-#ifndef UI_LIST_VIEW_WIDGET_H_
-#define UI_LIST_VIEW_WIDGET_H_
+#ifndef UI_QT_LIST_VIEW_WIDGET_H_
+#define UI_QT_LIST_VIEW_WIDGET_H_
 
 #include <QTreeWidget>
 #include <cstdint>
@@ -67,4 +67,4 @@ class ListViewWidget : public QTreeWidget {
 
 }  // namespace ui
 
-#endif  // UI_LIST_VIEW_WIDGET_H_
+#endif  // UI_QT_LIST_VIEW_WIDGET_H_

@@ -2,8 +2,8 @@
 // toolkit's strings. A CR LF pair is a line break on the toolkit side and comes back as CR LF.
 //
 // Ownership: plain values. Thread contract: none.
-#ifndef UI_QT_TEXT_H_
-#define UI_QT_TEXT_H_
+#ifndef UI_QT_QT_TEXT_H_
+#define UI_QT_QT_TEXT_H_
 
 #include <QString>
 #include <string>
@@ -16,4 +16,4 @@ std::string FromQString(const QString& text);
 
 }  // namespace ui
 
-#endif  // UI_QT_TEXT_H_
+#endif  // UI_QT_QT_TEXT_H_

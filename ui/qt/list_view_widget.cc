@@ -1,10 +1,11 @@
-#include "ui/list_view_widget.h"
+#include "ui/qt/list_view_widget.h"
 
 #include <QContextMenuEvent>
 #include <QHeaderView>
 #include <QMouseEvent>
 
 #include "platform/codepage.h"
+#include "ui/qt/popup_menu.h"
 
 namespace ui {
 namespace {

@@ -2,8 +2,8 @@
 // system's side of the toolkit-free picture type.
 //
 // Thread contract: keeps no state; any thread.
-#ifndef UI_PICTURE_IMAGE_H_
-#define UI_PICTURE_IMAGE_H_
+#ifndef UI_QT_PICTURE_IMAGE_H_
+#define UI_QT_PICTURE_IMAGE_H_
 
 #include <QImage>
 
@@ -16,4 +16,4 @@ QImage ToImage(const platform::Picture& picture);
 
 }  // namespace ui
 
-#endif  // UI_PICTURE_IMAGE_H_
+#endif  // UI_QT_PICTURE_IMAGE_H_
