@@ -1,6 +1,7 @@
-# The Windows build: the layers below the window system (platform without the toolkit, runtime,
-# text, JSON, network) and their tests, cross-compiled with cmake/mingw-w64-x86_64.cmake and run
-# under Wine. Included from CMakeLists.txt, which stops after it.
+# The Windows build: the layers (platform without the toolkit, runtime, the window system over
+# Win32, text, JSON, network, the application's routines) and their tests, cross-compiled with
+# cmake/mingw-w64-x86_64.cmake and run under Wine. Included from CMakeLists.txt, which stops
+# after it.
 #
 # The platform layer keeps its shared files and replaces each Linux backend by the file of the
 # same name in platform/win/ (platform/win/picture/ for the picture loader); the Linux-only
@@ -32,16 +33,23 @@ target_compile_definitions(wl_platform PRIVATE UNICODE _UNICODE NOMINMAX WIN32_L
 target_link_libraries(wl_platform PUBLIC user32 kernel32 ole32 oleaut32 windowscodecs winhttp ws2_32)
 wl_add_duktape(wl_platform)
 wl_layer(wl_runtime DIRS runtime runtime/com DEPS wl_platform)
+# The window system: the shared window logic (ui/) and its Win32 backend (ui/win/).
+wl_layer(wl_ui DIRS ui ui/win DEPS wl_runtime)
+target_compile_definitions(wl_ui PRIVATE UNICODE _UNICODE NOMINMAX WIN32_LEAN_AND_MEAN)
+target_link_libraries(wl_ui PUBLIC comctl32 gdi32 user32)
+# The runtime's table of support libraries names the window system's: a cycle of two static
+# libraries, which the linker resolves when the pair is repeated.
+set_property(TARGET wl_runtime APPEND PROPERTY INTERFACE_LINK_LIBRARIES wl_ui)
 wl_layer(wl_text DIRS text DEPS wl_runtime)
 wl_layer(wl_json DIRS json DEPS wl_runtime)
 # Firefox's cookie store is read through SQLite, which has no Windows build here.
 wl_layer(wl_net DIRS net EXCLUDE net/firefox_cookies.cc DEPS wl_text wl_runtime)
-
-# The result grid's view: the toolkit-free grid model and its window drawn with GDI.
-add_library(wl_ui_grid STATIC ui/grid_model.cc ui/win/grid_view.cc)
-target_include_directories(wl_ui_grid PUBLIC ${CMAKE_SOURCE_DIR})
-target_compile_definitions(wl_ui_grid PRIVATE UNICODE _UNICODE NOMINMAX WIN32_LEAN_AND_MEAN)
-target_link_libraries(wl_ui_grid PUBLIC wl_platform gdi32 comctl32 user32)
+# The application's routines. The login dialog, the download commands and names are the toolkit's
+# still, and the downloads layer is not in this build: the library leaves them out, and the
+# program (app/main.cc) is not linked until they are there.
+wl_layer(wl_app DIRS app EXCLUDE app/main.cc app/login_dialog.cc app/download_commands.cc
+         app/download_names.cc
+         DEPS wl_ui wl_net wl_json wl_text wl_runtime)
 
 if(WL_BUILD_TESTS)
   enable_testing()
@@ -49,8 +57,7 @@ if(WL_BUILD_TESTS)
   set(gtest_disable_pthreads OFF CACHE BOOL "" FORCE)
   add_subdirectory(${WL_GOOGLETEST_SOURCE_DIR} ${CMAKE_BINARY_DIR}/googletest EXCLUDE_FROM_ALL)
   include(GoogleTest)
-  # The lookup's request sequence without windows, for the tests and the timing program; the
-  # window system's stand-ins are linked whole (the runtime's library table needs them).
+  # The lookup's request sequence without windows, for the tests and the timing program.
   add_library(wl_lookup_sequence STATIC tests/support/lookup_sequence.cc)
   target_link_libraries(wl_lookup_sequence PUBLIC wl_net wl_json wl_text wl_runtime)
   add_executable(lookup_sequence_timing EXCLUDE_FROM_ALL bench/lookup_sequence_timing.cc
@@ -67,27 +74,28 @@ if(WL_BUILD_TESTS)
   list(APPEND WL_WINDOWS_LEFT_OUT tests/net/login_cookies_test.cc tests/net/firefox_cookies_test.cc)
   list(APPEND WL_WINDOWS_LEFT_OUT tests/platform/http_engine_test.cc tests/platform/transfer_loop_test.cc
        tests/platform/winhttp_request_test.cc tests/net/web_request_test.cc tests/net/web_request_faults_test.cc)
-  foreach(layer platform runtime text json net)
+  # The window system's tests: the toolkit-free ones of tests/ui and the Win32 backend's own.
+  set(WL_WINDOWS_UI_TESTS tests/ui/window_template_test.cc tests/ui/template_writer_test.cc)
+  list(APPEND WL_WINDOWS_UI_TESTS tests/ui/grid_model_test.cc)
+  foreach(layer platform runtime text json net ui)
     file(GLOB test_sources CONFIGURE_DEPENDS ${CMAKE_SOURCE_DIR}/tests/${layer}/*_test.cc)
+    if(layer STREQUAL "ui")
+      file(GLOB test_sources CONFIGURE_DEPENDS ${CMAKE_SOURCE_DIR}/tests/ui/win/*_test.cc)
+      foreach(t IN LISTS WL_WINDOWS_UI_TESTS)
+        list(APPEND test_sources ${CMAKE_SOURCE_DIR}/${t})
+      endforeach()
+    endif()
     foreach(t IN LISTS WL_WINDOWS_LEFT_OUT)
       list(REMOVE_ITEM test_sources ${CMAKE_SOURCE_DIR}/${t})
     endforeach()
     if(NOT test_sources)
       continue()
     endif()
-    # The stand-ins for the window system are linked whole: the runtime's library table needs them.
     add_executable(${layer}_tests ${test_sources} ${CMAKE_SOURCE_DIR}/tests/support/program_without_windows.cc)
     target_link_libraries(${layer}_tests PRIVATE wl_test_support)
     gtest_discover_tests(${layer}_tests DISCOVERY_MODE PRE_TEST DISCOVERY_TIMEOUT 120 PROPERTIES TIMEOUT 120)
   endforeach()
-
-  # The result grid: its model's tests and the GDI view's, in a window of their own.
-  add_executable(ui_grid_tests tests/ui/grid_model_test.cc tests/ui/win/grid_view_test.cc
-                 ${CMAKE_SOURCE_DIR}/tests/support/program_without_windows.cc)
-  target_compile_definitions(ui_grid_tests PRIVATE UNICODE _UNICODE NOMINMAX WIN32_LEAN_AND_MEAN)
-  target_link_libraries(ui_grid_tests PRIVATE wl_ui_grid wl_test_support)
-  gtest_discover_tests(ui_grid_tests DISCOVERY_MODE PRE_TEST DISCOVERY_TIMEOUT 120 PROPERTIES TIMEOUT 120)
   # The result grid filled with 500 rows with covers and painted, as the Linux build times it.
   add_executable(grid_fill_timing EXCLUDE_FROM_ALL bench/grid_fill_timing.cc)
-  target_link_libraries(grid_fill_timing PRIVATE wl_ui_grid)
+  target_link_libraries(grid_fill_timing PRIVATE wl_ui wl_runtime)
 endif()

@@ -57,6 +57,8 @@ void RunPostedTasks() {
   }
 }
 
+win::MessageFilter g_filter = nullptr;  // GUI thread only
+
 void TakeEndRequest(int code) {
   if (g_ownerCreated && g_onEndRequest) g_onEndRequest(code);
 }
@@ -87,9 +89,10 @@ bool DispatchQueued(int limit) {
       g_quitCode = static_cast<int>(msg.wParam);
       return true;
     }
+    any = true;
+    if (g_filter && g_filter(&msg)) continue;
     ::TranslateMessage(&msg);
     ::DispatchMessageW(&msg);
-    any = true;
   }
   return any;
 }
@@ -104,6 +107,8 @@ bool WaitForMessage(DWORD milliseconds) {
 }  // namespace
 
 namespace win {
+void SetMessageFilter(MessageFilter filter) { g_filter = filter; }
+
 HWND MessageWindow() {
   std::lock_guard<std::mutex> lock(g_wakeMutex);
   return g_window;
