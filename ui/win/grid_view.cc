@@ -13,6 +13,7 @@
 
 #include "platform/codepage.h"
 #include "platform/event_loop.h"
+#include "ui/win/popup_menu.h"
 
 namespace ui {
 namespace {
@@ -224,33 +225,6 @@ DWORD WINAPI DecodeOnPool(void* context) {
   return 0;
 }
 
-// ---- The context menu --------------------------------------------------------------------
-
-// Shows the entries at a screen point and, once the menu has closed, runs the chosen entry's
-// action from the event loop (so that it may open dialogs of its own) while `alive` holds.
-void ShowContextMenu(HWND owner, const std::vector<MenuEntry>& entries, POINT at, std::weak_ptr<void> alive) {
-  struct MenuDeleter {
-    void operator()(HMENU m) const { ::DestroyMenu(m); }
-  };
-  std::unique_ptr<std::remove_pointer_t<HMENU>, MenuDeleter> menu(::CreatePopupMenu());
-  if (!menu) return;
-  for (size_t i = 0; i < entries.size(); ++i) {
-    const MenuEntry& entry = entries[i];
-    if (entry.caption.empty()) {
-      ::AppendMenuW(menu.get(), MF_SEPARATOR, 0, nullptr);
-    } else {
-      ::AppendMenuW(menu.get(), MF_STRING | (entry.enabled ? 0 : MF_GRAYED), i + 1,
-                    ToWide(entry.caption).c_str());
-    }
-  }
-  const UINT chosen = static_cast<UINT>(::TrackPopupMenu(
-      menu.get(), TPM_RETURNCMD | TPM_RIGHTBUTTON | TPM_NONOTIFY, at.x, at.y, 0, owner, nullptr));
-  if (chosen == 0 || chosen > entries.size() || !entries[chosen - 1].action) return;
-  platform::PostToGuiThread([run = entries[chosen - 1].action, alive] {
-    if (!alive.expired()) run();
-  });
-}
-
 }  // namespace
 
 // ---- The window's state ------------------------------------------------------------------
@@ -267,7 +241,7 @@ class GridView::Impl {
   std::function<void(int, int)> onRelease_;
   MenuProvider menuProvider_;
   GridScroll scroll_;
-  // The alive token decoding tasks and chosen menu entries check before touching the view.
+  // The alive token decoding tasks check before touching the view.
   std::shared_ptr<Impl*> self_ = std::make_shared<Impl*>(this);
 
  private:
@@ -761,7 +735,7 @@ void GridView::Impl::ShowMenu(LPARAM lparam) {
     row = model_.cellAt(client.x, client.y, scroll_).first;
   }
   const std::vector<MenuEntry> entries = menuProvider_(row);
-  if (!entries.empty()) ShowContextMenu(hwnd_, entries, at, self_);
+  PopUpMenu(hwnd_, entries, at);
 }
 
 void GridView::Impl::UpdateToolTip(int x, int y) {

@@ -11,6 +11,7 @@
 
 #include "platform/event_loop.h"
 #include "tests/support/bmp_samples.h"
+#include "ui/win/popup_menu.h"
 
 namespace ui {
 namespace {
@@ -163,6 +164,17 @@ TEST_F(GridViewTest, TheContextMenuIsAskedForTheRowUnderThePointerOrTheCurrentOn
   ::SendMessageW(view_.hwnd(), WM_CONTEXTMENU, reinterpret_cast<WPARAM>(view_.hwnd()), MAKELPARAM(-1, -1));
   EXPECT_EQ(asked, (std::vector<int>{2, -1, 3}));
   EXPECT_EQ(model().currentRow(), 3);  // neither the right button nor the menu moves it
+
+  // A chosen entry runs once the menu has closed, for the row it was asked for.
+  std::vector<int> ran;
+  view_.setContextMenuProvider([&ran](int row) {
+    return std::vector<MenuEntry>{{"下载", true, [&ran, row] { ran.push_back(row); }}};
+  });
+  ChooseNextMenuEntry(1);
+  rightClick(row2.left + 5, row2.top + 5);
+  EXPECT_TRUE(ran.empty());
+  platform::ProcessPendingEvents();
+  EXPECT_EQ(ran, std::vector<int>{2});
 }
 
 TEST_F(GridViewTest, ScrollBarsMoveTheBodyUnderTheFixedRow) {
