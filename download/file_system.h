@@ -3,7 +3,9 @@
 // existing file, or an existing one continued), a rename that replaces only when asked, and
 // the probe that tells whether a folder compares names without regard to case.
 //
-// Error codes are errno values (0: success), whatever the backend.
+// Error codes are errno values (0: success), whatever the backend. Paths are the program's path
+// bytes: UTF-8 with "/" between parts on every system (the Windows backend converts them to
+// UTF-16 and "\\" for its calls), so that any name a file dialog returns can be passed on.
 //
 // Ownership: a LockedFile owns its descriptor and its hold; both end with Close or the object.
 // Thread contract: a LockedFile is used by one thread at a time; the free functions are
@@ -14,6 +16,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <string>
+#include <string_view>
 
 namespace download {
 
@@ -28,11 +31,11 @@ class LockedFile {
   LockedFile(const LockedFile&) = delete;
   LockedFile& operator=(const LockedFile&) = delete;
 
-  // Opens `path` for writing and holds it exclusively (an advisory lock every writer of part
-  // files takes, in this process and in others) until Close. EWOULDBLOCK: another writer holds
-  // it. REQUIRES: !isOpen().
+  // Opens `path` for writing and holds it exclusively (on Linux an advisory lock every writer of
+  // part files takes, on Windows a share mode that lets no other writer open it; in this process
+  // and in others) until Close. EWOULDBLOCK: another writer holds it. REQUIRES: !isOpen().
   int Open(const std::string& path, Mode mode);
-  bool isOpen() const { return fd_ >= 0; }
+  bool isOpen() const { return fd_ != -1; }
   // The file's length, -1 when it cannot be read.
   int64_t Size() const;
   // Cuts the file to `size` bytes and goes on writing there.
@@ -43,7 +46,7 @@ class LockedFile {
   int Close();
 
  private:
-  int fd_ = -1;
+  intptr_t fd_ = -1;  // the descriptor; on Windows the file's handle
 };
 
 // The length of a regular file, -1 when there is none at `path`.
@@ -57,6 +60,9 @@ int RenameFile(const std::string& from, const std::string& to, bool replace);
 // exFAT, case-folding folders). Probed by making a name of mixed case there and looking for its
 // case-swapped twin; false when nothing can be made there.
 bool IsCaseBlindFolder(const std::string& folder);
+// How long a file name (program text) is where the file system counts a name's length: UTF-8
+// bytes on Linux, UTF-16 units on Windows.
+size_t FileNameLength(std::string_view fileName);
 
 }  // namespace download
 
