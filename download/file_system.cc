@@ -68,6 +68,11 @@ bool PathExists(const std::string& path) {
   return lstat(path.c_str(), &st) == 0;
 }
 
+bool IsFolder(const std::string& path) {
+  struct stat st;
+  return stat(path.c_str(), &st) == 0 && S_ISDIR(st.st_mode);
+}
+
 int RemoveFile(const std::string& path) { return unlink(path.c_str()) == 0 ? 0 : errno; }
 
 int RenameFile(const std::string& from, const std::string& to, bool replace) {

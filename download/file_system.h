@@ -52,6 +52,7 @@ class LockedFile {
 // The length of a regular file, -1 when there is none at `path`.
 int64_t RegularFileSize(const std::string& path);
 bool PathExists(const std::string& path);
+bool IsFolder(const std::string& path);
 // Removes a file; its errno, 0 when removed.
 int RemoveFile(const std::string& path);
 // Renames `from` to `to`. Without `replace` an existing `to` stays and the result is EEXIST.
