@@ -37,14 +37,14 @@ wl_layer(wl_json DIRS json DEPS wl_runtime)
 # Firefox's cookie store is read through SQLite, which has no Windows build here.
 wl_layer(wl_net DIRS net EXCLUDE net/firefox_cookies.cc DEPS wl_text wl_runtime)
 
-# Downloads: the engine, its part file and the queue as they are; the file system calls from
-# download/win/ in place of the Linux file; the downloads window and dialogs (toolkit code) wait
-# for the window system.
-set(_download_linux download/file_system.cc download/download_dialogs.cc download/downloads_window.cc
-                    download/window_downloads.cc)
-wl_layer(wl_download DIRS download EXCLUDE ${_download_linux} DEPS wl_platform)
-target_sources(wl_download PRIVATE download/win/file_system.cc)
+# Downloads: the engine, its part file, the queue, the lines and a program window's downloads
+# as they are; download/win/ for the file system calls (in place of the Linux file), the
+# downloads window, the dialogs, the places and the window watch (download/qt/ is the toolkit's).
+file(GLOB _download_win CONFIGURE_DEPENDS ${CMAKE_SOURCE_DIR}/download/win/*.cc)
+wl_layer(wl_download DIRS download EXCLUDE download/file_system.cc DEPS wl_platform)
+target_sources(wl_download PRIVATE ${_download_win})
 target_compile_definitions(wl_download PRIVATE UNICODE _UNICODE NOMINMAX WIN32_LEAN_AND_MEAN)
+target_link_libraries(wl_download PUBLIC comctl32 comdlg32 shell32 ole32 uuid gdi32 advapi32)
 
 if(WL_BUILD_TESTS)
   enable_testing()
@@ -84,11 +84,13 @@ if(WL_BUILD_TESTS)
     gtest_discover_tests(${layer}_tests DISCOVERY_MODE PRE_TEST DISCOVERY_TIMEOUT 120 PROPERTIES TIMEOUT 120)
   endforeach()
 
-  # Downloads: the file system calls and the file name rules under Wine. The engine's, the
-  # queue's and the part file's tests need the loopback file servers or POSIX calls: Linux only.
+  # Downloads: the file system calls, the file name rules and the Windows downloads window under
+  # Wine. The engine's, the queue's and the part file's tests need the loopback file servers or
+  # POSIX calls: Linux only.
   # app/download_names.cc stands alone (no window system): it is compiled in until app/ builds.
-  add_executable(download_tests tests/download/file_system_test.cc tests/app/download_names_test.cc
-                 app/download_names.cc ${CMAKE_SOURCE_DIR}/tests/support/program_without_windows.cc)
+  add_executable(download_tests tests/download/file_system_test.cc tests/download/win/downloads_window_test.cc
+                 tests/app/download_names_test.cc app/download_names.cc
+                 ${CMAKE_SOURCE_DIR}/tests/support/program_without_windows.cc)
   target_link_libraries(download_tests PRIVATE wl_download wl_test_support)
   gtest_discover_tests(download_tests DISCOVERY_MODE PRE_TEST DISCOVERY_TIMEOUT 120 PROPERTIES TIMEOUT 120)
 endif()
