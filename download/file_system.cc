@@ -107,6 +107,12 @@ bool IsCaseBlindFolder(const std::string& folder) {
   return blind;
 }
 
+std::string FoldNameCase(std::string_view name) {
+  std::string folded(name);
+  for (char& c : folded) c = static_cast<char>(c >= 'A' && c <= 'Z' ? c - 'A' + 'a' : c);
+  return folded;
+}
+
 size_t FileNameLength(std::string_view fileName) { return platform::GbkToUtf8(fileName).size(); }
 
 }  // namespace download

@@ -61,6 +61,10 @@ int RenameFile(const std::string& from, const std::string& to, bool replace);
 // exFAT, case-folding folders). Probed by making a name of mixed case there and looking for its
 // case-swapped twin; false when nothing can be made there.
 bool IsCaseBlindFolder(const std::string& folder);
+// A name (path bytes) with its letters folded as a case-blind folder of the system compares
+// them: ASCII letters on Linux (vfat and exFAT fold more, the names the program makes differ in
+// these), every letter the NTFS way (upper case, as CharUpperBuffW maps it) on Windows.
+std::string FoldNameCase(std::string_view name);
 // How long a file name (program text) is where the file system counts a name's length: UTF-8
 // bytes on Linux, UTF-16 units on Windows.
 size_t FileNameLength(std::string_view fileName);

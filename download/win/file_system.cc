@@ -166,6 +166,12 @@ bool IsCaseBlindFolder(const std::string& folder) {
   return blind;
 }
 
+std::string FoldNameCase(std::string_view name) {
+  std::u16string wide = platform::ToUtf16(platform::kCodePageUtf8, name);
+  if (!wide.empty()) CharUpperBuffW(reinterpret_cast<wchar_t*>(wide.data()), static_cast<DWORD>(wide.size()));
+  return platform::FromUtf16(platform::kCodePageUtf8, wide);
+}
+
 size_t FileNameLength(std::string_view fileName) {
   // NTFS and exFAT count a name's UTF-16 units.
   return platform::ToUtf16(platform::kCodePageGbk, fileName).size();

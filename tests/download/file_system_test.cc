@@ -1,6 +1,6 @@
 // The file system calls of downloads, on the system the test runs on (Linux, or Windows under
 // Wine): the exclusive hold of a part file, writing and cutting it, the rename that keeps an
-// existing file unless told to replace it, the case probe and the length of a name.
+// existing file unless told to replace it, the case probe, and how names are folded and counted.
 #include "download/file_system.h"
 
 #include <gtest/gtest.h>
@@ -135,7 +135,17 @@ TEST_F(FileSystemTest, NamesOutsideTheCodePageAndTheFolderCaseRule) {
 #endif
 }
 
-TEST(FileNameLengthTest, CountsWhatTheFileSystemCounts) {
+TEST(FileNameTest, FoldedAndCountedAsTheFileSystemDoes) {
+  const std::u8string lower = u8"кот-hd.mp4.part", upper = u8"КОТ-HD.MP4.PART";
+  const std::string a(lower.begin(), lower.end()), b(upper.begin(), upper.end());
+  EXPECT_EQ(FoldNameCase("Clip-HD.mp4"), FoldNameCase("clip-hd.MP4"));
+  EXPECT_NE(FoldNameCase("clip-1.mp4"), FoldNameCase("clip-2.mp4"));
+#ifdef _WIN32
+  EXPECT_EQ(FoldNameCase(a), FoldNameCase(b));  // NTFS folds every letter
+#else
+  EXPECT_NE(FoldNameCase(a), FoldNameCase(b));  // ASCII only
+#endif
+
   EXPECT_EQ(FileNameLength("clip.mp4"), 8u);
 #ifdef _WIN32
   EXPECT_EQ(FileNameLength("雪-hd.mp4"), 8u);  // UTF-16 units
