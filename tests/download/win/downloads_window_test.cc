@@ -76,6 +76,20 @@ TEST(Win32DownloadsWindowTest, LinesShowTheDownloadsAndTheSelectedLinesButtonsRe
   EXPECT_EQ(ItemText(list, 0, DownloadsWindow::kStateColumn).rfind(Wide("失败："), 0), 0u);
   EXPECT_EQ(ItemText(list, 0, DownloadsWindow::kProgressColumn), L"0%");
 
+  // The progress cell is drawn by the window: a bar's frame in the shadow colour where the list
+  // would paint its background.
+  RECT cell = {};
+  cell.top = DownloadsWindow::kProgressColumn;
+  cell.left = LVIR_BOUNDS;
+  ASSERT_TRUE(SendMessageW(list, LVM_GETSUBITEMRECT, 0, reinterpret_cast<LPARAM>(&cell)));
+  RedrawWindow(list, nullptr, nullptr, RDW_INVALIDATE | RDW_UPDATENOW);
+  HDC dc = GetDC(list);
+  const COLORREF edge = GetPixel(dc, cell.left + 2, (cell.top + cell.bottom) / 2);
+  const COLORREF inside = GetPixel(dc, cell.left + 6, cell.top + 3);
+  ReleaseDC(list, dc);
+  EXPECT_EQ(edge, GetSysColor(COLOR_BTNSHADOW));
+  EXPECT_EQ(inside, GetSysColor(COLOR_WINDOW));  // nothing done, nothing filled
+
   // No line selected, no buttons; the second line selected shows its actions.
   EXPECT_EQ(ButtonCaptioned(top, Wide("重试")), nullptr);
   LVITEMW select = {};
