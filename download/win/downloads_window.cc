@@ -150,8 +150,7 @@ class Win32DownloadsWindow : public DownloadsWindow {
         return true;
       case WM_TIMER:
         if (w != kTimerId) return false;
-        Tick();
-        UpdateButtons();
+        Tick();  // a state change updates the buttons through the manager's listener
         UpdateTimer();
         return true;
       case WM_COMMAND: {
@@ -215,7 +214,10 @@ class Win32DownloadsWindow : public DownloadsWindow {
     if (window_ == nullptr) return;
     const int line = SelectedLine();
     const std::vector<Action> shown = actions(line);
-    for (int a = 0; a < kActionCount; ++a) ShowWindow(buttons_[a], SW_HIDE);
+    for (int a = 0; a < kActionCount; ++a) {
+      if (std::find(shown.begin(), shown.end(), static_cast<Action>(a)) == shown.end())
+        ShowWindow(buttons_[a], SW_HIDE);
+    }
     // Laid out in the order the line offers them, left to right.
     RECT client;
     GetClientRect(window_, &client);
