@@ -89,6 +89,7 @@ if(WL_BUILD_TESTS)
   # POSIX calls: Linux only.
   # app/download_names.cc stands alone (no window system): it is compiled in until app/ builds.
   add_executable(download_tests tests/download/file_system_test.cc tests/download/window_downloads_test.cc
+                 tests/download/download_lines_test.cc
                  tests/download/win/downloads_window_test.cc
                  tests/app/download_names_test.cc app/download_names.cc
                  ${CMAKE_SOURCE_DIR}/tests/support/program_without_windows.cc)
