@@ -3,7 +3,7 @@
 #include <cstring>
 
 #include "app/constants.h"
-#include "download/window_downloads.h"
+#include "download/file_system.h"
 
 namespace app {
 namespace {
@@ -20,18 +20,36 @@ size_t CharacterLength(std::string_view text, size_t i) {
 // The longest start of `stem`, whole characters only, that leaves room for `rest`.
 std::string FitStem(std::string_view stem, std::string_view rest) {
   size_t room = kMaxFileNameBytes;
-  const size_t restBytes = download::WindowDownloads::FileSystemLength(rest);
+  const size_t restBytes = download::FileNameLength(rest);
   room = restBytes < room ? room - restBytes : 0;
   size_t used = 0, end = 0;
   while (end < stem.size()) {
     const size_t n = CharacterLength(stem, end);
-    const size_t bytes = download::WindowDownloads::FileSystemLength(stem.substr(end, n));
+    const size_t bytes = download::FileNameLength(stem.substr(end, n));
     if (used + bytes > room) break;
     used += bytes;
     end += n;
   }
   return std::string(stem.substr(0, end));
 }
+
+char AsciiUpper(char c) { return c >= 'a' && c <= 'z' ? static_cast<char>(c - 'a' + 'A') : c; }
+
+// Whether Windows takes `base` (a name up to its first dot) for a device.
+bool IsDeviceName(std::string_view base) {
+  while (!base.empty() && base.back() == ' ') base.remove_suffix(1);
+  std::string upper;
+  for (char c : base) upper += AsciiUpper(c);
+  static constexpr std::string_view kDevices[] = {"CON", "PRN", "AUX", "NUL", "CONIN$", "CONOUT$"};
+  for (std::string_view d : kDevices) {
+    if (upper == d) return true;
+  }
+  return upper.size() == 4 && (upper.starts_with("COM") || upper.starts_with("LPT")) && upper[3] >= '1' &&
+         upper[3] <= '9';
+}
+
+// Windows' rules over a whole name, where the platform asks for them.
+std::string PlatformName(std::string name) { return kWindowsFileNames ? WindowsFileName(name) : name; }
 
 bool IsAsciiAlnum(char c) { return (c >= '0' && c <= '9') || ((c | 0x20) >= 'a' && (c | 0x20) <= 'z'); }
 
@@ -63,6 +81,16 @@ std::string CleanFileNamePart(std::string_view text) {
   return out;
 }
 
+std::string WindowsFileName(std::string_view name) {
+  // A trail byte is never a dot or a blank: the end of the text is the end of a character.
+  while (!name.empty() && (name.back() == '.' || name.back() == ' ')) name.remove_suffix(1);
+  if (name.empty()) return std::string(kDefaultFileStem);
+  const size_t dot = name.find('.');
+  const std::string_view base = name.substr(0, dot);
+  if (!IsDeviceName(base)) return std::string(name);
+  return std::string(base) + "_" + std::string(name.substr(base.size()));
+}
+
 std::string AddressExtension(std::string_view address) {
   std::string_view path = address.substr(0, address.find_first_of("?#"));
   const size_t scheme = path.find("://");
@@ -88,7 +116,7 @@ std::string DefaultFileName(std::string_view title, std::string_view quality, st
   const std::string cleanQuality = CleanFileNamePart(quality);
   std::string rest = cleanQuality.empty() ? std::string() : kFileNameSeparator + cleanQuality;
   rest += AddressExtension(address);
-  return FitStem(stem, rest) + rest;
+  return PlatformName(FitStem(stem, rest) + rest);
 }
 
 std::string NumberedFileName(std::string_view name, int number) {
@@ -97,7 +125,7 @@ std::string NumberedFileName(std::string_view name, int number) {
   const std::string_view extension = name.substr(stem.size());
   const std::string rest =
       kFileNumberOpen + std::to_string(number) + kFileNumberClose + std::string(extension);
-  return FitStem(stem, rest) + rest;
+  return PlatformName(FitStem(stem, rest) + rest);
 }
 
 }  // namespace app

@@ -15,7 +15,7 @@
 #include <string>
 
 #include "download/download_manager.h"
-#include "download/downloads_window.h"
+#include "download/qt/downloads_window.h"
 #include "platform/event_loop.h"
 #include "tests/support/file_server.h"
 
@@ -35,10 +35,10 @@ double Seconds(Clock::time_point since) { return std::chrono::duration<double>(C
 struct Fixture {
   QTemporaryDir dir;
   std::unique_ptr<download::DownloadManager> manager = std::make_unique<download::DownloadManager>();
-  std::unique_ptr<download::DownloadsWindow> window;
+  std::unique_ptr<download::QtDownloadsWindow> window;
 
   Fixture() {
-    window = std::make_unique<download::DownloadsWindow>(manager.get(), nullptr);
+    window = std::make_unique<download::QtDownloadsWindow>(manager.get(), nullptr);
     window->show();
     QApplication::processEvents();
   }

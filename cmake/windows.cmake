@@ -51,6 +51,15 @@ wl_layer(wl_app DIRS app EXCLUDE app/main.cc app/login_dialog.cc app/download_co
          app/download_names.cc
          DEPS wl_ui wl_net wl_json wl_text wl_runtime)
 
+# Downloads: the engine, its part file, the queue, the lines and a program window's downloads
+# as they are; download/win/ for the file system calls (in place of the Linux file), the
+# downloads window, the dialogs, the places and the window watch (download/qt/ is the toolkit's).
+file(GLOB _download_win CONFIGURE_DEPENDS ${CMAKE_SOURCE_DIR}/download/win/*.cc)
+wl_layer(wl_download DIRS download EXCLUDE download/file_system.cc DEPS wl_platform)
+target_sources(wl_download PRIVATE ${_download_win})
+target_compile_definitions(wl_download PRIVATE UNICODE _UNICODE NOMINMAX WIN32_LEAN_AND_MEAN)
+target_link_libraries(wl_download PUBLIC comctl32 comdlg32 shell32 ole32 uuid gdi32 advapi32)
+
 if(WL_BUILD_TESTS)
   enable_testing()
   set(INSTALL_GTEST OFF CACHE BOOL "" FORCE)
@@ -98,4 +107,16 @@ if(WL_BUILD_TESTS)
   # The result grid filled with 500 rows with covers and painted, as the Linux build times it.
   add_executable(grid_fill_timing EXCLUDE_FROM_ALL bench/grid_fill_timing.cc)
   target_link_libraries(grid_fill_timing PRIVATE wl_ui wl_runtime)
+
+  # Downloads: the file system calls, the file name rules and the Windows downloads window under
+  # Wine. The engine's, the queue's and the part file's tests need the loopback file servers or
+  # POSIX calls: Linux only.
+  # app/download_names.cc stands alone (no window system): it is compiled in until app/ builds.
+  add_executable(download_tests tests/download/file_system_test.cc tests/download/window_downloads_test.cc
+                 tests/download/download_lines_test.cc
+                 tests/download/win/downloads_window_test.cc
+                 tests/app/download_names_test.cc app/download_names.cc
+                 ${CMAKE_SOURCE_DIR}/tests/support/program_without_windows.cc)
+  target_link_libraries(download_tests PRIVATE wl_download wl_test_support)
+  gtest_discover_tests(download_tests DISCOVERY_MODE PRE_TEST DISCOVERY_TIMEOUT 120 PROPERTIES TIMEOUT 120)
 endif()

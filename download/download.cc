@@ -15,7 +15,9 @@ namespace {
 std::string WriteFailureReason(int error) {
   switch (error) {
     case ENOSPC:
+#ifdef EDQUOT  // no quotas in Windows' errno values
     case EDQUOT:
+#endif
       return "磁盘空间不足，已下载的部分已保留";
     case EACCES:
     case EPERM:

@@ -22,11 +22,7 @@ std::string DownloadManager::TargetKey(const std::string& path) const {
   std::string name = slash == std::string::npos ? path : path.substr(slash + 1);
   auto it = caseBlindFolders_.find(folder);
   if (it == caseBlindFolders_.end()) it = caseBlindFolders_.emplace(folder, caseBlind_(folder)).first;
-  // ASCII letters only: the names the program makes differ in them.
-  if (it->second) {
-    for (char& c : name) c = static_cast<char>(c >= 'A' && c <= 'Z' ? c - 'A' + 'a' : c);
-  }
-  return folder + '/' + name;
+  return folder + '/' + (it->second ? FoldNameCase(name) : name);
 }
 
 Download* DownloadManager::Add(DownloadOrder order, const std::string& path, bool replace) {
@@ -75,8 +71,10 @@ bool DownloadManager::IsTargetInUse(const std::string& path) const {
   const std::string key = TargetKey(path);
   for (size_t i = 0; i < downloads_.size(); ++i) {
     const std::string& k = keys_[i];
+    // The suffix in either case: a case-blind folder's key has it folded as the system folds.
     const bool part = key.size() == k.size() + 5 && key.compare(0, k.size(), k) == 0 &&
-                      key.compare(k.size(), 5, ".part") == 0;
+                      std::equal(key.begin() + static_cast<std::ptrdiff_t>(k.size()), key.end(), ".part",
+                                 [](char a, char b) { return (a | 0x20) == b || a == b; });
     if ((k == key || part) && downloads_[i]->holdsTarget()) return true;
   }
   return false;

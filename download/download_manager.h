@@ -51,8 +51,8 @@ class DownloadManager {
   // Download::holdsTarget).
   bool IsTargetInUse(const std::string& path) const;
   // A path as its folder's file system tells names apart: the folder as it is and the name
-  // with ASCII letters folded where the folder compares names without regard to case. Two
-  // paths of one key name one file.
+  // folded (FoldNameCase) where the folder compares names without regard to case. Two paths of
+  // one key name one file.
   std::string TargetKey(const std::string& path) const;
   // Pauses every running and waiting download; their part files stay for a retry.
   void StopAll();

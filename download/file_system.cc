@@ -9,13 +9,15 @@
 #include <atomic>
 #include <cerrno>
 
+#include "platform/codepage.h"
+
 namespace download {
 
 LockedFile::~LockedFile() { Close(); }
 
 int LockedFile::Open(const std::string& path, Mode mode) {
   const int flags = O_WRONLY | O_CLOEXEC | (mode == Mode::kCreateNew ? O_CREAT | O_EXCL : 0);
-  int fd = open(path.c_str(), flags, 0644);
+  const int fd = open(path.c_str(), flags, 0644);
   if (fd < 0) return errno;
   // flock holds per open file: two openings in one process exclude each other as two
   // processes do.
@@ -30,18 +32,18 @@ int LockedFile::Open(const std::string& path, Mode mode) {
 
 int64_t LockedFile::Size() const {
   struct stat st;
-  return fd_ >= 0 && fstat(fd_, &st) == 0 ? static_cast<int64_t>(st.st_size) : -1;
+  return fd_ >= 0 && fstat(static_cast<int>(fd_), &st) == 0 ? static_cast<int64_t>(st.st_size) : -1;
 }
 
 int LockedFile::TruncateTo(int64_t size) {
-  if (ftruncate(fd_, size) != 0) return errno;
-  return lseek(fd_, size, SEEK_SET) == size ? 0 : errno;
+  if (ftruncate(static_cast<int>(fd_), size) != 0) return errno;
+  return lseek(static_cast<int>(fd_), size, SEEK_SET) == size ? 0 : errno;
 }
 
 int LockedFile::Write(const char* data, size_t size) {
   size_t done = 0;
   while (done < size) {
-    ssize_t n = write(fd_, data + done, size - done);
+    ssize_t n = write(static_cast<int>(fd_), data + done, size - done);
     if (n < 0 && errno == EINTR) continue;
     if (n <= 0) return n < 0 ? errno : EIO;
     done += static_cast<size_t>(n);
@@ -51,7 +53,7 @@ int LockedFile::Write(const char* data, size_t size) {
 
 int LockedFile::Close() {
   if (fd_ < 0) return 0;
-  const int result = close(fd_) == 0 ? 0 : errno;  // the lock goes with the descriptor
+  const int result = close(static_cast<int>(fd_)) == 0 ? 0 : errno;  // the lock goes with the descriptor
   fd_ = -1;
   return result;
 }
@@ -64,6 +66,11 @@ int64_t RegularFileSize(const std::string& path) {
 bool PathExists(const std::string& path) {
   struct stat st;
   return lstat(path.c_str(), &st) == 0;
+}
+
+bool IsFolder(const std::string& path) {
+  struct stat st;
+  return stat(path.c_str(), &st) == 0 && S_ISDIR(st.st_mode);
 }
 
 int RemoveFile(const std::string& path) { return unlink(path.c_str()) == 0 ? 0 : errno; }
@@ -99,5 +106,13 @@ bool IsCaseBlindFolder(const std::string& folder) {
   unlink(probe.c_str());
   return blind;
 }
+
+std::string FoldNameCase(std::string_view name) {
+  std::string folded(name);
+  for (char& c : folded) c = static_cast<char>(c >= 'A' && c <= 'Z' ? c - 'A' + 'a' : c);
+  return folded;
+}
+
+size_t FileNameLength(std::string_view fileName) { return platform::GbkToUtf8(fileName).size(); }
 
 }  // namespace download

@@ -3,7 +3,9 @@
 // existing file, or an existing one continued), a rename that replaces only when asked, and
 // the probe that tells whether a folder compares names without regard to case.
 //
-// Error codes are errno values (0: success), whatever the backend.
+// Error codes are errno values (0: success), whatever the backend. Paths are the program's path
+// bytes: UTF-8 with "/" between parts on every system (the Windows backend converts them to
+// UTF-16 and "\\" for its calls), so that any name a file dialog returns can be passed on.
 //
 // Ownership: a LockedFile owns its descriptor and its hold; both end with Close or the object.
 // Thread contract: a LockedFile is used by one thread at a time; the free functions are
@@ -14,6 +16,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <string>
+#include <string_view>
 
 namespace download {
 
@@ -28,11 +31,11 @@ class LockedFile {
   LockedFile(const LockedFile&) = delete;
   LockedFile& operator=(const LockedFile&) = delete;
 
-  // Opens `path` for writing and holds it exclusively (an advisory lock every writer of part
-  // files takes, in this process and in others) until Close. EWOULDBLOCK: another writer holds
-  // it. REQUIRES: !isOpen().
+  // Opens `path` for writing and holds it exclusively (on Linux an advisory lock every writer of
+  // part files takes, on Windows a share mode that lets no other writer open it; in this process
+  // and in others) until Close. EWOULDBLOCK: another writer holds it. REQUIRES: !isOpen().
   int Open(const std::string& path, Mode mode);
-  bool isOpen() const { return fd_ >= 0; }
+  bool isOpen() const { return fd_ != -1; }
   // The file's length, -1 when it cannot be read.
   int64_t Size() const;
   // Cuts the file to `size` bytes and goes on writing there.
@@ -43,12 +46,13 @@ class LockedFile {
   int Close();
 
  private:
-  int fd_ = -1;
+  intptr_t fd_ = -1;  // the descriptor; on Windows the file's handle
 };
 
 // The length of a regular file, -1 when there is none at `path`.
 int64_t RegularFileSize(const std::string& path);
 bool PathExists(const std::string& path);
+bool IsFolder(const std::string& path);
 // Removes a file; its errno, 0 when removed.
 int RemoveFile(const std::string& path);
 // Renames `from` to `to`. Without `replace` an existing `to` stays and the result is EEXIST.
@@ -57,6 +61,13 @@ int RenameFile(const std::string& from, const std::string& to, bool replace);
 // exFAT, case-folding folders). Probed by making a name of mixed case there and looking for its
 // case-swapped twin; false when nothing can be made there.
 bool IsCaseBlindFolder(const std::string& folder);
+// A name (path bytes) with its letters folded as a case-blind folder of the system compares
+// them: ASCII letters on Linux (vfat and exFAT fold more, the names the program makes differ in
+// these), every letter the NTFS way (upper case, as CharUpperBuffW maps it) on Windows.
+std::string FoldNameCase(std::string_view name);
+// How long a file name (program text) is where the file system counts a name's length: UTF-8
+// bytes on Linux, UTF-16 units on Windows.
+size_t FileNameLength(std::string_view fileName);
 
 }  // namespace download
 

@@ -1,131 +1,116 @@
 #include "download/window_downloads.h"
 
-#include <QCloseEvent>
-#include <QDir>
-#include <QFile>
-#include <QFileInfo>
-#include <QSettings>
-#include <QStandardPaths>
-#include <QUrl>
-#include <QWidget>
+#include <map>
 
 #include "download/download_dialogs.h"
 #include "download/download_manager.h"
+#include "download/download_places.h"
 #include "download/downloads_window.h"
-#include "ui/qt/qt_text.h"
-#include "ui/qt/window_frame.h"
-#include "ui/window_manager.h"
+#include "download/file_system.h"
+#include "download/program_window_watch.h"
+#include "platform/codepage.h"
 
 namespace download {
-using ui::FrameWidgetOf;
-using ui::FromQString;
-using ui::IsWindowLive;
-using ui::ToQString;
-using ui::WindowFrame;
-
 namespace {
 
-constexpr char kLastFolderKey[] = "downloads/lastFolder";
-
-QString FromNative(std::string_view path) {
-  return QFile::decodeName(QByteArray(path.data(), static_cast<int>(path.size())));
-}
-std::string ToNative(const QString& path) { return QFile::encodeName(path).toStdString(); }
-
-// The program's settings, or the file tests give instead.
-std::unique_ptr<QSettings> OpenSettings(const QString& file) {
-  if (file.isEmpty())
-    return std::make_unique<QSettings>(QStringLiteral("videolens"), QStringLiteral("videolens"));
-  return std::make_unique<QSettings>(file, QSettings::IniFormat);
+// The program windows' downloads, by window id.
+std::map<int32_t, std::unique_ptr<WindowDownloads>>& Registry() {
+  static std::map<int32_t, std::unique_ptr<WindowDownloads>> registry;
+  return registry;
 }
 
 }  // namespace
 
 WindowDownloads* WindowDownloads::Of(int32_t windowId) {
-  WindowFrame* frame = IsWindowLive(windowId) ? FrameWidgetOf(windowId) : nullptr;
-  if (frame == nullptr) return nullptr;
-  if (auto* downloads = frame->findChild<WindowDownloads*>(QString(), Qt::FindDirectChildrenOnly))
-    return downloads;
-  return new WindowDownloads(frame);  // a child of the frame
+  auto& registry = Registry();
+  auto it = registry.find(windowId);
+  if (it != registry.end()) return it->second.get();
+  if (!WatchProgramWindow(windowId)) return nullptr;
+  std::unique_ptr<WindowDownloads> made(new WindowDownloads(windowId));
+  return registry.emplace(windowId, std::move(made)).first->second.get();
 }
 
-WindowDownloads::WindowDownloads(QWidget* frame)
-    : QObject(frame), dialogs_(MakeDesktopDialogs()), manager_(std::make_unique<DownloadManager>()) {
-  frame->installEventFilter(this);
+bool ProgramWindowClosing(int32_t windowId) {
+  auto it = Registry().find(windowId);
+  return it == Registry().end() || it->second->Closing();
 }
+
+void ProgramWindowDestroyed(int32_t windowId) {
+  auto it = Registry().find(windowId);
+  if (it == Registry().end()) return;
+  // Out of the table first: whatever runs while the downloads end finds no half-ended entry.
+  std::unique_ptr<WindowDownloads> ending = std::move(it->second);
+  Registry().erase(it);
+}
+
+WindowDownloads::WindowDownloads(int32_t windowId)
+    : windowId_(windowId),
+      dialogs_(MakeDesktopDialogs(windowId)),
+      manager_(std::make_unique<DownloadManager>()) {}
 
 WindowDownloads::~WindowDownloads() {
-  // The window goes before the list it shows.
-  delete window_.data();
+  window_.reset();  // the window goes before the list it shows
+  manager_.reset();
 }
-
-QWidget* WindowDownloads::frame() const { return static_cast<QWidget*>(parent()); }
 
 void WindowDownloads::SetDialogs(std::unique_ptr<DownloadDialogs> dialogs) { dialogs_ = std::move(dialogs); }
 
 void WindowDownloads::ShowWindow() {
   if (!window_) {
-    // A window of its own, owned by the program window's frame so that it ends with it.
-    window_ = new DownloadsWindow(
-        manager_.get(), [this](const QUrl& url) { OpenLocal(url); },
-        [this](const QString& question) {
-          return dialogs_->Ask(frame(), ToQString("下载"), question,
-                               {ToQString("替换"), ToQString("取消")}) == 0;
+    window_ = MakeDownloadsWindow(
+        manager_.get(), [this](const std::string& path) { OpenPath(path); },
+        [this](const std::string& question) {
+          return dialogs_->Ask("下载", question, {"替换", "取消"}) == 0;
         },
-        frame());
+        windowId_);
   }
-  window_->show();
-  window_->raise();
-  window_->activateWindow();
+  window_->Show();
 }
 
-void WindowDownloads::OpenLocal(const QUrl& url) { dialogs_->OpenUrl(url); }
-
 std::string WindowDownloads::AskSavePath(std::string_view title, std::string_view defaultName) {
-  const QString proposed = QDir(FromNative(LastFolder())).filePath(ToQString(defaultName));
-  QString chosen = dialogs_->SaveFileName(frame(), ToQString(title), proposed);
-  return chosen.isEmpty() ? std::string() : ToNative(QFileInfo(chosen).absoluteFilePath());
+  return dialogs_->SaveFileName(title, JoinPath(LastFolder(), defaultName));
 }
 
 std::string WindowDownloads::AskFolder(std::string_view title) {
-  QString chosen = dialogs_->ExistingFolder(frame(), ToQString(title), FromNative(LastFolder()));
-  return chosen.isEmpty() ? std::string() : ToNative(QFileInfo(chosen).absoluteFilePath());
+  return dialogs_->ExistingFolder(title, LastFolder());
 }
 
 int WindowDownloads::Ask(std::string_view title, std::string_view text,
                          const std::vector<std::string>& buttons) {
-  QStringList captions;
-  for (const std::string& b : buttons) captions << ToQString(b);
-  return dialogs_->Ask(frame(), ToQString(title), ToQString(text), captions);
+  return dialogs_->Ask(title, text, buttons);
 }
 
-void WindowDownloads::Inform(std::string_view title, std::string_view text) {
-  dialogs_->Inform(frame(), ToQString(title), ToQString(text));
-}
+void WindowDownloads::Inform(std::string_view title, std::string_view text) { dialogs_->Inform(title, text); }
 
 bool WindowDownloads::OpenAddress(std::string_view address) {
-  if (!IsHttpAddress(address)) return false;
-  QUrl url = QUrl::fromEncoded(ToQString(address).toUtf8(), QUrl::TolerantMode);
-  return url.isValid() && dialogs_->OpenUrl(url);
+  return IsHttpAddress(address) && dialogs_->OpenAddress(address);
 }
 
+bool WindowDownloads::OpenPath(std::string_view path) { return dialogs_->OpenPath(path); }
+
 std::string WindowDownloads::JoinPath(std::string_view folder, std::string_view fileName) {
-  return ToNative(QDir(FromNative(folder)).filePath(ToQString(fileName)));
+  std::string path(folder);
+  if (path.empty() || path.back() != '/') path += '/';
+  return path + platform::GbkToUtf8(fileName);
 }
 
 std::string WindowDownloads::FileNameOf(std::string_view path) {
-  return FromQString(QFileInfo(FromNative(path)).fileName());
+  const size_t slash = path.rfind('/');
+  return platform::Utf8ToGbk(slash == std::string_view::npos ? path : path.substr(slash + 1));
 }
 
 std::string WindowDownloads::FolderOf(std::string_view path) {
-  return ToNative(QFileInfo(FromNative(path)).absolutePath());
+  const size_t slash = path.rfind('/');
+  if (slash == std::string_view::npos) return ".";
+  std::string folder(path.substr(0, slash));
+  // The root keeps its "/": "/" on Linux, "C:/" on Windows.
+  if (folder.empty() || (folder.size() == 2 && folder[1] == ':')) folder += '/';
+  return folder;
 }
 
-bool WindowDownloads::Exists(std::string_view path) { return QFileInfo::exists(FromNative(path)); }
+bool WindowDownloads::Exists(std::string_view path) { return PathExists(std::string(path)); }
 
-size_t WindowDownloads::FileSystemLength(std::string_view fileName) {
-  return static_cast<size_t>(QFile::encodeName(ToQString(fileName)).size());
-}
+size_t WindowDownloads::FileSystemLength(std::string_view fileName) { return FileNameLength(fileName); }
 
 bool WindowDownloads::IsTargetInUse(std::string_view path) const {
   return manager_->IsTargetInUse(std::string(path));
@@ -136,20 +121,15 @@ std::string WindowDownloads::TargetKey(std::string_view path) const {
 }
 
 void WindowDownloads::RememberFolder(std::string_view folder) {
-  lastFolder_ = FromNative(folder);
-  OpenSettings(settingsFile_)->setValue(QLatin1String(kLastFolderKey), lastFolder_);
+  lastFolder_ = std::string(folder);
+  WriteLastFolder(settingsFile_, folder);
 }
 
 std::string WindowDownloads::LastFolder() const {
-  QString folder = lastFolder_;
-  if (folder.isEmpty()) {
-    folder = OpenSettings(settingsFile_)->value(QLatin1String(kLastFolderKey)).toString();
-  }
-  if (folder.isEmpty() || !QFileInfo(folder).isDir()) {
-    folder = QStandardPaths::writableLocation(QStandardPaths::DownloadLocation);
-    if (folder.isEmpty() || !QFileInfo(folder).isDir()) folder = QDir::homePath();
-  }
-  return ToNative(folder);
+  std::string folder = lastFolder_;
+  if (folder.empty()) folder = ReadLastFolder(settingsFile_);
+  if (folder.empty() || !IsFolder(folder)) folder = DefaultDownloadFolder();
+  return folder;
 }
 
 Download* WindowDownloads::Add(DownloadOrder order, std::string_view path, bool replace) {
@@ -161,15 +141,11 @@ Download* WindowDownloads::Add(DownloadOrder order, std::string_view path, bool 
   return d;
 }
 
-bool WindowDownloads::eventFilter(QObject* watched, QEvent* event) {
-  if (watched == parent() && event->type() == QEvent::Close && manager_->HasUnfinished()) {
-    if (closeQuestion_ && !closeQuestion_()) {
-      event->ignore();
-      return true;  // the window stays
-    }
-    manager_->StopAll();
-  }
-  return QObject::eventFilter(watched, event);
+bool WindowDownloads::Closing() {
+  if (!manager_->HasUnfinished()) return true;
+  if (closeQuestion_ && !closeQuestion_()) return false;  // the window stays
+  manager_->StopAll();
+  return true;
 }
 
 }  // namespace download

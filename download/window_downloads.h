@@ -8,16 +8,17 @@
 // which they pass on without reading. The downloads window opens with the first download and
 // afterwards when asked; closing it hides it, the list stays for as long as the program window.
 //
-// Ownership: a WindowDownloads is a child of its program window's frame and ends with it, its
-// downloads (which abort their transfers; part files stay) and the downloads window with it.
+// Paths are joined, cut and compared here without the toolkit: "/" between parts, names
+// converted between the program's code page and the path bytes (UTF-8).
+//
+// Ownership: the downloads of a window are kept here, keyed by its id, from first use until the
+// window system reports the window gone (download/program_window_watch.h); they end then, their
+// downloads (which abort their transfers; part files stay) and the downloads window with them.
 // Thread contract: GUI thread only. The Ask... and Inform members run modal dialogs
 // (nested event loops).
 #ifndef DOWNLOAD_WINDOW_DOWNLOADS_H_
 #define DOWNLOAD_WINDOW_DOWNLOADS_H_
 
-#include <QObject>
-#include <QPointer>
-#include <QString>
 #include <cstdint>
 #include <functional>
 #include <memory>
@@ -33,17 +34,17 @@ namespace download {
 
 class DownloadDialogs;
 
-class WindowDownloads : public QObject {
-  Q_OBJECT
-
+class WindowDownloads {
  public:
   // The downloads of a live program window, made on first use; null when the window is not live.
   static WindowDownloads* Of(int32_t windowId);
-  ~WindowDownloads() override;
+  ~WindowDownloads();
+  WindowDownloads(const WindowDownloads&) = delete;
+  WindowDownloads& operator=(const WindowDownloads&) = delete;
 
   DownloadManager& manager() { return *manager_; }
   // Null until first shown.
-  DownloadsWindow* window() const { return window_; }
+  DownloadsWindow* window() const { return window_.get(); }
   // Shows the downloads window (made on first use) and brings it to the front.
   void ShowWindow();
 
@@ -58,6 +59,8 @@ class WindowDownloads : public QObject {
   // Hands an http or https address to the desktop's default application; false for another
   // address or when nothing took it.
   bool OpenAddress(std::string_view address);
+  // Hands a local file or folder (path bytes) to the desktop's default application.
+  bool OpenPath(std::string_view path);
 
   // ---- Paths: the file system's bytes. ----------------------------------------------------
   static std::string JoinPath(std::string_view folder, std::string_view fileName);
@@ -83,27 +86,25 @@ class WindowDownloads : public QObject {
   // them (their part files stay) and lets the window close, false keeps it open. Without a
   // question the window closes and the downloads stop.
   void SetCloseQuestion(std::function<bool()> question) { closeQuestion_ = std::move(question); }
+  // The window is about to close: false keeps it open (see SetCloseQuestion).
+  bool Closing();
 
   // The dialogs in use (the desktop's unless replaced) and the settings file (the program's
   // own unless replaced), for tests.
   DownloadDialogs& dialogs() { return *dialogs_; }
   void SetDialogs(std::unique_ptr<DownloadDialogs> dialogs);
-  void SetSettingsFile(const QString& path) { settingsFile_ = path; }
-
- protected:
-  bool eventFilter(QObject* watched, QEvent* event) override;
+  void SetSettingsFile(std::string path) { settingsFile_ = std::move(path); }
 
  private:
-  explicit WindowDownloads(QWidget* frame);
-  QWidget* frame() const;
-  void OpenLocal(const QUrl& url);
+  explicit WindowDownloads(int32_t windowId);
 
+  int32_t windowId_;
   std::unique_ptr<DownloadDialogs> dialogs_;
   std::unique_ptr<DownloadManager> manager_;
-  QPointer<DownloadsWindow> window_;
+  std::unique_ptr<DownloadsWindow> window_;  // goes before the list it shows
   std::function<bool()> closeQuestion_;
-  QString settingsFile_;
-  QString lastFolder_;  // this run's, ahead of the settings
+  std::string settingsFile_;
+  std::string lastFolder_;  // this run's, ahead of the settings
   bool windowOpened_ = false;
 };
 

@@ -30,6 +30,7 @@
 #include "download/download_dialogs.h"
 #include "download/download_manager.h"
 #include "download/downloads_window.h"
+#include "download/qt/downloads_window.h"
 #include "download/window_downloads.h"
 #include "platform/codepage.h"
 #include "tests/app/demo_lookup_fixture.h"
@@ -51,23 +52,34 @@ class ScriptedDialogs : public download::DownloadDialogs {
   std::vector<QString> proposals, questions, messages;
   std::vector<QUrl> opened;
 
-  QString SaveFileName(QWidget*, const QString&, const QString& proposed) override {
-    proposals.push_back(proposed);
-    return save ? save(proposed) : proposed;
+  std::string SaveFileName(std::string_view, std::string_view proposed) override {
+    proposals.push_back(FromPath(proposed));
+    return ToPath(save ? save(proposals.back()) : proposals.back());
   }
-  QString ExistingFolder(QWidget*, const QString&, const QString&) override { return folder; }
-  int Ask(QWidget*, const QString&, const QString& text, const QStringList&) override {
-    questions.push_back(text);
+  std::string ExistingFolder(std::string_view, std::string_view) override { return ToPath(folder); }
+  int Ask(std::string_view, std::string_view text, const std::vector<std::string>&) override {
+    questions.push_back(ui::ToQString(text));
     if (answers.empty()) return -1;
     int a = answers.front();
     answers.pop_front();
     return a;
   }
-  void Inform(QWidget*, const QString&, const QString& text) override { messages.push_back(text); }
-  bool OpenUrl(const QUrl& url) override {
-    opened.push_back(url);
+  void Inform(std::string_view, std::string_view text) override { messages.push_back(ui::ToQString(text)); }
+  bool OpenAddress(std::string_view address) override {
+    opened.push_back(QUrl::fromEncoded(ui::ToQString(address).toUtf8(), QUrl::TolerantMode));
     return true;
   }
+  bool OpenPath(std::string_view path) override {
+    opened.push_back(QUrl::fromLocalFile(FromPath(path)));
+    return true;
+  }
+
+ private:
+  // Path bytes (UTF-8) and the toolkit's paths.
+  static QString FromPath(std::string_view path) {
+    return QString::fromUtf8(path.data(), static_cast<qsizetype>(path.size()));
+  }
+  static std::string ToPath(const QString& path) { return path.toUtf8().toStdString(); }
 };
 
 class DownloadCommandsTest : public testing_support::DemoLookupFixture {
@@ -81,7 +93,7 @@ class DownloadCommandsTest : public testing_support::DemoLookupFixture {
     auto dialogs = std::make_unique<ScriptedDialogs>();
     dialogs_ = dialogs.get();
     downloads_->SetDialogs(std::move(dialogs));
-    downloads_->SetSettingsFile(QDir(dir_.path()).filePath(QStringLiteral("settings.ini")));
+    downloads_->SetSettingsFile(QDir(dir_.path()).filePath(QStringLiteral("settings.ini")).toStdString());
     downloads_->RememberFolder(Native(dir_.path()));
   }
   void TearDown() override {
@@ -195,7 +207,7 @@ class DownloadCommandsTest : public testing_support::DemoLookupFixture {
     return "<none>";
   }
   void ClickButton(int line, download::DownloadsWindow::Action action) {
-    download::DownloadsWindow* w = downloads_->window();
+    auto* w = dynamic_cast<download::QtDownloadsWindow*>(downloads_->window());
     ASSERT_NE(w, nullptr);
     ASSERT_TRUE(w->actionEnabled(line, action));
     QTest::mouseClick(w->list()->viewport(), Qt::LeftButton, {}, w->actionRect(line, action).center());
@@ -316,7 +328,7 @@ TEST_F(DownloadCommandsTest, ADownloadFromTheListSendsTheLookupsLinesAndSavesThe
   ASSERT_NE(w, nullptr);
   EXPECT_TRUE(w->isVisible());
   w->Refresh();
-  EXPECT_EQ(w->cellText(0, download::DownloadsWindow::kStateColumn), ui::ToQString("已完成"));
+  EXPECT_EQ(w->cellText(0, download::DownloadsWindow::kStateColumn), "已完成");
   EXPECT_EQ(w->progress(0), 1000);
   ClickButton(0, download::DownloadsWindow::Action::kOpenFile);
   ClickButton(0, download::DownloadsWindow::Action::kOpenFolder);
@@ -338,9 +350,7 @@ TEST_F(DownloadCommandsTest, AResetAtHalfThenRetryResumesWithARangeAndGivesTheEx
   EXPECT_TRUE(part == file.Bytes(0, part.size()));
   EXPECT_FALSE(QFile::exists(QFile::decodeName(d->path().c_str())));
   downloads_->window()->Refresh();
-  EXPECT_TRUE(downloads_->window()
-                  ->cellText(0, download::DownloadsWindow::kStateColumn)
-                  .startsWith(ui::ToQString("失败")));
+  EXPECT_TRUE(downloads_->window()->cellText(0, download::DownloadsWindow::kStateColumn).starts_with("失败"));
 
   ClickButton(0, download::DownloadsWindow::Action::kRetry);
   ASSERT_TRUE(Settle(d));
@@ -361,8 +371,7 @@ TEST_F(DownloadCommandsTest, PauseAndResumeFromTheDownloadsWindow) {
   ClickButton(0, download::DownloadsWindow::Action::kPauseResume);
   EXPECT_EQ(d->state(), State::kPaused);
   ASSERT_TRUE(Settle(d));
-  EXPECT_EQ(downloads_->window()->actionCaption(0, download::DownloadsWindow::Action::kPauseResume),
-            ui::ToQString("继续"));
+  EXPECT_EQ(downloads_->window()->actionCaption(0, download::DownloadsWindow::Action::kPauseResume), "继续");
   const size_t kept = Read(QFile::decodeName(d->partPath().c_str())).size();
   EXPECT_EQ(kept, file.length / 2);
 
@@ -387,8 +396,7 @@ TEST_F(DownloadCommandsTest, ThreeRunAndTheFourthWaitsUntilASlotIsFree) {
   EXPECT_EQ(d[2]->state(), State::kRunning);
   EXPECT_EQ(d[3]->state(), State::kWaiting);
   downloads_->window()->Refresh();
-  EXPECT_EQ(downloads_->window()->cellText(3, download::DownloadsWindow::kStateColumn),
-            ui::ToQString("等待中"));
+  EXPECT_EQ(downloads_->window()->cellText(3, download::DownloadsWindow::kStateColumn), "等待中");
   EXPECT_EQ(RequestsFor(demo::kStallFileAddress).size(), 3u);
 
   ClickButton(1, download::DownloadsWindow::Action::kCancel);
@@ -408,9 +416,8 @@ TEST_F(DownloadCommandsTest, A404FailsWithItsReasonAndLeavesNoFile) {
   EXPECT_EQ(d->failure(), download::Download::Failure::kStatus);
   EXPECT_TRUE(d->reason().find("404") != std::string::npos) << d->reason();
   downloads_->window()->Refresh();
-  EXPECT_TRUE(downloads_->window()
-                  ->cellText(0, download::DownloadsWindow::kStateColumn)
-                  .contains(QStringLiteral("404")));
+  EXPECT_TRUE(downloads_->window()->cellText(0, download::DownloadsWindow::kStateColumn).find("404") !=
+              std::string::npos);
   EXPECT_FALSE(QFile::exists(QFile::decodeName(d->path().c_str())));
   EXPECT_FALSE(QFile::exists(QFile::decodeName(d->partPath().c_str())));
 }
@@ -558,12 +565,12 @@ TEST_F(DownloadCommandsTest, TheFaultPagesDownloadsEndAsTheirFaultsSay) {
   ASSERT_TRUE(Reaches(stall, static_cast<int64_t>(FileAt(demo::kStallFileAddress).length / 2)));
   EXPECT_EQ(stall->state(), State::kRunning);
 
-  download::DownloadsWindow* w = downloads_->window();
+  auto* w = dynamic_cast<download::QtDownloadsWindow*>(downloads_->window());
   ASSERT_NE(w, nullptr);
   QTest::qWait(download::DownloadsWindow::kRefreshMs + 50);
   const int line = downloads_->manager().indexOf(stall);
   EXPECT_EQ(w->progress(line), 500);
-  EXPECT_EQ(w->cellText(line, download::DownloadsWindow::kStateColumn), ui::ToQString("下载中"));
+  EXPECT_EQ(w->cellText(line, download::DownloadsWindow::kStateColumn), "下载中");
   const QImage shot = w->grab().toImage();
   EXPECT_EQ(shot.size(), w->size() * w->devicePixelRatio());
   if (const char* folder = std::getenv("WL_SCREENSHOT_DIR")) {

@@ -2,7 +2,7 @@
 // before and after the window was made, its size, bar, speed, time left and state as the
 // download moves, the buttons each state allows (a part file found from before, a file not put
 // over an existing one), and a list that outlives a closed window.
-#include "download/downloads_window.h"
+#include "download/qt/downloads_window.h"
 
 #include <gtest/gtest.h>
 
@@ -14,30 +14,16 @@
 
 #include "download/download_manager.h"
 #include "tests/support/file_server.h"
-#include "ui/qt/qt_text.h"
 
 namespace download {
 namespace {
 
 using testing_support::FileServer;
-using ui::ToQString;
 using Action = DownloadsWindow::Action;
+using Window = QtDownloadsWindow;
 using State = Download::State;
 
 constexpr int64_t kLength = 4 * 1024 * 1024;
-
-TEST(DownloadsWindowFormatTest, SizesAndDurations) {
-  EXPECT_EQ(DownloadsWindow::FormatSize(0), "0 B");
-  EXPECT_EQ(DownloadsWindow::FormatSize(1023), "1023 B");
-  EXPECT_EQ(DownloadsWindow::FormatSize(1536), "1.5 KB");
-  EXPECT_EQ(DownloadsWindow::FormatSize(5 * 1024 * 1024 + 300 * 1024), "5.3 MB");
-  EXPECT_EQ(DownloadsWindow::FormatSize(int64_t{200} * 1024 * 1024), "200 MB");
-  EXPECT_EQ(DownloadsWindow::FormatSize(int64_t{3} * 1024 * 1024 * 1024), "3.0 GB");
-  EXPECT_EQ(DownloadsWindow::FormatDuration(-1), "--");
-  EXPECT_EQ(DownloadsWindow::FormatDuration(7), "0:07");
-  EXPECT_EQ(DownloadsWindow::FormatDuration(750), "12:30");
-  EXPECT_EQ(DownloadsWindow::FormatDuration(3723), "1:02:03");
-}
 
 class DownloadsWindowTest : public ::testing::Test {
  protected:
@@ -53,7 +39,7 @@ class DownloadsWindowTest : public ::testing::Test {
   std::string Target(const char* name) const {
     return QDir(dir_.path()).filePath(QString::fromLatin1(name)).toStdString();
   }
-  static void Click(DownloadsWindow& w, int line, Action action) {
+  static void Click(Window& w, int line, Action action) {
     const QRect rect = w.actionRect(line, action);
     ASSERT_FALSE(rect.isEmpty()) << static_cast<int>(action);
     ASSERT_TRUE(w.actionEnabled(line, action)) << static_cast<int>(action);
@@ -63,7 +49,7 @@ class DownloadsWindowTest : public ::testing::Test {
     for (int i = 0; i < 1000 && !done(); ++i) QTest::qWait(10);
     return done();
   }
-  static std::vector<bool> Enabled(const DownloadsWindow& w, int line) {
+  static std::vector<bool> Enabled(const Window& w, int line) {
     std::vector<bool> out;
     for (Action a :
          {Action::kPauseResume, Action::kCancel, Action::kRetry, Action::kOpenFile, Action::kOpenFolder})
@@ -74,12 +60,12 @@ class DownloadsWindowTest : public ::testing::Test {
   QTemporaryDir dir_;
   FileServer server_;
   DownloadManager manager_;
-  std::vector<QUrl> opened_;
+  std::vector<std::string> opened_;
 };
 
 TEST_F(DownloadsWindowTest, LinesFollowTheirDownloadsAndTheButtonsDriveThem) {
   Download* running = Add("/stall.mp4", "running.mp4");
-  auto window = std::make_unique<DownloadsWindow>(&manager_, [this](const QUrl& u) { opened_.push_back(u); });
+  auto window = std::make_unique<Window>(&manager_, [this](const std::string& p) { opened_.push_back(p); });
   window->show();
   Download* missing = Add("/missing.mp4", "missing.mp4");  // after the window was made
   ASSERT_EQ(window->lineCount(), 2);
@@ -89,22 +75,22 @@ TEST_F(DownloadsWindowTest, LinesFollowTheirDownloadsAndTheButtonsDriveThem) {
   // While it runs, the timer brings size, bar, speed and time left.
   ASSERT_TRUE(Until([&] { return running->bytesDone() >= kLength / 2; }));
   QTest::qWait(DownloadsWindow::kRefreshMs * 2 + 50);
-  EXPECT_EQ(window->cellText(0, DownloadsWindow::kStateColumn), ToQString("下载中"));
+  EXPECT_EQ(window->cellText(0, DownloadsWindow::kStateColumn), std::string("下载中"));
   EXPECT_EQ(window->cellText(0, DownloadsWindow::kSizeColumn), "2.0 MB / 4.0 MB");
   EXPECT_EQ(window->progress(0), 500);
-  EXPECT_TRUE(window->cellText(0, DownloadsWindow::kSpeedColumn).endsWith("/s"));
-  EXPECT_FALSE(window->cellText(0, DownloadsWindow::kTimeLeftColumn).isEmpty());
+  EXPECT_TRUE(window->cellText(0, DownloadsWindow::kSpeedColumn).ends_with("/s"));
+  EXPECT_FALSE(window->cellText(0, DownloadsWindow::kTimeLeftColumn).empty());
   EXPECT_EQ(Enabled(*window, 0), (std::vector<bool>{true, true, false, false, true}));
 
   ASSERT_TRUE(Until([&] { return missing->state() == State::kFailed; }));
-  EXPECT_TRUE(window->cellText(1, DownloadsWindow::kStateColumn).startsWith(ToQString("失败：")));
-  EXPECT_TRUE(window->cellText(1, DownloadsWindow::kStateColumn).contains("404"));
+  EXPECT_TRUE(window->cellText(1, DownloadsWindow::kStateColumn).starts_with(std::string("失败：")));
+  EXPECT_TRUE(window->cellText(1, DownloadsWindow::kStateColumn).find("404") != std::string::npos);
   EXPECT_EQ(Enabled(*window, 1), (std::vector<bool>{false, true, true, false, true}));
 
   Click(*window, 0, Action::kPauseResume);
   EXPECT_EQ(running->state(), State::kPaused);
-  EXPECT_EQ(window->cellText(0, DownloadsWindow::kStateColumn), ToQString("已暂停"));
-  EXPECT_EQ(window->actionCaption(0, Action::kPauseResume), ToQString("继续"));
+  EXPECT_EQ(window->cellText(0, DownloadsWindow::kStateColumn), std::string("已暂停"));
+  EXPECT_EQ(window->actionCaption(0, Action::kPauseResume), std::string("继续"));
   EXPECT_EQ(window->cellText(0, DownloadsWindow::kSpeedColumn), "");
   ASSERT_TRUE(Until([&] { return !running->ending(); }));
 
@@ -116,24 +102,23 @@ TEST_F(DownloadsWindowTest, LinesFollowTheirDownloadsAndTheButtonsDriveThem) {
   Click(*window, 0, Action::kPauseResume);
   EXPECT_EQ(running->state(), State::kRunning);
   ASSERT_TRUE(Until([&] { return running->state() == State::kDone; }));
-  EXPECT_EQ(window->cellText(0, DownloadsWindow::kStateColumn), ToQString("已完成"));
+  EXPECT_EQ(window->cellText(0, DownloadsWindow::kStateColumn), std::string("已完成"));
   EXPECT_EQ(window->cellText(0, DownloadsWindow::kSizeColumn), "4.0 MB / 4.0 MB");
   EXPECT_EQ(Enabled(*window, 0), (std::vector<bool>{false, false, false, true, true}));
   Click(*window, 0, Action::kOpenFile);
   Click(*window, 1, Action::kOpenFolder);
-  EXPECT_EQ(opened_, (std::vector<QUrl>{QUrl::fromLocalFile(QString::fromStdString(running->path())),
-                                        QUrl::fromLocalFile(dir_.path())}));
+  EXPECT_EQ(opened_, (std::vector<std::string>{running->path(), dir_.path().toStdString()}));
 
   Click(*window, 1, Action::kCancel);
-  EXPECT_EQ(window->cellText(1, DownloadsWindow::kStateColumn), ToQString("已取消"));
+  EXPECT_EQ(window->cellText(1, DownloadsWindow::kStateColumn), std::string("已取消"));
   Click(*window, 1, Action::kRetry);
   EXPECT_EQ(missing->state(), State::kRunning);
 
   // A new window over the same list shows every line.
   window.reset();
-  DownloadsWindow again(&manager_, nullptr);
+  Window again(&manager_, nullptr);
   EXPECT_EQ(again.lineCount(), 2);
-  EXPECT_EQ(again.cellText(0, DownloadsWindow::kStateColumn), ToQString("已完成"));
+  EXPECT_EQ(again.cellText(0, DownloadsWindow::kStateColumn), std::string("已完成"));
 }
 
 TEST_F(DownloadsWindowTest, AFoundPartFileAndAFileNotReplacedOfferTheirOwnButtons) {
@@ -143,9 +128,9 @@ TEST_F(DownloadsWindowTest, AFoundPartFileAndAFileNotReplacedOfferTheirOwnButton
     ASSERT_TRUE(f.open(QIODevice::WriteOnly));
     f.write("before");
   }
-  std::vector<QString> asked;
+  std::vector<std::string> asked;
   bool agree = false;
-  DownloadsWindow window(&manager_, nullptr, [&](const QString& q) {
+  Window window(&manager_, nullptr, [&](const std::string& q) {
     asked.push_back(q);
     return agree;
   });
@@ -157,14 +142,14 @@ TEST_F(DownloadsWindowTest, AFoundPartFileAndAFileNotReplacedOfferTheirOwnButton
   EXPECT_EQ(window.actions(0), (std::vector<Action>{Action::kContinuePart, Action::kStartOver,
                                                     Action::kCancel, Action::kOpenFolder}));
   EXPECT_EQ(window.actions(1), (std::vector<Action>{Action::kReplace, Action::kOpenFolder}));
-  EXPECT_TRUE(window.cellText(1, DownloadsWindow::kStateColumn).startsWith(ToQString("未覆盖：")));
+  EXPECT_TRUE(window.cellText(1, DownloadsWindow::kStateColumn).starts_with(std::string("未覆盖：")));
 
   Click(window, 0, Action::kStartOver);
   ASSERT_TRUE(Until([&] { return found->state() == State::kDone; }));
   // Replace asks first; a no keeps the line as it is.
   Click(window, 1, Action::kReplace);
   ASSERT_EQ(asked.size(), 1u);
-  EXPECT_TRUE(asked[0].contains("kept.mp4"));
+  EXPECT_NE(asked[0].find("kept.mp4"), std::string::npos);
   EXPECT_EQ(kept->state(), State::kNotReplaced);
   agree = true;
   Click(window, 1, Action::kReplace);
