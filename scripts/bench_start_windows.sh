@@ -23,10 +23,9 @@ source scripts/xvfb.sh
 export WINEPREFIX WINEDEBUG=-all
 WINEPREFIX="$(mktemp -d /tmp/wl-wine-XXXXXX)"
 work="$(mktemp -d /tmp/wl-bench-XXXXXX)"
-wm_pid=""
 program_pid=""
 finish() {
-  for pid in "$program_pid" "$wm_pid"; do
+  for pid in "$program_pid"; do
     if [ -n "$pid" ]; then kill "$pid" 2>/dev/null || true; wait "$pid" 2>/dev/null || true; fi
   done
   wineserver -k 2>/dev/null || true
@@ -35,10 +34,6 @@ finish() {
 }
 trap finish EXIT
 start_xvfb "$work"
-if command -v openbox >/dev/null; then
-  openbox >/dev/null 2>&1 </dev/null &
-  wm_pid=$!
-fi
 wineboot -i >/dev/null 2>&1 </dev/null
 wineserver -w
 wineserver -p >/dev/null 2>&1 </dev/null &

@@ -1,8 +1,10 @@
 #!/usr/bin/env bash
 # Sourced by the scripts that show windows under Wine: an X server of their own (Xvfb, on a
-# display it picks itself, so that builds running side by side never share one).
-#   start_xvfb DIR   starts it (its display number kept in DIR), exports DISPLAY, sets XVFB_PID
-#   stop_xvfb        stops it
+# display it picks itself, so that builds running side by side never share one) with a window
+# manager (openbox, when installed), as a user's desktop has: without one, Wine waits up to two
+# seconds for the manager each time a window is hidden.
+#   start_xvfb DIR   starts them (the display number kept in DIR), exports DISPLAY
+#   stop_xvfb        stops them
 start_xvfb() {
   local dir="$1"
   Xvfb -displayfd 3 -nolisten tcp -screen 0 1280x1024x24 3>"$dir/display" >/dev/null 2>&1 </dev/null &
@@ -16,11 +18,20 @@ start_xvfb() {
     return 1
   fi
   export DISPLAY=":$(head -n1 "$dir/display")"
+  XVFB_WM_PID=""
+  if command -v openbox >/dev/null; then
+    openbox >/dev/null 2>&1 </dev/null &
+    XVFB_WM_PID=$!
+  fi
 }
 stop_xvfb() {
-  if [ -n "${XVFB_PID:-}" ]; then
-    kill "$XVFB_PID" 2>/dev/null || true
-    wait "$XVFB_PID" 2>/dev/null || true
-    XVFB_PID=""
-  fi
+  local pid
+  for pid in "${XVFB_WM_PID:-}" "${XVFB_PID:-}"; do
+    if [ -n "$pid" ]; then
+      kill "$pid" 2>/dev/null || true
+      wait "$pid" 2>/dev/null || true
+    fi
+  done
+  XVFB_WM_PID=""
+  XVFB_PID=""
 }

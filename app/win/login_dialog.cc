@@ -74,6 +74,7 @@ class LoginDialogWindow : public LoginDialog {
  public:
   LoginDialogWindow() : editor_(net::LoginCookies::DefaultPath()) {}
   ~LoginDialogWindow() override {
+    if (keys_ != nullptr) UnhookWindowsHookEx(keys_);
     if (font_ != nullptr) DeleteObject(font_);
   }
 
@@ -123,6 +124,7 @@ class LoginDialogWindow : public LoginDialog {
   LoginEditor editor_;
   HWND window_ = nullptr;
   HFONT font_ = nullptr;
+  HHOOK keys_ = nullptr;
   UINT dpi_ = USER_DEFAULT_SCREEN_DPI;
 };
 
@@ -130,6 +132,19 @@ class LoginDialogWindow : public LoginDialog {
 std::unique_ptr<LoginDialogWindow>& OpenDialog() {
   static std::unique_ptr<LoginDialogWindow> dialog;
   return dialog;
+}
+
+// Keys bound for the open dialog go to the dialog manager; a key it used is not dispatched.
+LRESULT CALLBACK DialogKeys(int code, WPARAM removed, LPARAM data) {
+  auto* message = reinterpret_cast<MSG*>(data);
+  if (code == HC_ACTION && removed == PM_REMOVE && message->message >= WM_KEYFIRST &&
+      message->message <= WM_KEYLAST && OpenDialog() != nullptr) {
+    HWND dialog = OpenDialog()->handle();
+    if ((message->hwnd == dialog || IsChild(dialog, message->hwnd)) && IsDialogMessageW(dialog, message)) {
+      message->message = WM_NULL;
+    }
+  }
+  return CallNextHookEx(nullptr, code, removed, data);
 }
 
 LRESULT CALLBACK DialogProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
@@ -169,11 +184,15 @@ bool LoginDialogWindow::Create(HWND owner) {
   AdjustWindowRectExForDpi(&frame, WS_OVERLAPPEDWINDOW, FALSE, WS_EX_DLGMODALFRAME, dpi_);
   RECT over{};
   GetWindowRect(owner, &over);
-  HWND made = CreateWindowExW(WS_EX_DLGMODALFRAME, kClassName, W("登录信息").c_str(),
+  HWND made = CreateWindowExW(WS_EX_DLGMODALFRAME | WS_EX_CONTROLPARENT, kClassName, W("登录信息").c_str(),
                               WS_OVERLAPPEDWINDOW | WS_CLIPCHILDREN, over.left + Scaled(40),
                               over.top + Scaled(40), frame.right - frame.left, frame.bottom - frame.top,
                               owner, nullptr, GetModuleHandleW(nullptr), nullptr);
   if (made == nullptr) return false;
+  // The program's message loop is the window system's and knows no dialog: the keys of this
+  // window (Tab, Shift+Tab, Esc) are handed to the dialog manager from a hook on the thread's
+  // queue instead, as IsDialogMessage in the loop would.
+  keys_ = SetWindowsHookExW(WH_GETMESSAGE, DialogKeys, nullptr, GetCurrentThreadId());
   MakeControls();
   SetFont();
   Layout();
@@ -362,6 +381,11 @@ LRESULT LoginDialogWindow::Handle(UINT message, WPARAM wParam, LPARAM lParam) {
     case WM_CLOSE:
       DestroyWindow(window_);
       return 0;
+  }
+  // Esc, through the dialog manager.
+  if (message == WM_COMMAND && LOWORD(wParam) == IDCANCEL) {
+    DestroyWindow(window_);
+    return 0;
   }
   return DefWindowProcW(window_, message, wParam, lParam);
 }

@@ -34,12 +34,11 @@ source scripts/xvfb.sh
 
 work="$(mktemp -d /tmp/wl-whole-XXXXXX)"
 demo_pid=""
-wm_pid=""
 program_pid=""
 export WINEPREFIX="$work/prefix" WINEDEBUG=-all
 teardown() {
   local pid
-  for pid in "$program_pid" "$wm_pid" "$demo_pid"; do
+  for pid in "$program_pid" "$demo_pid"; do
     if [ -n "$pid" ]; then kill "$pid" 2>/dev/null || true; wait "$pid" 2>/dev/null || true; fi
   done
   wineserver -k 2>/dev/null || true
@@ -70,10 +69,6 @@ program="$(echo "$work"/unpacked/videolens-*-windows-x64/videolens.exe)"
 [ -f "$program" ] || fail "videolens.exe is not in the zip"
 
 start_xvfb "$work"
-if command -v openbox >/dev/null; then
-  openbox >/dev/null 2>&1 </dev/null &
-  wm_pid=$!
-fi
 wineboot -i >/dev/null 2>&1 </dev/null || fail "the Wine prefix did not start"
 
 # The demo site and the rows its content gives.

@@ -143,6 +143,39 @@ TEST_F(WinLoginDialogTest, APastedLineAndAnImportedFileAreListedKeptAndCleared) 
   EXPECT_EQ(ShowLoginDialog(), nullptr);
 }
 
+// The program's message loop knows no dialog: Tab and Esc still work in this one.
+TEST_F(WinLoginDialogTest, TabMovesBetweenTheControlsAndEscClosesTheDialog) {
+  ASSERT_NE(ShowLoginDialog(), nullptr);
+  HWND dialog = FindWindowW(L"VideolensLoginDialog", nullptr);
+  ASSERT_NE(dialog, nullptr);
+  HWND add = FindWindowExW(dialog, nullptr, L"Button", W("添加").c_str());
+  HWND import = FindWindowExW(dialog, nullptr, L"Button", W("导入 cookies.txt…").c_str());
+  ASSERT_NE(add, nullptr);
+  ASSERT_NE(import, nullptr);
+  auto pump = [] {
+    MSG message;
+    while (PeekMessageW(&message, nullptr, 0, 0, PM_REMOVE)) {
+      TranslateMessage(&message);
+      DispatchMessageW(&message);
+    }
+  };
+  // Active first (a window manager activates it a moment later, taking the focus to it).
+  for (int i = 0; i < 200 && GetActiveWindow() != dialog; ++i) {
+    pump();
+    Sleep(10);
+  }
+  pump();
+  SetFocus(add);
+  ASSERT_EQ(GetFocus(), add);
+  PostMessageW(add, WM_KEYDOWN, VK_TAB, 0);
+  pump();
+  EXPECT_EQ(GetFocus(), import);
+  PostMessageW(import, WM_KEYDOWN, VK_ESCAPE, 0);
+  pump();
+  EXPECT_EQ(OpenLoginDialog(), nullptr);
+  EXPECT_FALSE(IsWindow(dialog));
+}
+
 TEST_F(WinLoginDialogTest, TheRefusedLookupsQuestionOpensTheDialogOnYesOnly) {
   std::atomic<bool> answered = false;
   std::thread no = Answer(IDNO, &answered);
