@@ -25,9 +25,7 @@ WINEPREFIX="$(mktemp -d /tmp/wl-wine-XXXXXX)"
 work="$(mktemp -d /tmp/wl-bench-XXXXXX)"
 program_pid=""
 finish() {
-  for pid in "$program_pid"; do
-    if [ -n "$pid" ]; then kill "$pid" 2>/dev/null || true; wait "$pid" 2>/dev/null || true; fi
-  done
+  if [ -n "$program_pid" ]; then kill "$program_pid" 2>/dev/null || true; wait "$program_pid" 2>/dev/null || true; fi
   wineserver -k 2>/dev/null || true
   stop_xvfb
   rm -rf "$WINEPREFIX" "$work"

@@ -17,7 +17,8 @@ start_xvfb() {
     echo "Xvfb did not start" >&2
     return 1
   fi
-  export DISPLAY=":$(head -n1 "$dir/display")"
+  DISPLAY=":$(head -n1 "$dir/display")"
+  export DISPLAY
   XVFB_WM_PID=""
   if command -v openbox >/dev/null; then
     openbox >/dev/null 2>&1 </dev/null &

@@ -3,7 +3,7 @@
 # fresh folder, a fresh Wine prefix with nothing else installed, the Linux build's demo site as
 # the network (through https_proxy/http_proxy), an X server with a window manager, and the user's
 # input through xdotool:
-#   1. "解析" on the sample address: the caption becomes the question's title and six rows come
+#   1. "解析" on the sample address (the field's text at start): the caption becomes the question's title and six rows come
 #      (each row's cover cell painted, the seventh row empty);
 #   2. a click on row 1 fills the field below (its text, copied with Ctrl+A Ctrl+C, is the row's
 #      addresses, one per line) and the list;
@@ -104,8 +104,13 @@ spread() {
 }
 painted() { awk -v s="$(spread "$@")" 'BEGIN { exit !(s > 0.02) }'; }
 
-# 1. The sample lookup: the field holds the sample address at start; "解析" is 按钮1.
+# 1. The sample lookup: at start the caption is empty and the address field (编辑框2 at 784,8)
+#    holds the sample address (copied to read it); "解析" is 按钮1 (1096,48, 104 by 48).
 [ "$(xdotool getwindowname "$window")" = "" ] || fail "the caption is not empty at start"
+click 990 28
+xdotool key --window "$window" ctrl+a ctrl+c
+field_is_sample() { [ "$(xclip -o -selection clipboard 2>/dev/null | tr -d '\r')" = "$sample" ]; }
+wait_for 5 field_is_sample || fail "the address field holds '$(xclip -o -selection clipboard 2>/dev/null)', not '$sample'"
 click 1148 72
 caption_is_title() { [ "$(xdotool getwindowname "$window")" = "$title" ]; }
 wait_for 60 caption_is_title || fail "the caption is '$(xdotool getwindowname "$window")', not '$title', after 60 s"
