@@ -70,6 +70,12 @@ program="$(echo "$work"/unpacked/videolens-*-windows-x64/videolens.exe)"
 
 start_xvfb "$work"
 wineboot -i >/dev/null 2>&1 </dev/null || fail "the Wine prefix did not start"
+# Chinese texts need a font that has them, as a Chinese Windows has: the prefix's dialog fonts are
+# replaced by WenQuanYi Zen Hei (fonts-wqy-zenhei, installed by setup.sh), a setting, not a program.
+for font in Tahoma "MS Shell Dlg" "MS Shell Dlg 2" "Microsoft Sans Serif" SimSun; do
+  /usr/lib/wine/wine64 reg add 'HKCU\Software\Wine\Fonts\Replacements' /v "$font" /d 'WenQuanYi Zen Hei' /f \
+    >/dev/null 2>&1 </dev/null || fail "the font replacement cannot be set"
+done
 
 # The demo site and the rows its content gives.
 "$linux_build/demo-rows" >"$work/rows"
