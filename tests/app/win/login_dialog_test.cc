@@ -68,17 +68,20 @@ class WinLoginDialogTest : public testing::Test {
     return count.n;
   }
   // Answers the next message box of this process titled "登录" with `button`, from another
-  // thread (the box's own loop runs on this one); false after 10 s without a box.
+  // thread (the box's own loop runs on this one). Without a box within 60 s (a loaded machine
+  // shows the first one slowly) it ends the box's loop instead, so that the test fails rather
+  // than waits.
   std::thread Answer(int button, std::atomic<bool>* answered) {
-    return std::thread([button, answered, title = W(kLoginQuestionTitle)] {
-      for (int i = 0; i < 500; ++i) {
-        if (HWND box = FindWindowW(L"#32770", title.c_str())) {
+    return std::thread([button, answered, title = W(kLoginQuestionTitle), gui = GetCurrentThreadId()] {
+      for (int i = 0; i < 3000; ++i) {
+        if (HWND box = FindWindowW(L"#32770", title.c_str()); box != nullptr && IsWindowVisible(box)) {
           PostMessageW(box, WM_COMMAND, MAKEWPARAM(button, BN_CLICKED), 0);
           *answered = true;
           return;
         }
         std::this_thread::sleep_for(std::chrono::milliseconds(20));
       }
+      PostThreadMessageW(gui, WM_QUIT, 0, 0);
     });
   }
   fs::path LoginFile() const { return folder_ / L"videolens" / L"login-cookies.txt"; }
