@@ -120,3 +120,79 @@ if(WL_BUILD_TESTS)
   target_link_libraries(download_tests PRIVATE wl_download wl_test_support)
   gtest_discover_tests(download_tests DISCOVERY_MODE PRE_TEST DISCOVERY_TIMEOUT 120 PROPERTIES TIMEOUT 120)
 endif()
+
+# ---- The program's own Win32 windows (app/win/: the login dialog) ----
+# Compiled into the program once app/ builds here (wl_app then takes app/win/); until then they
+# make a library of their own with the window-free pieces they show, for their tests. The choice
+# is made once the whole build is described, whichever file defines wl_app.
+file(GLOB WL_APP_WIN_SOURCES CONFIGURE_DEPENDS ${CMAKE_SOURCE_DIR}/app/win/*.cc)
+set(WL_APP_WIN_LIBRARIES comctl32 comdlg32 gdi32 user32)
+function(wl_place_app_win)
+  if(TARGET wl_app)
+    target_sources(wl_app PRIVATE ${WL_APP_WIN_SOURCES})
+    target_link_libraries(wl_app PUBLIC ${WL_APP_WIN_LIBRARIES})
+    set(app_library wl_app)
+    set(stand_ins)
+  else()
+    add_library(wl_app_win STATIC ${WL_APP_WIN_SOURCES} ${CMAKE_SOURCE_DIR}/app/login_editor.cc)
+    target_link_libraries(wl_app_win PUBLIC wl_net wl_platform ${WL_APP_WIN_LIBRARIES})
+    set(app_library wl_app_win)
+    set(stand_ins ${CMAKE_SOURCE_DIR}/tests/support/program_without_windows.cc)
+  endif()
+  set_property(SOURCE ${WL_APP_WIN_SOURCES} APPEND PROPERTY COMPILE_DEFINITIONS
+               UNICODE _UNICODE NOMINMAX WIN32_LEAN_AND_MEAN)
+  if(WL_BUILD_TESTS)
+    # The Win32 windows' tests, and the window-free content they show, linked with the program's
+    # resources (manifest: the common controls and the resolution awareness the program runs with).
+    add_executable(app_win_tests ${CMAKE_SOURCE_DIR}/tests/app/win/login_dialog_test.cc
+                   ${CMAKE_SOURCE_DIR}/tests/app/win/videolens_rc_test.cc
+                   ${CMAKE_SOURCE_DIR}/tests/app/login_editor_test.cc ${stand_ins} ${WL_RESOURCE_FILE})
+    target_compile_definitions(app_win_tests PRIVATE WL_VERSION="${PROJECT_VERSION}")
+    target_link_libraries(app_win_tests PRIVATE ${app_library} wl_test_support version)
+    gtest_discover_tests(app_win_tests DISCOVERY_MODE PRE_TEST DISCOVERY_TIMEOUT 120 PROPERTIES TIMEOUT 120)
+  endif()
+endfunction()
+
+# ---- videolens.exe's resources: icon, manifest, version record ----
+# The icon is drawn from data/videolens.svg at 16, 32, 48 and 256 pixels (rsvg-convert) and
+# packed into one .ico (ImageMagick); the .rc and the manifest take the project's version.
+enable_language(RC)
+find_program(WL_RSVG_CONVERT rsvg-convert REQUIRED)
+find_program(WL_IMAGEMAGICK NAMES convert-im6.q16 convert REQUIRED)
+set(WL_ICON_FILE ${CMAKE_BINARY_DIR}/videolens.ico)
+set(WL_MANIFEST_FILE ${CMAKE_BINARY_DIR}/videolens.manifest)
+set(WL_RESOURCE_FILE ${CMAKE_BINARY_DIR}/videolens.rc)
+set(_icon_pngs)
+set(_icon_commands)
+foreach(size 16 32 48 256)
+  list(APPEND _icon_pngs ${CMAKE_BINARY_DIR}/videolens-${size}.png)
+  list(APPEND _icon_commands COMMAND ${WL_RSVG_CONVERT} -w ${size} -h ${size} -o
+       ${CMAKE_BINARY_DIR}/videolens-${size}.png ${CMAKE_SOURCE_DIR}/data/videolens.svg)
+endforeach()
+add_custom_command(OUTPUT ${WL_ICON_FILE} ${_icon_commands}
+                   COMMAND ${WL_IMAGEMAGICK} ${_icon_pngs} ${WL_ICON_FILE}
+                   DEPENDS ${CMAKE_SOURCE_DIR}/data/videolens.svg
+                   COMMENT "Drawing videolens.ico from data/videolens.svg")
+add_custom_target(wl_icon DEPENDS ${WL_ICON_FILE})
+configure_file(${CMAKE_SOURCE_DIR}/app/win/videolens.manifest.in ${WL_MANIFEST_FILE} @ONLY)
+configure_file(${CMAKE_SOURCE_DIR}/app/win/videolens.rc.in ${WL_RESOURCE_FILE} @ONLY)
+set_source_files_properties(${WL_RESOURCE_FILE} PROPERTIES OBJECT_DEPENDS "${WL_ICON_FILE};${WL_MANIFEST_FILE}")
+# The start-time yardstick (scripts/bench_start_windows.sh): a bare window with the same resources.
+add_executable(windows_start EXCLUDE_FROM_ALL bench/bare_window.cc ${WL_RESOURCE_FILE})
+target_compile_definitions(windows_start PRIVATE UNICODE _UNICODE)
+target_link_options(windows_start PRIVATE -municode)
+set_target_properties(windows_start PROPERTIES WIN32_EXECUTABLE ON)
+add_dependencies(windows_start wl_icon)
+# Joins the program once it is defined (in whichever file), as a window program (no console).
+function(wl_place_resources)
+  if(TARGET videolens)
+    target_sources(videolens PRIVATE ${WL_RESOURCE_FILE})
+    add_dependencies(videolens wl_icon)
+    set_target_properties(videolens PROPERTIES WIN32_EXECUTABLE ON)
+  endif()
+  if(TARGET app_win_tests)
+    add_dependencies(app_win_tests wl_icon)
+  endif()
+endfunction()
+cmake_language(DEFER DIRECTORY ${CMAKE_SOURCE_DIR} CALL wl_place_app_win)
+cmake_language(DEFER DIRECTORY ${CMAKE_SOURCE_DIR} CALL wl_place_resources)

@@ -14,6 +14,9 @@ namespace {
 
 namespace fs = std::filesystem;
 
+// A path's bytes are UTF-8 on Windows, where a narrow name would be read in the ANSI code page.
+fs::path FilePath(const std::string& path) { return fs::path(std::u8string(path.begin(), path.end())); }
+
 constexpr std::string_view kHttpOnlyPrefix = "#HttpOnly_";
 
 std::string_view Trim(std::string_view s) {
@@ -159,7 +162,7 @@ std::string LoginCookies::NetscapeLines() const {
 bool LoginCookies::Save(const std::string& path) const {
   if (cookies_.empty()) {
     std::error_code ec;
-    fs::remove(path, ec);
+    fs::remove(FilePath(path), ec);
     return !ec;
   }
   return platform::WritePrivateFile(path, "# Netscape HTTP Cookie File\n" + NetscapeLines());
@@ -167,8 +170,8 @@ bool LoginCookies::Save(const std::string& path) const {
 
 bool LoginCookies::Load(const std::string& path) {
   cookies_.clear();
-  std::ifstream in(path, std::ios::binary);
-  if (!in) return !fs::exists(path);
+  std::ifstream in(FilePath(path), std::ios::binary);
+  if (!in) return !fs::exists(FilePath(path));
   std::ostringstream text;
   text << in.rdbuf();
   AddNetscapeText(text.str());
@@ -176,6 +179,13 @@ bool LoginCookies::Load(const std::string& path) {
 }
 
 std::string LoginCookies::DefaultPath() {
+#ifdef _WIN32
+  // The user's roaming application data (%APPDATA%), in UTF-8 like every path of the program.
+  if (const wchar_t* appData = _wgetenv(L"APPDATA"); appData != nullptr && appData[0] != L'\0') {
+    const std::u8string folder = std::filesystem::path(appData).u8string();
+    return std::string(folder.begin(), folder.end()) + "\\videolens\\login-cookies.txt";
+  }
+#endif
   const char* config = std::getenv("XDG_CONFIG_HOME");
   std::string folder;
   if (config != nullptr && config[0] == '/') {

@@ -69,7 +69,8 @@ class LoginCookies {
   // Replaces the cookies by those in `path`; a missing file gives none. False when the file
   // exists and cannot be read.
   bool Load(const std::string& path);
-  // "$XDG_CONFIG_HOME/videolens/login-cookies.txt", else "~/.config/videolens/login-cookies.txt":
+  // "$XDG_CONFIG_HOME/videolens/login-cookies.txt", else "~/.config/videolens/login-cookies.txt"
+  // (on Windows "%APPDATA%\\videolens\\login-cookies.txt", in UTF-8):
   // beside the program's settings.
   static std::string DefaultPath();
 

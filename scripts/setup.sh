@@ -19,7 +19,10 @@ PACKAGES=(
   nodejs
 )
 if [ "${1:-}" = "--windows" ]; then
-  PACKAGES+=(g++-mingw-w64-x86-64-posix mingw-w64 wine wine64)
+  # The cross compiler and Wine; the icon's drawing (rsvg-convert, ImageMagick); the zip; and
+  # for the windows' tests under Wine an X server, a window manager, input and the clipboard.
+  PACKAGES+=(g++-mingw-w64-x86-64-posix mingw-w64 wine wine64 librsvg2-bin imagemagick zip unzip
+    xvfb openbox xdotool xclip x11-utils)
 fi
 missing=()
 for p in "${PACKAGES[@]}"; do

@@ -2,8 +2,9 @@
 # Builds and runs every test. On a fresh Debian machine it installs what is needed first.
 #   scripts/test.sh              the normal build
 #   scripts/test.sh --sanitize   the same tests under AddressSanitizer and UndefinedBehaviorSanitizer
-#   scripts/test.sh --windows    the Windows build of the layers below the window system, cross-built
-#                                with mingw-w64 and tested under Wine
+#   scripts/test.sh --windows    the Windows build, cross-built with mingw-w64 and tested under Wine
+#                                (windows on an Xvfb of the run's own), then the whole program
+#                                from its zip (tests/windows/whole_program_test.sh) once it is built
 # With WL_FAIL_ON_SKIP=1 (CI sets it) a test that skips itself, or any other test that does not
 # run, fails the run: setup.sh provides everything the tests need.
 set -euo pipefail
@@ -24,13 +25,18 @@ if [ "${1:-}" = "--windows" ]; then
   export WINEDEBUG=-all
   demo_pid=""
   demo_dir="$(mktemp -d /tmp/wl-demo-XXXXXX)"
+  # shellcheck source=scripts/xvfb.sh
+  source scripts/xvfb.sh
   stop_wine() {
     if [ -n "$demo_pid" ]; then kill "$demo_pid" 2>/dev/null || true; wait "$demo_pid" 2>/dev/null || true; fi
-    rm -rf "$demo_dir"
     wineserver -k 2>/dev/null || true
+    stop_xvfb
+    rm -rf "$demo_dir"
     rm -rf "$WINEPREFIX"
   }
   trap stop_wine EXIT
+  # The windows' tests draw on an X server of the run's own, there before Wine's first process.
+  start_xvfb "$demo_dir"
   # The prefix boots while the build runs.
   wineboot -i >/dev/null 2>&1 &
   wine_boot=$!
@@ -48,10 +54,6 @@ cmake -S . -B "$build" -G Ninja "${flags[@]}" >/dev/null
 cmake --build "$build" -j"$(nproc)"
 if [ "${1:-}" = "--windows" ]; then
   wait "$wine_boot"
-  wineserver -w
-  # Windows without a screen: Wine's null display driver keeps them, and draws them, in memory.
-  "$(sed -n 's/^WL_WINE:FILEPATH=//p' "$build/CMakeCache.txt")" reg add 'HKCU\Software\Wine\Drivers' \
-    /v Graphics /d null /f >/dev/null 2>&1
   wineserver -w
   wineserver -p >/dev/null 2>&1 </dev/null &
   # The session's own processes (services, devices) start with the first program and live as
@@ -92,4 +94,9 @@ if [ "${WL_FAIL_ON_SKIP:-0}" = 1 ]; then
     echo "$not_run" | sed 's/^/  /' >&2
     exit 1
   fi
+fi
+if [ "${1:-}" = "--windows" ]; then
+  # The whole program from its zip, in a Wine prefix and on an X server of its own; without the
+  # program it says "not built" (and fails under WL_FAIL_ON_SKIP=1).
+  tests/windows/whole_program_test.sh "$build" build
 fi

@@ -15,7 +15,6 @@
 #include <QPushButton>
 #include <QTest>
 #include <QTimer>
-#include <QTreeWidget>
 #include <cstdlib>
 #include <filesystem>
 
@@ -69,7 +68,6 @@ class LoginDialogTest : public testing_support::DemoLookupFixture {
     });
     timer->start(20);
   }
-  static QDialog* OpenDialog() { return WidgetOf(ui::kWindowUnitId)->findChild<QDialog*>("loginDialog"); }
   // Whether the request carries the login cookie, and the requests by host.
   static bool CarriesLogin(const demo::RecordedRequest& r) {
     for (const auto& [name, value] : r.headers) {
@@ -105,28 +103,30 @@ TEST_F(LoginDialogTest, TheLoginPageShowsItsVideosOnceTheCookieIsGivenInTheDialo
   EXPECT_EQ(grid::RowCount(kResultGrid), 1);
   EXPECT_EQ(Caption(), std::string("HTTP 403") + kRefusedReason);
   EXPECT_EQ(question_, kLoginQuestion);
-  QDialog* dialog = OpenDialog();
+  LoginDialog* dialog = OpenLoginDialog();
   ASSERT_NE(dialog, nullptr);
-  EXPECT_TRUE(dialog->isVisible());
+  EXPECT_TRUE(dialog->IsShown());
 
-  // Paste the line the demo names, and add it.
-  auto* line = dialog->findChild<QPlainTextEdit*>("cookieLine");
-  ASSERT_NE(line, nullptr);
-  line->setFocus();
-  QTest::keyClicks(line, QStringLiteral("Cookie: z_c0=demo-login-7c3f9a; d_c0=second"));
-  QTest::mouseClick(dialog->findChild<QPushButton*>("addCookieLine"), Qt::LeftButton);
-  auto* list = dialog->findChild<QTreeWidget*>("cookieList");
-  ASSERT_EQ(list->topLevelItemCount(), 2);
-  EXPECT_EQ(list->topLevelItem(0)->text(0), QStringLiteral("z_c0"));
-  EXPECT_EQ(list->topLevelItem(0)->text(1), QStringLiteral(".zhihu.com"));
-  for (int i = 0; i < list->topLevelItemCount(); ++i) {
-    for (int c = 0; c < list->columnCount(); ++c) {
-      EXPECT_FALSE(list->topLevelItem(i)->text(c).contains(QStringLiteral("demo-login"))) << "a value shown";
+  // A line without a cookie is refused with a hint and stays in the field; the line the demo
+  // names is taken, and the field emptied.
+  dialog->PasteAndAdd("Cookie:");
+  EXPECT_EQ(dialog->FieldText(), "Cookie:");
+  EXPECT_NE(dialog->Note().find("Cookie: 名称=值"), std::string::npos);
+  dialog->PasteAndAdd("Cookie: z_c0=demo-login-7c3f9a; d_c0=second");
+  EXPECT_EQ(dialog->FieldText(), "");
+  EXPECT_EQ(dialog->Note(), "已添加 2 个 cookie。");
+  const std::vector<LoginRow> rows = dialog->ListedRows();
+  ASSERT_EQ(rows.size(), 2u);
+  EXPECT_EQ(rows[0], (LoginRow{"z_c0", ".zhihu.com", "浏览器会话结束时", ""}));
+  for (const LoginRow& row : rows) {
+    for (const std::string* cell : {&row.name, &row.domain, &row.expires, &row.secure}) {
+      EXPECT_EQ(cell->find("demo-login"), std::string::npos) << "a value shown";
     }
   }
   // The README's picture, on request (WL_SCREENSHOT_DIR names a folder).
   if (const char* folder = std::getenv("WL_SCREENSHOT_DIR")) {
-    EXPECT_TRUE(dialog->grab().save(
+    auto* widget = WidgetOf(ui::kWindowUnitId)->findChild<QDialog*>("loginDialog");
+    EXPECT_TRUE(widget->grab().save(
         QDir(QString::fromLocal8Bit(folder)).filePath(QStringLiteral("login_dialog.png"))));
   }
   // Kept where only the user can read it.
@@ -135,8 +135,9 @@ TEST_F(LoginDialogTest, TheLoginPageShowsItsVideosOnceTheCookieIsGivenInTheDialo
   struct stat st {};
   ASSERT_EQ(stat(file.c_str(), &st), 0);
   EXPECT_EQ(st.st_mode & 0777, 0600u);
-  QTest::mouseClick(dialog->findChild<QPushButton*>("closeLogin"), Qt::LeftButton);
+  dialog->PressClose();
   QApplication::processEvents();
+  EXPECT_EQ(OpenLoginDialog(), nullptr);  // closed is gone
 
   env_->site().ClearRequests();
   LookUp(LoginPage());
@@ -157,18 +158,20 @@ TEST_F(LoginDialogTest, TheLoginPageShowsItsVideosOnceTheCookieIsGivenInTheDialo
   });
   QContextMenuEvent ask(QContextMenuEvent::Mouse, QPoint(5, 5), field->mapToGlobal(QPoint(5, 5)));
   QApplication::sendEvent(qobject_cast<QPlainTextEdit*>(field)->viewport(), &ask);
-  QTRY_VERIFY_WITH_TIMEOUT(OpenDialog() != nullptr && OpenDialog()->isVisible(), 2000);
-  QTest::mouseClick(OpenDialog()->findChild<QPushButton*>("clearCookies"), Qt::LeftButton);
-  EXPECT_EQ(OpenDialog()->findChild<QTreeWidget*>("cookieList")->topLevelItemCount(), 0);
+  QTRY_VERIFY_WITH_TIMEOUT(OpenLoginDialog() != nullptr && OpenLoginDialog()->IsShown(), 2000);
+  ASSERT_EQ(OpenLoginDialog()->ListedRows().size(), 2u);  // read back from the file
+  OpenLoginDialog()->PressClear();
+  EXPECT_TRUE(OpenLoginDialog()->ListedRows().empty());
+  EXPECT_EQ(OpenLoginDialog()->Note(), "已清除登录信息。");
   EXPECT_FALSE(fs::exists(file));
-  OpenDialog()->close();
+  OpenLoginDialog()->PressClose();
   QApplication::processEvents();
   env_->site().ClearRequests();
   AnswerNextQuestion("否");
   LookUp(LoginPage());
   EXPECT_EQ(grid::RowCount(kResultGrid), 1);
   EXPECT_EQ(question_, kLoginQuestion);
-  EXPECT_EQ(OpenDialog(), nullptr);  // "否" opens nothing
+  EXPECT_EQ(OpenLoginDialog(), nullptr);  // "否" opens nothing
 }
 
 // A cookies.txt as a browser extension exports it: the live cookie reaches the page and the

@@ -1,6 +1,6 @@
+// The login dialog on the Qt toolkit: a QDialog child of the main window's widget.
 #include "app/login_dialog.h"
 
-#include <QDateTime>
 #include <QDialog>
 #include <QFile>
 #include <QFileDialog>
@@ -15,10 +15,7 @@
 #include <QVBoxLayout>
 
 #include "app/constants.h"
-#include "app/download_commands.h"
 #include "app/main_window.h"
-#include "net/login_cookies.h"
-#include "ui/context_menu.h"
 #include "ui/qt/native_view.h"
 #include "ui/qt/qt_text.h"
 #include "ui/window_manager.h"
@@ -36,10 +33,9 @@ QWidget* MainWindowWidget() {
 
 QString Q(const char* gbk) { return ui::ToQString(gbk); }
 
-class LoginDialog : public QDialog {
+class LoginDialogWindow : public QDialog, public LoginDialog {
  public:
-  explicit LoginDialog(QWidget* parent)
-      : QDialog(parent), store_(kSiteDomain), path_(net::LoginCookies::DefaultPath()) {
+  explicit LoginDialogWindow(QWidget* parent) : QDialog(parent), editor_(net::LoginCookies::DefaultPath()) {
     setObjectName(kDialogName);
     setAttribute(Qt::WA_DeleteOnClose);
     setWindowTitle(Q("登录信息"));
@@ -75,20 +71,54 @@ class LoginDialog : public QDialog {
     auto* bottom = new QHBoxLayout();
     clear_ = Button(bottom, "clearCookies", "全部清除");
     bottom->addStretch();
-    auto* close = Button(bottom, "closeLogin", "关闭");
+    close_ = Button(bottom, "closeLogin", "关闭");
     layout->addLayout(bottom);
-    connect(add_, &QPushButton::clicked, this, [this] { AddLine(); });
-    connect(import, &QPushButton::clicked, this, [this] { ImportFile(); });
-    connect(firefox, &QPushButton::clicked, this, [this] { ReadFirefox(); });
-    connect(clear_, &QPushButton::clicked, this, [this] {
-      store_.Clear();
-      Changed(0, "已清除登录信息。");
+    connect(add_, &QPushButton::clicked, this, [this] {
+      if (editor_.AddLine(line_->toPlainText().toUtf8().toStdString()) > 0) line_->clear();
+      Refresh();
     });
-    connect(close, &QPushButton::clicked, this, &QDialog::close);
-    if (!store_.Load(path_)) note_->setText(Q("无法读取保存的登录信息。"));
+    connect(import, &QPushButton::clicked, this, [this] {
+      const QString file = QFileDialog::getOpenFileName(this, Q("导入 cookies.txt"), QString(),
+                                                        QStringLiteral("cookies.txt (*.txt);;* (*)"));
+      if (!file.isEmpty()) ImportPicked(QFile::encodeName(file).toStdString());
+    });
+    connect(firefox, &QPushButton::clicked, this, [this] {
+      const std::vector<std::string> stores = net::LoginCookies::FirefoxStores();
+      editor_.Added(stores.empty() ? -1 : editor_.store().AddFirefoxStore(stores.front()),
+                    "无法读取 Firefox 的 cookie。");
+      Refresh();
+    });
+    connect(clear_, &QPushButton::clicked, this, [this] {
+      editor_.Clear();
+      Refresh();
+    });
+    connect(close_, &QPushButton::clicked, this, &QDialog::close);
     Refresh();
     resize(640, 420);
   }
+
+  void PasteAndAdd(std::string_view line) override {
+    line_->setPlainText(QString::fromUtf8(line.data(), static_cast<qsizetype>(line.size())));
+    add_->click();
+  }
+  void ImportPicked(const std::string& path) override {
+    editor_.ImportFile(path);
+    Refresh();
+  }
+  std::string FieldText() const override { return line_->toPlainText().toUtf8().toStdString(); }
+  std::vector<LoginRow> ListedRows() const override {
+    std::vector<LoginRow> rows;
+    for (int i = 0; i < list_->topLevelItemCount(); ++i) {
+      const QTreeWidgetItem* item = list_->topLevelItem(i);
+      rows.push_back({ui::FromQString(item->text(0)), ui::FromQString(item->text(1)),
+                      ui::FromQString(item->text(2)), ui::FromQString(item->text(3))});
+    }
+    return rows;
+  }
+  std::string Note() const override { return ui::FromQString(note_->text()); }
+  void PressClear() override { clear_->click(); }
+  void PressClose() override { close_->click(); }
+  bool IsShown() const override { return isVisible(); }
 
  private:
   QPushButton* Button(QHBoxLayout* row, const char* name, const char* caption) {
@@ -99,96 +129,47 @@ class LoginDialog : public QDialog {
     return b;
   }
 
-  void AddLine() {
-    const int taken = store_.AddHeaderLine(line_->toPlainText().toUtf8().toStdString());
-    if (taken == 0) {
-      note_->setText(Q("没有找到 cookie：请粘贴形如 “Cookie: 名称=值; 名称=值” 的一行。"));
-      return;
-    }
-    line_->clear();
-    Changed(taken, nullptr);
-  }
-
-  void ImportFile() {
-    const QString file = QFileDialog::getOpenFileName(this, Q("导入 cookies.txt"), QString(),
-                                                      QStringLiteral("cookies.txt (*.txt);;* (*)"));
-    if (file.isEmpty()) return;
-    QFile in(file);
-    if (!in.open(QIODevice::ReadOnly)) {
-      note_->setText(Q("无法读取这个文件。"));
-      return;
-    }
-    Changed(store_.AddNetscapeText(in.readAll().toStdString()), nullptr);
-  }
-
-  void ReadFirefox() {
-    const std::vector<std::string> stores = net::LoginCookies::FirefoxStores();
-    const int taken = stores.empty() ? -1 : store_.AddFirefoxStore(stores.front());
-    if (taken < 0) {
-      note_->setText(Q("无法读取 Firefox 的 cookie。"));
-      return;
-    }
-    Changed(taken, nullptr);
-  }
-
-  // Saves at once, so that the next lookup has the login whether or not the dialog is open.
-  void Changed(int taken, const char* done) {
-    Refresh();
-    if (!store_.Save(path_)) {
-      note_->setText(Q("无法保存登录信息。"));
-      return;
-    }
-    if (done != nullptr) {
-      note_->setText(Q(done));
-    } else if (taken == 0) {
-      note_->setText(Q("没有找到这个网站的 cookie。"));
-    } else {
-      note_->setText(Q("已添加 %1 个 cookie。").arg(taken));
-    }
-  }
-
-  // Names, domains, expiry and the Secure flag; the values never leave the store.
+  // The list and the note from the editor; the values never leave it.
   void Refresh() {
     list_->clear();
-    for (const net::LoginCookie& c : store_.cookies()) {
-      const QString expires =
-          c.expires == 0
-              ? Q("浏览器会话结束时")
-              : QDateTime::fromSecsSinceEpoch(c.expires).toString(QStringLiteral("yyyy-MM-dd HH:mm"));
+    for (const LoginRow& row : editor_.Rows()) {
       auto* item = new QTreeWidgetItem(list_);
-      item->setText(0, QString::fromUtf8(c.name));
-      item->setText(1, QString::fromUtf8(c.domain));
-      item->setText(2, expires);
-      item->setText(3, c.secure ? Q("是") : QString());
+      item->setText(0, ui::ToQString(row.name));
+      item->setText(1, ui::ToQString(row.domain));
+      item->setText(2, ui::ToQString(row.expires));
+      item->setText(3, ui::ToQString(row.secure));
     }
-    clear_->setEnabled(!store_.empty());
+    note_->setText(ui::ToQString(editor_.note()));
+    clear_->setEnabled(!editor_.empty());
   }
 
-  net::LoginCookies store_;
-  std::string path_;
+  LoginEditor editor_;
   QPlainTextEdit* line_ = nullptr;
   QPushButton* add_ = nullptr;
   QPushButton* clear_ = nullptr;
+  QPushButton* close_ = nullptr;
   QTreeWidget* list_ = nullptr;
   QLabel* note_ = nullptr;
 };
 
-ui::MenuEntry LoginEntry() {
-  return {kLoginCaption, true, [] { ShowLoginDialog(); }};
+LoginDialogWindow* FindDialog(QWidget* window) {
+  return window ? window->findChild<LoginDialogWindow*>(kDialogName, Qt::FindDirectChildrenOnly) : nullptr;
 }
 
 }  // namespace
 
-QDialog* ShowLoginDialog() {
+LoginDialog* ShowLoginDialog() {
   QWidget* window = MainWindowWidget();
   if (window == nullptr) return nullptr;
-  auto* dialog = window->findChild<QDialog*>(kDialogName, Qt::FindDirectChildrenOnly);
-  if (dialog == nullptr) dialog = new LoginDialog(window);  // owned by the window, deleted when closed
+  LoginDialogWindow* dialog = FindDialog(window);
+  if (dialog == nullptr) dialog = new LoginDialogWindow(window);  // owned by the window, deleted when closed
   dialog->show();
   dialog->raise();
   dialog->activateWindow();
   return dialog;
 }
+
+LoginDialog* OpenLoginDialog() { return FindDialog(MainWindowWidget()); }
 
 void OfferLogin() {
   QWidget* window = MainWindowWidget();
@@ -204,17 +185,6 @@ void OfferLogin() {
   const bool chosen = box->clickedButton() == yes;
   delete box.data();
   if (chosen) ShowLoginDialog();
-}
-
-void AttachLoginMenus() {
-  ui::SetContextMenuProvider(kMainWindowId, k高级表格1, [](int32_t row) {
-    std::vector<ui::MenuEntry> entries = ResultGridMenu(row);
-    entries.push_back({});
-    entries.push_back(LoginEntry());
-    return entries;
-  });
-  ui::SetContextMenuProvider(kMainWindowId, k编辑框2,
-                             [](int32_t) { return std::vector<ui::MenuEntry>{LoginEntry()}; });
 }
 
 }  // namespace app
