@@ -44,12 +44,11 @@ wl_layer(wl_text DIRS text DEPS wl_runtime)
 wl_layer(wl_json DIRS json DEPS wl_runtime)
 # Firefox's cookie store is read through SQLite, which has no Windows build here.
 wl_layer(wl_net DIRS net EXCLUDE net/firefox_cookies.cc DEPS wl_text wl_runtime)
-# The application's routines. The login dialog, the download commands and names are the toolkit's
-# still, and the downloads layer is not in this build: the library leaves them out, and the
-# program (app/main.cc) is not linked until they are there.
-wl_layer(wl_app DIRS app EXCLUDE app/main.cc app/login_dialog.cc app/download_commands.cc
-         app/download_names.cc
-         DEPS wl_ui wl_net wl_json wl_text wl_runtime)
+# The application's routines (app/win/, the program's own Win32 windows, joins below) and the
+# program, a window program (no console).
+wl_layer(wl_app DIRS app EXCLUDE app/main.cc DEPS wl_download wl_ui wl_net wl_json wl_text wl_runtime)
+add_executable(videolens app/main.cc)
+target_link_libraries(videolens PRIVATE wl_app)
 
 # Downloads: the engine, its part file, the queue, the lines and a program window's downloads
 # as they are; download/win/ for the file system calls (in place of the Linux file), the
@@ -111,13 +110,11 @@ if(WL_BUILD_TESTS)
   # Downloads: the file system calls, the file name rules and the Windows downloads window under
   # Wine. The engine's, the queue's and the part file's tests need the loopback file servers or
   # POSIX calls: Linux only.
-  # app/download_names.cc stands alone (no window system): it is compiled in until app/ builds.
   add_executable(download_tests tests/download/file_system_test.cc tests/download/window_downloads_test.cc
                  tests/download/download_lines_test.cc
                  tests/download/win/downloads_window_test.cc
-                 tests/app/download_names_test.cc app/download_names.cc
-                 ${CMAKE_SOURCE_DIR}/tests/support/program_without_windows.cc)
-  target_link_libraries(download_tests PRIVATE wl_download wl_test_support)
+                 tests/app/download_names_test.cc)
+  target_link_libraries(download_tests PRIVATE wl_app wl_test_support)
   gtest_discover_tests(download_tests DISCOVERY_MODE PRE_TEST DISCOVERY_TIMEOUT 120 PROPERTIES TIMEOUT 120)
 endif()
 

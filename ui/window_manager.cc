@@ -22,6 +22,7 @@ struct LiveWindow {
   int running = 0;  // routines of this window on the stack
   bool closePending = false;
   bool loaded = false;  // moves and resizes raise events from here on
+  std::vector<std::pair<const void*, WindowWatch>> watches;
 };
 
 struct State {
@@ -68,6 +69,8 @@ void WindowGone(int32_t windowId) {
   if (it == S().live.end()) return;
   std::unique_ptr<LiveWindow> lw = std::move(it->second);
   S().live.erase(it);
+  for (auto& [key, watch] : lw->watches)
+    if (watch.gone) watch.gone();
   // The frame is on its way out: its control forgets it rather than destroying it again.
   if (!lw->controls.empty()) lw->controls.front().second->releaseView();
   for (auto c = lw->controls.rbegin(); c != lw->controls.rend(); ++c) c->second.reset();
@@ -76,6 +79,12 @@ void WindowGone(int32_t windowId) {
 
 bool CloseRequested(int32_t windowId, int32_t windowUnitId) {
   if (rt::IsEnding()) return true;
+  if (LiveWindow* watched = Live(windowId)) {
+    // A copy: a watch's question runs a nested loop, during which watches may change.
+    const auto watches = watched->watches;
+    for (const auto& [key, watch] : watches)
+      if (watch.closing && !watch.closing()) return false;
+  }
   EventResult r = RaiseEvent(windowId, windowUnitId, kEventMayClose);
   LiveWindow* lw = Live(windowId);
   if (lw == nullptr) return true;
@@ -225,6 +234,19 @@ void LeaveWindowRoutine(int32_t windowId) {
     lw->closePending = false;
     QueueDestroy(windowId);
   }
+}
+
+bool WatchWindow(int32_t windowId, const void* key, WindowWatch watch) {
+  LiveWindow* lw = Live(windowId);
+  if (lw == nullptr) return false;
+  for (auto& [k, w] : lw->watches) {
+    if (k == key) {
+      w = std::move(watch);
+      return true;
+    }
+  }
+  lw->watches.emplace_back(key, std::move(watch));
+  return true;
 }
 
 bool IsWindowClosePending(int32_t windowId) {

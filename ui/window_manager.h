@@ -14,6 +14,7 @@
 #define UI_WINDOW_MANAGER_H_
 
 #include <cstdint>
+#include <functional>
 #include <string>
 
 #include "runtime/program.h"
@@ -65,6 +66,16 @@ rt::AppRoutine BoundRoutine(int32_t windowId, const UnitRecord& unit, int32_t ev
 // The unit whose bindings serve `unit`: links are followed while they name an existing unit
 // of the same type, stopping at the first unit already visited.
 const UnitRecord* FollowLinks(const WindowTemplate& window, const UnitRecord& unit);
+
+// What else keeps an eye on a live window (its downloads, for one): `closing` is asked first when
+// the user asks to close the window (false keeps it open, before the program's own event is
+// raised), `gone` is called first while the window is destroyed. A watch with the same `key`
+// replaces the earlier one; the watches end with the window. False when the window is not live.
+struct WindowWatch {
+  std::function<bool()> closing;
+  std::function<void()> gone;
+};
+bool WatchWindow(int32_t windowId, const void* key, WindowWatch watch);
 
 // Routines of a window run between these calls. A window the user closes meanwhile is
 // destroyed only once its last running routine has returned.

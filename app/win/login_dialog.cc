@@ -16,7 +16,10 @@
 #include <string>
 
 #include "app/constants.h"
+#include "app/main_window.h"
 #include "platform/codepage.h"
+#include "ui/win/native_view.h"
+#include "ui/window_manager.h"
 
 namespace app {
 namespace {
@@ -49,25 +52,9 @@ std::wstring WindowText(HWND window) {
   return text;
 }
 
-// The main window: the GUI thread's one shown top-level window without an owner (the runtime's
-// hidden owner window is never shown; message-only windows are not top-level).
-HWND MainWindowHandle(HWND except) {
-  struct Search {
-    HWND except;
-    HWND found;
-  } search{except, nullptr};
-  EnumThreadWindows(
-      GetCurrentThreadId(),
-      [](HWND window, LPARAM data) -> BOOL {
-        auto* s = reinterpret_cast<Search*>(data);
-        if (window == s->except || !IsWindowVisible(window) || GetWindow(window, GW_OWNER) != nullptr ||
-            (GetWindowLongPtrW(window, GWL_STYLE) & WS_CAPTION) != WS_CAPTION)
-          return TRUE;
-        s->found = window;
-        return FALSE;
-      },
-      reinterpret_cast<LPARAM>(&search));
-  return search.found;
+// The main window's frame, or null when it is not live.
+HWND MainWindowHandle() {
+  return ui::HwndOf(ui::FindLiveControl(kMainWindowId, ui::kWindowUnitId));
 }
 
 class LoginDialogWindow : public LoginDialog {
@@ -395,7 +382,7 @@ LRESULT LoginDialogWindow::Handle(UINT message, WPARAM wParam, LPARAM lParam) {
 LoginDialog* ShowLoginDialog() {
   std::unique_ptr<LoginDialogWindow>& open = OpenDialog();
   if (open == nullptr) {
-    HWND owner = MainWindowHandle(nullptr);
+    HWND owner = MainWindowHandle();
     if (owner == nullptr || !RegisterDialogClass()) return nullptr;
     open = std::make_unique<LoginDialogWindow>();
     if (!open->Create(owner)) {
@@ -411,7 +398,7 @@ LoginDialog* ShowLoginDialog() {
 LoginDialog* OpenLoginDialog() { return OpenDialog().get(); }
 
 void OfferLogin() {
-  HWND owner = MainWindowHandle(OpenDialog() ? OpenDialog()->handle() : nullptr);
+  HWND owner = MainWindowHandle();
   if (owner == nullptr) return;
   // Owned by the main window: closing it meanwhile ends the box (answered "no").
   const int answer = MessageBoxW(owner, W(kLoginQuestion).c_str(), W(kLoginQuestionTitle).c_str(),

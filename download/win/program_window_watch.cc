@@ -1,10 +1,16 @@
-// On Windows the window system's frame reports a program window's close requests and its end
-// itself (ProgramWindowClosing, ProgramWindowDestroyed): nothing to arrange here, and the
-// window system alone knows which windows are live.
+// On Windows a program window's downloads watch it through the window table: its close requests
+// are asked of them first, and its end ends them.
 #include "download/program_window_watch.h"
+
+#include "ui/window_manager.h"
 
 namespace download {
 
-bool WatchProgramWindow(int32_t windowId) { return windowId > 0; }
+bool WatchProgramWindow(int32_t windowId) {
+  static const char kKey = 0;  // one watch per window, whoever asks again
+  return ui::WatchWindow(windowId, &kKey,
+                         ui::WindowWatch{[windowId] { return ProgramWindowClosing(windowId); },
+                                         [windowId] { ProgramWindowDestroyed(windowId); }});
+}
 
 }  // namespace download

@@ -1,6 +1,6 @@
 // A program window's downloads without the toolkit: paths joined and cut with "/" and names
-// converted between the program's code page and the path bytes; on Windows (where no frame
-// watches yet) the window system's close and end entries reaching the downloads of a window.
+// converted between the program's code page and the path bytes; on Windows a live window's
+// close request and end reaching its downloads through the window table.
 #include "download/window_downloads.h"
 
 #include <gtest/gtest.h>
@@ -14,6 +14,8 @@
 
 #ifdef _WIN32
 #include <winsock2.h>
+
+#include "tests/ui/win/win_window_fixture.h"
 #endif
 
 namespace download {
@@ -60,12 +62,15 @@ class SilentPort {
   int port_ = 0;
 };
 
-TEST(WindowDownloadsTest, TheWindowSystemsCloseAndEndReachTheWindowsDownloads) {
-  constexpr int32_t kWindow = 7;
+using WindowDownloadsWinTest = ui_test::WinWindowTest;
+
+TEST_F(WindowDownloadsWinTest, ALiveWindowsCloseAndEndReachItsDownloads) {
+  using ui_test::kWindow;
+  EXPECT_EQ(WindowDownloads::Of(kWindow), nullptr);  // not live
+  ui::LoadWindow(kWindow);
   WindowDownloads* downloads = WindowDownloads::Of(kWindow);
   ASSERT_NE(downloads, nullptr);
   EXPECT_EQ(WindowDownloads::Of(kWindow), downloads);
-  EXPECT_TRUE(ProgramWindowClosing(kWindow));  // nothing runs: no question
 
   SilentPort port;
   DownloadOrder order;
@@ -73,7 +78,8 @@ TEST(WindowDownloadsTest, TheWindowSystemsCloseAndEndReachTheWindowsDownloads) {
   order.phaseTimeoutMs = 20000;
   char folder[MAX_PATH] = {};
   GetTempPathA(MAX_PATH, folder);
-  Download* d = downloads->manager().Add(order, std::string(folder) + "wl-window-downloads.mp4", false);
+  const std::string target = std::string(folder) + "wl-window-downloads.mp4";
+  Download* d = downloads->manager().Add(order, target, false);
   ASSERT_EQ(d->state(), Download::State::kRunning);
 
   int asked = 0;
@@ -82,19 +88,24 @@ TEST(WindowDownloadsTest, TheWindowSystemsCloseAndEndReachTheWindowsDownloads) {
     ++asked;
     return stop;
   });
-  EXPECT_FALSE(ProgramWindowClosing(kWindow));  // the user keeps downloading
+  // The user closes the window: the downloads are asked first, and keeping them keeps the window.
+  HWND frame = Hwnd(ui::kWindowUnitId);
+  SendMessageW(frame, WM_CLOSE, 0, 0);
+  platform::ProcessPendingEvents();
+  EXPECT_EQ(asked, 1);
+  EXPECT_TRUE(ui::IsWindowLive(kWindow));
   EXPECT_EQ(d->state(), Download::State::kRunning);
-  stop = true;
-  EXPECT_TRUE(ProgramWindowClosing(kWindow));
-  EXPECT_EQ(asked, 2);
-  EXPECT_EQ(d->state(), Download::State::kPaused);
 
-  ProgramWindowDestroyed(kWindow);
-  WindowDownloads* again = WindowDownloads::Of(kWindow);  // a new window of that id
+  // Its end ends them: a window loaded again under that id starts with no downloads.
+  ui::DestroyWindow(kWindow);
+  EXPECT_FALSE(ui::IsWindowLive(kWindow));
+  ui::LoadWindow(kWindow);
+  WindowDownloads* again = WindowDownloads::Of(kWindow);
   ASSERT_NE(again, nullptr);
   EXPECT_EQ(again->manager().count(), 0);
-  ProgramWindowDestroyed(kWindow);
-  DeleteFileA((std::string(folder) + "wl-window-downloads.mp4.part").c_str());
+  EXPECT_EQ(asked, 1);
+  stop = true;
+  DeleteFileA((target + ".part").c_str());
 }
 #endif
 

@@ -1,4 +1,4 @@
-// The Win32 login dialog over a stand-in main window: one dialog at most, owned by the main
+// The Win32 login dialog over the program's main window: one dialog at most, owned by the main
 // window and gone with it; a paste, an import and a clear through its own controls, the list as
 // shown, the file in the user's application data; the refused lookup's question answered both
 // ways through the system's message box.
@@ -14,6 +14,13 @@
 #include <thread>
 
 #include "app/constants.h"
+#include "app/main_window.h"
+#include "app/program.h"
+#include "platform/event_loop.h"
+#include "runtime/application.h"
+#include "runtime/libraries.h"
+#include "ui/win/native_view.h"
+#include "ui/window_manager.h"
 #include "platform/codepage.h"
 
 namespace app {
@@ -33,18 +40,17 @@ class WinLoginDialogTest : public testing::Test {
     fs::remove_all(folder_);
     fs::create_directories(folder_);
     _wputenv_s(L"APPDATA", folder_.c_str());
-    WNDCLASSW c{};
-    c.lpfnWndProc = DefWindowProcW;
-    c.hInstance = GetModuleHandleW(nullptr);
-    c.lpszClassName = L"StandInMainWindow";
-    RegisterClassW(&c);
-    main_ = CreateWindowExW(0, L"StandInMainWindow", L"videolens", WS_OVERLAPPEDWINDOW, 50, 50, 800, 500,
-                            nullptr, nullptr, GetModuleHandleW(nullptr), nullptr);
+    ui::InstallWindowSystem();
+    rt::KernelLibrary().notify(rt::kLibraryNotifyStart, reinterpret_cast<intptr_t>(&rt::NotifyRuntime), 0);
+    const rt::ProgramHeader& p = ProgramDescription();
+    ui::LoadTemplates(p.windowData, p.windowLength, p.routines, p.routineCount);
+    ui::LoadWindow(kMainWindowId);
+    main_ = ui::HwndOf(ui::FindLiveControl(kMainWindowId, ui::kWindowUnitId));
     ASSERT_NE(main_, nullptr);
-    ShowWindow(main_, SW_SHOW);
   }
   void TearDown() override {
-    if (IsWindow(main_)) DestroyWindow(main_);
+    ui::DestroyWindow(kMainWindowId);
+    platform::ProcessPendingEvents();
     _wputenv_s(L"APPDATA", L"");
     fs::remove_all(folder_);
   }
