@@ -29,7 +29,7 @@ wl_layer(wl_platform DIRS ${_platform_dirs} EXCLUDE ${_linux_backends}
 target_sources(wl_platform PRIVATE ${_win_sources})
 # Windows' headers: Unicode entry points, no min/max macros, the lean set of headers.
 target_compile_definitions(wl_platform PRIVATE UNICODE _UNICODE NOMINMAX WIN32_LEAN_AND_MEAN)
-target_link_libraries(wl_platform PUBLIC user32 kernel32 ole32 oleaut32 windowscodecs winhttp ws2_32)
+target_link_libraries(wl_platform PUBLIC user32 kernel32 ole32 oleaut32 windowscodecs winhttp crypt32 ws2_32)
 wl_add_duktape(wl_platform)
 wl_layer(wl_runtime DIRS runtime runtime/com DEPS wl_platform)
 wl_layer(wl_text DIRS text DEPS wl_runtime)
@@ -50,16 +50,18 @@ if(WL_BUILD_TESTS)
   add_executable(lookup_sequence_timing EXCLUDE_FROM_ALL bench/lookup_sequence_timing.cc
                  ${CMAKE_SOURCE_DIR}/tests/support/program_without_windows.cc)
   target_link_libraries(lookup_sequence_timing PRIVATE wl_lookup_sequence)
-  add_library(wl_test_support STATIC tests/support/test_main.cc)
+  # The request engine's test servers run beside the tests (test-servers, a Linux program): here
+  # only the reading of their ports.
+  add_library(wl_test_support STATIC tests/support/test_main.cc tests/support/scripted_servers.cc)
   target_link_libraries(wl_test_support PUBLIC wl_lookup_sequence wl_net wl_json wl_text wl_runtime gtest gmock)
   # The start-up frame's tests drive the toolkit's loop and timers: they stay on Linux.
   set(WL_WINDOWS_LEFT_OUT tests/runtime/application_test.cc)
-  # The request engine's tests against loopback servers stay out until those servers
-  # (tests/support: cpp-httplib, which Debian ships as a Linux library, OpenSSL and POSIX
-  # sockets) build for Windows or run beside the tests as Linux processes.
-  # The login's file and store tests make their files with POSIX calls and SQLite.
+  # Tests with servers of their own in their process (cpp-httplib, which Debian ships as a Linux
+  # library, OpenSSL and POSIX sockets) stay out; the request engine's own tests reach the
+  # scripted servers test-servers runs beside them. The Linux transfer loop's tests drive the
+  # libcurl backend. The login's file and store tests make their files with POSIX calls and SQLite.
   list(APPEND WL_WINDOWS_LEFT_OUT tests/net/login_cookies_test.cc tests/net/firefox_cookies_test.cc)
-  list(APPEND WL_WINDOWS_LEFT_OUT tests/platform/http_engine_test.cc tests/platform/transfer_loop_test.cc
+  list(APPEND WL_WINDOWS_LEFT_OUT tests/platform/transfer_loop_test.cc
        tests/platform/winhttp_request_test.cc tests/net/web_request_test.cc tests/net/web_request_faults_test.cc)
   foreach(layer platform runtime text json net)
     file(GLOB test_sources CONFIGURE_DEPENDS ${CMAKE_SOURCE_DIR}/tests/${layer}/*_test.cc)
