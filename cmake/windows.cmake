@@ -61,8 +61,8 @@ if(WL_BUILD_TESTS)
   # scripted servers test-servers runs beside them. The Linux transfer loop's tests drive the
   # libcurl backend. The login's file and store tests make their files with POSIX calls and SQLite.
   list(APPEND WL_WINDOWS_LEFT_OUT tests/net/login_cookies_test.cc tests/net/firefox_cookies_test.cc)
-  list(APPEND WL_WINDOWS_LEFT_OUT tests/platform/transfer_loop_test.cc
-       tests/platform/winhttp_request_test.cc tests/net/web_request_test.cc tests/net/web_request_faults_test.cc)
+  list(APPEND WL_WINDOWS_LEFT_OUT tests/platform/transfer_loop_test.cc tests/net/web_request_test.cc
+       tests/net/web_request_faults_test.cc)
   foreach(layer platform runtime text json net)
     file(GLOB test_sources CONFIGURE_DEPENDS ${CMAKE_SOURCE_DIR}/tests/${layer}/*_test.cc)
     foreach(t IN LISTS WL_WINDOWS_LEFT_OUT)

@@ -204,7 +204,13 @@ void ScriptedServerSet::AddRoutes(LocalServer& server) {
       return true;
     });
   });
+  server->Get(Route("/hello"), [](const httplib::Request& req, httplib::Response& res) {
+    Echo(req, res);
+    res.status = 201;
+    res.set_content("\xE4\xB8\xAD", "text/plain");  // one Chinese character in UTF-8
+  });
   server->Get(Route("/slow"), [this](const httplib::Request& req, httplib::Response& res) {
+    Echo(req, res);
     std::string key = req.get_param_value("key");
     {
       std::lock_guard<std::mutex> lock(mu_);

@@ -16,6 +16,7 @@
 //   /redirect-to?to=A  302 to A                   /status/N   status N, body "x"
 //   /hops/N      302 to /hops/N-1; /hops/0 answers "final"
 //   /stall       answers after 3 s                /trickle    six bytes, 300 ms apart
+//   /hello       status 201, body one Chinese character in UTF-8
 //   /slow?key=K  answers after 400 ms, counting requests of key K held at once
 //   /most?key=K  the most requests of key K held at once, as the body
 // The HTTP proxies add "Via: test-proxy" to what they forward.
