@@ -12,6 +12,7 @@
 #include "platform/event_loop.h"
 #include "runtime/application.h"
 #include "runtime/errors.h"
+#include "runtime/libraries.h"
 #include "runtime/window_system.h"
 #include "ui/event_dispatch.h"
 #include "ui/kernel_controls.h"
@@ -166,6 +167,8 @@ QWidget* HeldFocus(LiveWindow* lw) {
 
 void InstallWindowSystem() {
   RegisterStandardControlTypes();
+  rt::RegisterSupportLibrary(rt::kLibraryGrid, rt::GridLibrary());
+  rt::RegisterSupportLibrary(rt::kLibraryExtended, rt::ExtendedControlsLibrary());
   static const rt::WindowSystem system = {
       LoadTemplates, LoadWindow,   GetUnitProperty,  SetUnitProperty,
       DispatchEvent, DescribeUnit, ReleaseTemplates,

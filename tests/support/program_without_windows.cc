@@ -1,6 +1,6 @@
 // The program's description for the Windows build, which has no window system yet: the tests
-// below the windows need only its declared DLL commands, in the runtime's slots, and the window
-// system's two support libraries only as entries of the library table (without commands).
+// below the windows need only its declared DLL commands, in the runtime's slots, and the library
+// table (where the window system's two slots stay without commands).
 #include "app/program.h"
 #include "runtime/dll_commands.h"
 #include "runtime/libraries.h"
@@ -42,19 +42,3 @@ const rt::ProgramHeader& ProgramDescription() {
 }
 
 }  // namespace app
-
-namespace rt {
-
-const SupportLibrary& GridLibrary() {
-  static const std::vector<CommandFn> none;
-  static const SupportLibrary lib = MakeLibrary("grid", none);
-  return lib;
-}
-
-const SupportLibrary& ExtendedControlsLibrary() {
-  static const std::vector<CommandFn> none;
-  static const SupportLibrary lib = MakeLibrary("extended", none);
-  return lib;
-}
-
-}  // namespace rt
