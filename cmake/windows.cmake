@@ -43,8 +43,8 @@ if(WL_BUILD_TESTS)
   set(gtest_disable_pthreads OFF CACHE BOOL "" FORCE)
   add_subdirectory(${WL_GOOGLETEST_SOURCE_DIR} ${CMAKE_BINARY_DIR}/googletest EXCLUDE_FROM_ALL)
   include(GoogleTest)
-  # The lookup's request sequence without windows, for the tests and the timing program; the
-  # window system's stand-ins are linked whole (the runtime's library table needs them).
+  # The lookup's request sequence without windows, for the tests and the timing program, with
+  # the program's description without windows (its DLL commands).
   add_library(wl_lookup_sequence STATIC tests/support/lookup_sequence.cc)
   target_link_libraries(wl_lookup_sequence PUBLIC wl_net wl_json wl_text wl_runtime)
   add_executable(lookup_sequence_timing EXCLUDE_FROM_ALL bench/lookup_sequence_timing.cc
@@ -57,12 +57,12 @@ if(WL_BUILD_TESTS)
   # The start-up frame's tests drive the toolkit's loop and timers: they stay on Linux.
   set(WL_WINDOWS_LEFT_OUT tests/runtime/application_test.cc)
   # Tests with servers of their own in their process (cpp-httplib, which Debian ships as a Linux
-  # library, OpenSSL and POSIX sockets) stay out; the request engine's own tests reach the
-  # scripted servers test-servers runs beside them. The Linux transfer loop's tests drive the
-  # libcurl backend. The login's file and store tests make their files with POSIX calls and SQLite.
+  # library, OpenSSL and POSIX sockets) stay out; the request engine's and the request object's
+  # tests reach the scripted servers test-servers runs beside them. The Linux transfer loop's
+  # tests drive the libcurl backend. The login's file and store tests make their files with
+  # POSIX calls and SQLite.
   list(APPEND WL_WINDOWS_LEFT_OUT tests/net/login_cookies_test.cc tests/net/firefox_cookies_test.cc)
-  list(APPEND WL_WINDOWS_LEFT_OUT tests/platform/transfer_loop_test.cc tests/net/web_request_test.cc
-       tests/net/web_request_faults_test.cc)
+  list(APPEND WL_WINDOWS_LEFT_OUT tests/platform/transfer_loop_test.cc tests/net/web_request_faults_test.cc)
   foreach(layer platform runtime text json net)
     file(GLOB test_sources CONFIGURE_DEPENDS ${CMAKE_SOURCE_DIR}/tests/${layer}/*_test.cc)
     foreach(t IN LISTS WL_WINDOWS_LEFT_OUT)
@@ -71,7 +71,7 @@ if(WL_BUILD_TESTS)
     if(NOT test_sources)
       continue()
     endif()
-    # The stand-ins for the window system are linked whole: the runtime's library table needs them.
+    # The program's description without windows, for the tests that take its DLL commands.
     add_executable(${layer}_tests ${test_sources} ${CMAKE_SOURCE_DIR}/tests/support/program_without_windows.cc)
     target_link_libraries(${layer}_tests PRIVATE wl_test_support)
     gtest_discover_tests(${layer}_tests DISCOVERY_MODE PRE_TEST DISCOVERY_TIMEOUT 120 PROPERTIES TIMEOUT 120)
