@@ -90,6 +90,10 @@ if [ "${1:-}" = "--windows" ]; then
   fi
   WL_TEST_SERVERS="$(cat "$demo_dir/servers")"
   export WL_TEST_SERVERS
+  # Likewise the first check of a server's certificate chain starts services that would hold the
+  # first such test's output open: one check here, before CTest.
+  "$(sed -n 's/^WL_WINE:FILEPATH=//p' "$build/CMakeCache.txt")" "$build/platform_tests.exe" \
+    --gtest_filter='HttpEngineTest.SelfSignedCertificateAcceptedOnlyUnderTheMask' >/dev/null 2>&1 </dev/null || true
 fi
 results="$PWD/$build/ctest-results.xml"
 repeat=()
