@@ -30,16 +30,13 @@ wl_layer(wl_platform DIRS ${_platform_dirs} EXCLUDE ${_linux_backends}
 target_sources(wl_platform PRIVATE ${_win_sources})
 # Windows' headers: Unicode entry points, no min/max macros, the lean set of headers.
 target_compile_definitions(wl_platform PRIVATE UNICODE _UNICODE NOMINMAX WIN32_LEAN_AND_MEAN)
-target_link_libraries(wl_platform PUBLIC user32 kernel32 ole32 oleaut32 windowscodecs winhttp ws2_32)
+target_link_libraries(wl_platform PUBLIC user32 kernel32 ole32 oleaut32 windowscodecs winhttp crypt32 ws2_32)
 wl_add_duktape(wl_platform)
 wl_layer(wl_runtime DIRS runtime runtime/com DEPS wl_platform)
 # The window system: the shared window logic (ui/) and its Win32 backend (ui/win/).
 wl_layer(wl_ui DIRS ui ui/win DEPS wl_runtime)
 target_compile_definitions(wl_ui PRIVATE UNICODE _UNICODE NOMINMAX WIN32_LEAN_AND_MEAN)
 target_link_libraries(wl_ui PUBLIC comctl32 gdi32 user32)
-# The runtime's table of support libraries names the window system's: a cycle of two static
-# libraries, which the linker resolves when the pair is repeated.
-set_property(TARGET wl_runtime APPEND PROPERTY INTERFACE_LINK_LIBRARIES wl_ui)
 wl_layer(wl_text DIRS text DEPS wl_runtime)
 wl_layer(wl_json DIRS json DEPS wl_runtime)
 # Firefox's cookie store is read through SQLite, which has no Windows build here.
@@ -65,23 +62,26 @@ if(WL_BUILD_TESTS)
   set(gtest_disable_pthreads OFF CACHE BOOL "" FORCE)
   add_subdirectory(${WL_GOOGLETEST_SOURCE_DIR} ${CMAKE_BINARY_DIR}/googletest EXCLUDE_FROM_ALL)
   include(GoogleTest)
-  # The lookup's request sequence without windows, for the tests and the timing program.
+  # The lookup's request sequence without windows, for the tests and the timing program, with
+  # the program's description without windows (its DLL commands).
   add_library(wl_lookup_sequence STATIC tests/support/lookup_sequence.cc)
   target_link_libraries(wl_lookup_sequence PUBLIC wl_net wl_json wl_text wl_runtime)
   add_executable(lookup_sequence_timing EXCLUDE_FROM_ALL bench/lookup_sequence_timing.cc
                  ${CMAKE_SOURCE_DIR}/tests/support/program_without_windows.cc)
   target_link_libraries(lookup_sequence_timing PRIVATE wl_lookup_sequence)
-  add_library(wl_test_support STATIC tests/support/test_main.cc)
+  # The request engine's test servers run beside the tests (test-servers, a Linux program): here
+  # only the reading of their ports.
+  add_library(wl_test_support STATIC tests/support/test_main.cc tests/support/scripted_servers.cc)
   target_link_libraries(wl_test_support PUBLIC wl_lookup_sequence wl_net wl_json wl_text wl_runtime gtest gmock)
   # The start-up frame's tests drive the toolkit's loop and timers: they stay on Linux.
   set(WL_WINDOWS_LEFT_OUT tests/runtime/application_test.cc)
-  # The request engine's tests against loopback servers stay out until those servers
-  # (tests/support: cpp-httplib, which Debian ships as a Linux library, OpenSSL and POSIX
-  # sockets) build for Windows or run beside the tests as Linux processes.
-  # The login's file and store tests make their files with POSIX calls and SQLite.
+  # Tests with servers of their own in their process (cpp-httplib, which Debian ships as a Linux
+  # library, OpenSSL and POSIX sockets) stay out; the request engine's and the request object's
+  # tests reach the scripted servers test-servers runs beside them. The Linux transfer loop's
+  # tests drive the libcurl backend. The login's file and store tests make their files with
+  # POSIX calls and SQLite.
   list(APPEND WL_WINDOWS_LEFT_OUT tests/net/login_cookies_test.cc tests/net/firefox_cookies_test.cc)
-  list(APPEND WL_WINDOWS_LEFT_OUT tests/platform/http_engine_test.cc tests/platform/transfer_loop_test.cc
-       tests/platform/winhttp_request_test.cc tests/net/web_request_test.cc tests/net/web_request_faults_test.cc)
+  list(APPEND WL_WINDOWS_LEFT_OUT tests/platform/transfer_loop_test.cc tests/net/web_request_faults_test.cc)
   # The window system's tests: the toolkit-free ones of tests/ui and the Win32 backend's own.
   set(WL_WINDOWS_UI_TESTS tests/ui/window_template_test.cc tests/ui/template_writer_test.cc)
   list(APPEND WL_WINDOWS_UI_TESTS tests/ui/grid_model_test.cc)
@@ -99,6 +99,7 @@ if(WL_BUILD_TESTS)
     if(NOT test_sources)
       continue()
     endif()
+    # The program's description without windows, for the tests that take its DLL commands.
     add_executable(${layer}_tests ${test_sources} ${CMAKE_SOURCE_DIR}/tests/support/program_without_windows.cc)
     target_link_libraries(${layer}_tests PRIVATE wl_test_support)
     gtest_discover_tests(${layer}_tests DISCOVERY_MODE PRE_TEST DISCOVERY_TIMEOUT 120 PROPERTIES TIMEOUT 120)

@@ -1,5 +1,7 @@
 #include "runtime/libraries.h"
 
+#include <string_view>
+
 namespace rt {
 namespace {
 RuntimeNotifyFn g_callback = nullptr;
@@ -28,12 +30,30 @@ const SupportLibrary& KernelLibrary() {
   return lib;
 }
 
-const SupportLibrary* const* AllSupportLibraries() {
-  static const SupportLibrary* const all[kSupportLibraryCount] = {
-      &KernelLibrary(),           &SpecialFunctionsLibrary(), &GridLibrary(),
-      &ExtendedControlsLibrary(), &GeneralObjectsLibrary(),   &AppInterfaceLibrary(),
+namespace {
+
+// A slot the window system has not filled: the library's name, no commands.
+const SupportLibrary& Unfilled(const char* name) {
+  static const std::vector<CommandFn> none;
+  static const SupportLibrary grid = MakeLibrary("grid", none);
+  static const SupportLibrary extended = MakeLibrary("extended controls", none);
+  return std::string_view(name) == "grid" ? grid : extended;
+}
+
+const SupportLibrary** Table() {
+  static const SupportLibrary* all[kSupportLibraryCount] = {
+      &KernelLibrary(),         &SpecialFunctionsLibrary(), &Unfilled("grid"), &Unfilled("extended controls"),
+      &GeneralObjectsLibrary(), &AppInterfaceLibrary(),
   };
   return all;
+}
+
+}  // namespace
+
+const SupportLibrary* const* AllSupportLibraries() { return Table(); }
+
+void RegisterSupportLibrary(int32_t index, const SupportLibrary& library) {
+  if (index >= 0 && index < kSupportLibraryCount) Table()[index] = &library;
 }
 
 }  // namespace rt

@@ -1,6 +1,10 @@
-// The six support libraries, by index, each with its command table and notification entry.
+// The six support libraries, by index, each with its command table and notification entry. The
+// runtime fills four slots with its own libraries (kernel, special functions, general objects,
+// app interface); the window system registers its two (grid, extended controls), which until
+// then are named libraries without commands.
 //
-// Thread contract: the descriptors are immutable after first use; GUI thread only.
+// Thread contract: the descriptors are immutable after first use; the table changes only by
+// RegisterSupportLibrary, before the runtime starts; GUI thread only.
 #ifndef RUNTIME_LIBRARIES_H_
 #define RUNTIME_LIBRARIES_H_
 
@@ -19,13 +23,21 @@ inline constexpr int32_t kLibraryAppInterface = 5;
 
 const SupportLibrary& KernelLibrary();
 const SupportLibrary& SpecialFunctionsLibrary();
-const SupportLibrary& GridLibrary();
-const SupportLibrary& ExtendedControlsLibrary();
 const SupportLibrary& GeneralObjectsLibrary();
 const SupportLibrary& AppInterfaceLibrary();
+// The window system's two, defined by it (ui/grid_library.cc, ui/extended_library.cc): the
+// runtime names them only here and never calls them.
+const SupportLibrary& GridLibrary();
+const SupportLibrary& ExtendedControlsLibrary();
 
-// The six descriptors by library index.
+// The six descriptors by library index: the same table for the whole process, so that a program
+// description taken before a registration sees it.
 const SupportLibrary* const* AllSupportLibraries();
+
+// Puts `library` into slot `index` of the table.
+// REQUIRES: 0 <= index < kSupportLibraryCount; called before the runtime starts; `library`
+// lives until the process ends.
+void RegisterSupportLibrary(int32_t index, const SupportLibrary& library);
 
 // The runtime's callback as a library received it at start (null before).
 RuntimeNotifyFn RuntimeCallback();

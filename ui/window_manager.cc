@@ -7,6 +7,7 @@
 
 #include "runtime/application.h"
 #include "runtime/errors.h"
+#include "runtime/libraries.h"
 #include "runtime/window_system.h"
 #include "ui/event_dispatch.h"
 #include "ui/kernel_controls.h"
@@ -108,6 +109,8 @@ void MovedOrResized(int32_t windowId, int32_t windowUnitId, int32_t event) {
 
 void InstallWindowSystem() {
   RegisterStandardControlTypes();
+  rt::RegisterSupportLibrary(rt::kLibraryGrid, rt::GridLibrary());
+  rt::RegisterSupportLibrary(rt::kLibraryExtended, rt::ExtendedControlsLibrary());
   static const rt::WindowSystem system = {
       LoadTemplates, LoadWindow,   GetUnitProperty,  SetUnitProperty,
       DispatchEvent, DescribeUnit, ReleaseTemplates,

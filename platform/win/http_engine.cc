@@ -19,6 +19,8 @@
 #include "platform/http/http_engine.h"
 
 #include <windows.h>
+// After windows.h.
+#include <wincrypt.h>
 #include <winhttp.h>
 
 #include <algorithm>
@@ -38,6 +40,7 @@
 #include "platform/http/cookie_jar.h"
 #include "platform/http/header_lines.h"
 #include "platform/http/http_address.h"
+#include "platform/http/request_failure.h"
 #include "platform/http/response_sink.h"
 
 namespace platform::http {
@@ -46,6 +49,8 @@ namespace {
 using Clock = std::chrono::steady_clock;
 
 constexpr int kMaxConnectionsPerHost = 6;
+// The certificate error mask relaxes the chain check only when it names all of these.
+constexpr uint32_t kChainFlags = kIgnoreUnknownCa | kIgnoreWrongUsage | kIgnoreCertDateInvalid;
 constexpr int kMaxRedirects = 10;
 constexpr size_t kChunk = 16384;
 // How often the watchdog looks at the running transfers; far below any time-out worth setting.
@@ -60,6 +65,10 @@ constexpr int kWorkerDrainMs = 100;
 constexpr int kQuickAnswerMs = 2;
 
 enum class TransferEnd { kRunning, kComplete, kFailed, kAborted };
+
+// Where a hop stands, for the kind of a time-out: until the request starts going out (resolve,
+// connect, TLS, a wait for a free connection), while it goes out, and after.
+enum class Phase { kConnecting, kSending, kReceiving };
 
 // Bytes to WinHTTP's UTF-16: UTF-8 when they are, each byte as its own character otherwise.
 std::wstring Widen(std::string_view s) {
@@ -114,6 +123,40 @@ std::string ErrorText(const char* call, DWORD code) {
       break;
   }
   return std::string(call) + " failed, error " + std::to_string(code) + what;
+}
+
+// The server certificate of the connection `request` went out on, checked here: a connection a
+// request opened with certificate errors ignored is kept and handed to the next request to the
+// same host (under Wine, whatever that request's own security flags say), so a request that
+// checks cannot rely on WinHTTP's check at the connection's start. `ignoreName`: a certificate
+// for another name passes.
+bool CertificateTrusted(HINTERNET request, const std::string& host, bool ignoreName) {
+  PCCERT_CONTEXT cert = nullptr;
+  DWORD size = sizeof cert;
+  if (!WinHttpQueryOption(request, WINHTTP_OPTION_SERVER_CERT_CONTEXT, &cert, &size) || cert == nullptr)
+    return false;
+  bool trusted = false;
+  CERT_CHAIN_PARA para{};
+  para.cbSize = sizeof para;
+  PCCERT_CHAIN_CONTEXT chain = nullptr;
+  if (CertGetCertificateChain(nullptr, cert, nullptr, cert->hCertStore, &para, 0, nullptr, &chain)) {
+    std::wstring name = Widen(host);
+    SSL_EXTRA_CERT_CHAIN_POLICY_PARA ssl{};
+    ssl.cbSize = sizeof ssl;
+    ssl.dwAuthType = AUTHTYPE_SERVER;
+    ssl.fdwChecks = ignoreName ? SECURITY_FLAG_IGNORE_CERT_CN_INVALID : 0;
+    ssl.pwszServerName = name.data();
+    CERT_CHAIN_POLICY_PARA policy{};
+    policy.cbSize = sizeof policy;
+    policy.pvExtraPolicyPara = &ssl;
+    CERT_CHAIN_POLICY_STATUS status{};
+    status.cbSize = sizeof status;
+    trusted = CertVerifyCertificateChainPolicy(CERT_CHAIN_POLICY_SSL, chain, &policy, &status) &&
+              status.dwError == 0;
+    CertFreeCertificateChain(chain);
+  }
+  CertFreeCertificateContext(cert);
+  return trusted;
 }
 
 // Connections are bounded per scheme, host and port.
@@ -225,6 +268,7 @@ class Transfer {
   std::vector<std::string> responseHeaders;
   std::string responseBody;
   std::string error;
+  RequestFailure failure = RequestFailure::kNone;
   std::string effectiveUrl;
   std::atomic<int64_t> received{0};
   std::atomic<int64_t> expected{-1};
@@ -278,6 +322,7 @@ class Transfer {
         responseBody.clear();
         effectiveUrl.clear();
         if (error.empty()) error = "failed";
+        if (failure == RequestFailure::kNone) failure = RequestFailure::kOther;
       }
       end_.store(how, std::memory_order_release);
     }
@@ -287,14 +332,30 @@ class Transfer {
     if (onEnded) onEnded();
     return true;
   }
-  bool Fail(TransferEnd how, std::string why, bool wake) {
+  bool Fail(TransferEnd how, std::string why, RequestFailure kind, bool wake) {
     return End(
-        how, [&why](Transfer& t) { t.error = std::move(why); }, wake);
+        how,
+        [&why, kind](Transfer& t) {
+          t.error = std::move(why);
+          t.failure = kind;
+        },
+        wake);
+  }
+  // Ends the transfer at its phase's deadline.
+  bool TimeOut() {
+    Phase p = phase.load();
+    RequestFailure kind = p == Phase::kConnecting ? RequestFailure::kConnectTimeout
+                          : p == Phase::kSending  ? RequestFailure::kSendTimeout
+                                                  : RequestFailure::kReceiveTimeout;
+    return Fail(TransferEnd::kFailed, "Operation timed out: no progress within the time-out", kind, true);
   }
 
   std::atomic<bool> cancelRequested{false};
   // The worker is writing the request body: WinHTTP's notifications do not end the send phase.
   std::atomic<bool> sendingBody{false};
+  std::atomic<Phase> phase{Phase::kConnecting};
+  // The hop goes through a proxy: a connection that fails is the proxy's.
+  std::atomic<bool> throughProxy{false};
 
  private:
   mutable std::mutex mu_;
@@ -315,11 +376,13 @@ void CALLBACK OnStatus(HINTERNET, DWORD_PTR context, DWORD status, LPVOID, DWORD
   if (t == nullptr) return;
   switch (status) {
     case WINHTTP_CALLBACK_STATUS_SENDING_REQUEST:
+      t->phase = Phase::kSending;
       t->Progress(t->sendMs);
       break;
     case WINHTTP_CALLBACK_STATUS_REQUEST_SENT:
     case WINHTTP_CALLBACK_STATUS_RECEIVING_RESPONSE:
     case WINHTTP_CALLBACK_STATUS_RESPONSE_RECEIVED:
+      if (!t->sendingBody) t->phase = Phase::kReceiving;
       t->Progress(t->sendingBody ? t->sendMs : t->receiveMs);
       break;
     default:
@@ -647,17 +710,18 @@ class Worker {
       LoopState::ReleaseSlot(loop_, key);
       if (!sent) return;
       if (hop >= kMaxRedirects) {
-        t.Fail(TransferEnd::kFailed, "too many redirects", true);
+        t.Fail(TransferEnd::kFailed, "too many redirects", RequestFailure::kOther, true);
         return;
       }
       std::string next = ResolveLocation(at, *HeaderValue(r.headers, "Location"));
       std::optional<HttpAddress> target = HasControlByte(next) ? std::nullopt : ParseHttpAddress(next);
       if (!target) {
-        t.Fail(TransferEnd::kFailed, "redirect to an address that is not http or https: " + next, true);
+        t.Fail(TransferEnd::kFailed, "redirect to an address that is not http or https: " + next,
+               RequestFailure::kOther, true);
         return;
       }
       if (at.https && !target->https && !t.httpsToHttp) {
-        t.Fail(TransferEnd::kFailed, "redirect from https to http refused", true);
+        t.Fail(TransferEnd::kFailed, "redirect from https to http refused", RequestFailure::kOther, true);
         return;
       }
       // As browsers do: 303 turns anything but HEAD into GET, 301 and 302 turn POST into GET.
@@ -678,9 +742,11 @@ class Worker {
                Handle& request, HopResult& r) {
     Transfer& t = *t_;
     // Resolve and connect (TLS included) bound the time to a connection, each hop anew.
+    t.phase = Phase::kConnecting;
     t.Progress(t.ConnectLimit());
     if (t.Ended()) return false;
     HopProxy proxy = ProxyFor(*loop_, t, at);
+    t.throughProxy = !proxy.direct;
     HINTERNET session = proxy.direct ? loop_->session() : loop_->ProxySession(proxy.server);
     if (session == nullptr) return Failed("WinHttpOpen");
     std::wstring host = Widen(at.bareHost());
@@ -694,14 +760,16 @@ class Worker {
     DWORD features = WINHTTP_DISABLE_COOKIES | WINHTTP_DISABLE_REDIRECTS;
     WinHttpSetOption(h, WINHTTP_OPTION_DISABLE_FEATURE, &features, sizeof features);
     // The mask relaxes the chain check only when it names all of its flags, as on every platform.
-    constexpr uint32_t kChainFlags = kIgnoreUnknownCa | kIgnoreWrongUsage | kIgnoreCertDateInvalid;
     DWORD security =
         ((t.certMask & kChainFlags) == kChainFlags ? kChainFlags : 0) | (t.certMask & kIgnoreCertNameInvalid);
     if (at.https && security != 0)
       WinHttpSetOption(h, WINHTTP_OPTION_SECURITY_FLAGS, &security, sizeof security);
     // WinHTTP's own limits as well, where the platform keeps them; 0 means none for WinHTTP too.
+    // Wine reads the TLS handshake under the receive time-out: that one is at least the
+    // connection's, which the watchdog keeps as it should.
     auto limit = [](int32_t ms) { return ms > 0 ? static_cast<int>(ms) : 0; };
-    WinHttpSetTimeouts(h, limit(t.resolveMs), limit(t.connectMs), limit(t.sendMs), limit(t.receiveMs));
+    int receiveLimit = t.receiveMs > 0 && t.ConnectLimit() > 0 ? std::max(t.receiveMs, t.ConnectLimit()) : 0;
+    WinHttpSetTimeouts(h, limit(t.resolveMs), limit(t.connectMs), limit(t.sendMs), receiveLimit);
 
     std::string block;
     bool hasUserAgent = false;
@@ -733,9 +801,15 @@ class Worker {
 
     // A proxy that asks for the credentials of a tunnel gets them on a second try, once.
     for (bool retried = false;; retried = true) {
-      if (!SendOnce(h, body, r)) return false;
+      if (!SendOnce(h, at, body, r)) return false;
       if (r.status != 407 || !tunnelCredentials || retried) break;
       r = HopResult();
+    }
+    // A 407 on an https hop through a proxy is the proxy refusing the tunnel: the site was never
+    // reached, so there is no response of the site's to give.
+    if (r.status == 407 && at.https && !proxy.direct) {
+      t.Fail(TransferEnd::kFailed, "the proxy refused the tunnel (407)", RequestFailure::kProxyFailed, true);
+      return false;
     }
     for (const std::string& line : r.headers) {
       size_t colon = line.find(':');
@@ -747,12 +821,18 @@ class Worker {
   }
 
   // Sends the request on `h` and reads the response's head into `r`.
-  bool SendOnce(HINTERNET h, const std::string& body, HopResult& r) {
+  bool SendOnce(HINTERNET h, const HttpAddress& at, const std::string& body, HopResult& r) {
     Transfer& t = *t_;
     t.sendingBody = !body.empty();
     if (!WinHttpSendRequest(h, WINHTTP_NO_ADDITIONAL_HEADERS, 0, WINHTTP_NO_REQUEST_DATA, 0,
                             static_cast<DWORD>(body.size()), reinterpret_cast<DWORD_PTR>(&t)))
-      return Failed("WinHttpSendRequest");
+      return Failed("WinHttpSendRequest", h);
+    if (at.https && (t.certMask & kChainFlags) != kChainFlags &&
+        !CertificateTrusted(h, at.bareHost(), (t.certMask & kIgnoreCertNameInvalid) != 0)) {
+      t.Fail(TransferEnd::kFailed, "the server's certificate is not trusted", RequestFailure::kTlsFailed,
+             true);
+      return false;
+    }
     // Connected and the head sent: the body goes out in pieces, each one progress.
     t.Progress(t.sendMs);
     for (size_t off = 0; off < body.size();) {
@@ -763,8 +843,9 @@ class Worker {
       if (t.Ended()) return false;
     }
     t.sendingBody = false;
+    t.phase = Phase::kReceiving;
     t.Progress(t.receiveMs);
-    if (!WinHttpReceiveResponse(h, nullptr)) return Failed("WinHttpReceiveResponse");
+    if (!WinHttpReceiveResponse(h, nullptr)) return Failed("WinHttpReceiveResponse", h);
     t.Progress(t.receiveMs);
     if (t.Ended()) return false;
 
@@ -800,10 +881,11 @@ class Worker {
     std::optional<std::string_view> length = HeaderValue(r.headers, "Content-Length");
     if (length) t.expected.store(HeaderLength(*length), std::memory_order_relaxed);
     if (t.sink && !t.CallSink([&r](ResponseSink& s) { return s.OnResponse(r.status, r.headers); })) {
-      t.Fail(TransferEnd::kFailed, "the response was refused by its receiver", true);
+      t.Fail(TransferEnd::kFailed, "the response was refused by its receiver", RequestFailure::kOther, true);
       return;
     }
     std::string bodyBytes;
+    int64_t bodySize = 0;
     std::vector<char> buffer(kChunk);
     bool bodyless = method == "HEAD" || r.status == 204 || r.status == 304;
     while (!bodyless) {
@@ -826,13 +908,22 @@ class Worker {
       std::string_view piece(buffer.data(), got);
       if (t.sink) {
         if (!t.CallSink([piece](ResponseSink& s) { return s.OnBody(piece); })) {
-          t.Fail(TransferEnd::kFailed, "the response was refused by its receiver", true);
+          t.Fail(TransferEnd::kFailed, "the response was refused by its receiver", RequestFailure::kOther,
+                 true);
           return;
         }
       } else {
         bodyBytes.append(piece);
       }
       t.received.fetch_add(static_cast<int64_t>(got), std::memory_order_relaxed);
+      bodySize += got;
+    }
+    // WinHTTP ends a body the server cut short like a whole one.
+    int64_t promised = length ? HeaderLength(*length) : -1;
+    if (!bodyless && promised >= 0 && bodySize < promised) {
+      t.Fail(TransferEnd::kFailed, "the connection closed before the whole body had arrived",
+             RequestFailure::kConnectionLost, true);
+      return;
     }
     std::string url = at.ToString();
     t.End(
@@ -858,10 +949,52 @@ class Worker {
                                  password.c_str(), nullptr) != FALSE;
   }
 
-  bool Failed(const char* call) {
+  // `request`: the hop's request handle, when there is one, for the proxy's answer to a tunnel.
+  bool Failed(const char* call, HINTERNET request = nullptr) {
     DWORD code = GetLastError();
-    t_->Fail(TransferEnd::kFailed, ErrorText(call, code), true);
+    Transfer& t = *t_;
+    // Wine keeps the send time-out itself, and tells it by the socket's own error.
+    if (code == ERROR_WINHTTP_TIMEOUT || code == WSAETIMEDOUT) return (t.TimeOut(), false);
+    RequestFailure kind = FailureOf(code, t.throughProxy, t.phase);
+    if (kind == RequestFailure::kTlsFailed && t.throughProxy && request != nullptr) {
+      // A proxy that refuses the tunnel leaves its answer on the request; the handshake that
+      // follows fails.
+      DWORD status = 0, size = sizeof status;
+      if (WinHttpQueryHeaders(request, WINHTTP_QUERY_STATUS_CODE | WINHTTP_QUERY_FLAG_NUMBER,
+                              WINHTTP_HEADER_NAME_BY_INDEX, &status, &size, WINHTTP_NO_HEADER_INDEX) &&
+          (status < 200 || status > 299))
+        kind = RequestFailure::kProxyFailed;
+    }
+    t.Fail(TransferEnd::kFailed, ErrorText(call, code), kind, true);
     return false;
+  }
+
+  // The kind of failure behind WinHTTP's error code.
+  static RequestFailure FailureOf(DWORD code, bool throughProxy, Phase phase) {
+    switch (code) {
+      case ERROR_WINHTTP_NAME_NOT_RESOLVED:
+        return throughProxy ? RequestFailure::kProxyFailed : RequestFailure::kHostNotFound;
+      case ERROR_WINHTTP_CANNOT_CONNECT:
+        return throughProxy ? RequestFailure::kProxyFailed : RequestFailure::kConnectFailed;
+      case ERROR_WINHTTP_SECURE_FAILURE:
+      case ERROR_WINHTTP_SECURE_CHANNEL_ERROR:
+      case ERROR_WINHTTP_SECURE_INVALID_CERT:
+      case ERROR_WINHTTP_SECURE_CERT_DATE_INVALID:
+      case ERROR_WINHTTP_SECURE_CERT_CN_INVALID:
+      case ERROR_WINHTTP_SECURE_INVALID_CA:
+      case ERROR_WINHTTP_SECURE_CERT_WRONG_USAGE:
+      case ERROR_WINHTTP_SECURE_CERT_REVOKED:
+      case ERROR_WINHTTP_SECURE_CERT_REV_FAILED:
+      case ERROR_WINHTTP_CLIENT_AUTH_CERT_NEEDED:
+        return RequestFailure::kTlsFailed;
+      case ERROR_WINHTTP_CONNECTION_ERROR:
+        // Reset before anything went out: the connection never was up.
+        return phase == Phase::kConnecting
+                   ? (throughProxy ? RequestFailure::kProxyFailed : RequestFailure::kConnectFailed)
+                   : RequestFailure::kConnectionLost;
+      default:
+        return RequestFailure::kOther;
+    }
   }
 
   std::shared_ptr<LoopState> loop_;
@@ -891,7 +1024,7 @@ class TransferLoop {
       }
     }
     wake_.notify_all();
-    if (t) t->Fail(TransferEnd::kAborted, "the program is ending", false);
+    if (t) t->Fail(TransferEnd::kAborted, "the program is ending", RequestFailure::kAborted, false);
   }
 
   void Cancel(const std::shared_ptr<Transfer>& t) {
@@ -915,7 +1048,8 @@ class TransferLoop {
     }
     wake_.notify_all();
     if (watchdog_.joinable()) watchdog_.join();
-    for (auto& t : left) t->Fail(TransferEnd::kAborted, "the program is ending", false);
+    for (auto& t : left)
+      t->Fail(TransferEnd::kAborted, "the program is ending", RequestFailure::kAborted, false);
     state_->Stop(kWorkerDrainMs);
   }
 
@@ -951,9 +1085,9 @@ class TransferLoop {
       lock.unlock();
       for (size_t i = 0; i < due.size(); ++i) {
         if (cancelled[i]) {
-          due[i]->Fail(TransferEnd::kAborted, "aborted", true);
+          due[i]->Fail(TransferEnd::kAborted, "aborted", RequestFailure::kAborted, true);
         } else {
-          due[i]->Fail(TransferEnd::kFailed, "Operation timed out: no progress within the time-out", true);
+          due[i]->TimeOut();
         }
       }
       lock.lock();
@@ -990,6 +1124,7 @@ bool HttpEngine::Open(std::string_view method, std::string_view url) {
   cookieLine_.reset();
   requestHeaders_.clear();
   ClearResponse();
+  failure_ = RequestFailure::kBadAddress;  // until the address has been taken
   if (!IsToken(method) || HasControlByte(url)) return false;
   std::optional<HttpAddress> parsed = ParseHttpAddress(EncodeAddress(url));
   if (!parsed) return false;
@@ -1001,6 +1136,7 @@ bool HttpEngine::Open(std::string_view method, std::string_view url) {
   method_ = std::string(method);
   scheme_ = transfer_->address.scheme();
   opened_ = true;
+  failure_ = RequestFailure::kNone;
   return true;
 }
 const std::shared_ptr<EasyHandle>& HttpEngine::FreeHandle() {
@@ -1017,8 +1153,10 @@ bool HttpEngine::Start(std::string_view body) {
   lastError_.clear();
   if (!opened_ || !transfer_) {
     lastError_ = "the request is not open";
+    failure_ = RequestFailure::kBadAddress;
     return false;
   }
+  failure_ = RequestFailure::kNone;
   std::shared_ptr<Transfer> t = transfer_;
   opened_ = false;
   t->method = method_;
@@ -1093,6 +1231,7 @@ void HttpEngine::Collect() {
   } else {
     ClearResponse();
     lastError_ = t.error;
+    failure_ = t.failure;
   }
 }
 
@@ -1101,6 +1240,7 @@ bool HttpEngine::Send(std::string_view body) {
   if (!Wait(-1)) {
     Abort();
     lastError_ = "the program is ending";
+    failure_ = RequestFailure::kAborted;
     return false;
   }
   return hasResponse_;
@@ -1111,6 +1251,7 @@ void HttpEngine::Abort() {
   TransferLoop::Get().Cancel(transfer_);
   ClearResponse();
   lastError_ = "aborted";
+  failure_ = RequestFailure::kAborted;
   // Its results are never taken.
   abortedTransfer_ = std::move(transfer_);
 }

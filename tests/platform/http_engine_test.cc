@@ -1,3 +1,5 @@
+// The request engine against the scripted test servers (tests/support/scripted_servers.h),
+// which both builds reach: in the test's process on Linux, beside it on Windows.
 #include "platform/http/http_engine.h"
 
 #include <gtest/gtest.h>
@@ -10,112 +12,48 @@
 #include <thread>
 #include <vector>
 
-#include "platform/http/transfer_loop.h"
-#include "tests/support/fault_server.h"
+#include "platform/http/response_sink.h"
+#include "tests/support/scripted_servers.h"
+#if !defined(_WIN32)
 #include "tests/support/local_servers.h"
+#endif
 
 namespace platform::http {
 namespace {
 
-using testing_support::LocalProxy;
-using testing_support::LocalServer;
+using testing_support::EchoedRequest;
+using testing_support::ScriptedServers;
 using Clock = std::chrono::steady_clock;
 
-// What the server saw of the last request.
-struct Seen {
-  std::mutex mu;
-  httplib::Headers headers;
-  std::string method, path, body;
-  std::vector<int> remotePorts;
-  int count = 0;
-
-  void Record(const httplib::Request& req) {
-    std::lock_guard<std::mutex> lock(mu);
-    headers = req.headers;
-    method = req.method;
-    path = req.path;
-    body = req.body;
-    remotePorts.push_back(req.remote_port);
-    ++count;
-  }
-  size_t HeaderCount(const std::string& name) {
-    std::lock_guard<std::mutex> lock(mu);
-    return headers.count(name);
-  }
-  std::string Header(const std::string& name) {
-    std::lock_guard<std::mutex> lock(mu);
-    auto it = headers.find(name);
-    return it == headers.end() ? std::string("<none>") : it->second;
-  }
-};
-
-void AddRoutes(LocalServer& server, Seen& seen) {
-  auto echo = [&seen](const httplib::Request& req, httplib::Response& res) {
-    seen.Record(req);
-    res.set_header("X-Reply", "yes");
-    res.set_content("body:" + req.body, "text/plain");
-  };
-  server->Get("/echo", echo);
-  server->Post("/echo", echo);
-  server->Put("/echo", echo);
-  server->Get(R"(/p.*)", echo);
-  server->Get("/redirect", [&seen](const httplib::Request& req, httplib::Response& res) {
-    seen.Record(req);
-    res.set_header("Set-Cookie", "r=1; Path=/");
-    res.set_redirect("/final", 302);
-  });
-  server->Get("/final", [&seen](const httplib::Request& req, httplib::Response& res) {
-    seen.Record(req);
-    res.set_header("Set-Cookie", "f=2");
-    res.set_content("final", "text/plain");
-  });
-  server->Get("/to-file", [](const httplib::Request&, httplib::Response& res) {
-    res.set_redirect("file:///etc/hostname", 302);
-  });
-  server->Get("/set-cookie", [](const httplib::Request&, httplib::Response& res) {
-    res.set_header("Set-Cookie", "s=1");
-    res.set_content("ok", "text/plain");
-  });
-  server->Get("/stall", [](const httplib::Request&, httplib::Response& res) {
-    std::this_thread::sleep_for(std::chrono::milliseconds(3000));
-    res.set_content("late", "text/plain");
-  });
-  // Six pieces, 300 ms apart: slower in total than the receive time-out, never idle as long.
-  server->Get("/trickle", [](const httplib::Request&, httplib::Response& res) {
-    res.set_chunked_content_provider("text/plain", [](size_t offset, httplib::DataSink& sink) {
-      if (offset >= 6) {
-        sink.done();
-        return true;
-      }
-      std::this_thread::sleep_for(std::chrono::milliseconds(300));
-      sink.write("x", 1);
-      return true;
-    });
-  });
+// What the server saw of the request whose response the engine holds.
+EchoedRequest Seen(const HttpEngine& e) {
+  return EchoedRequest::Decode(e.ResponseHeader("X-Echo").value_or(""));
 }
 
 class HttpEngineTest : public ::testing::Test {
  protected:
   void SetUp() override {
-    AddRoutes(server_, seen_);
-    server_.Start();
+    servers_ = testing_support::TestServers();
+    if (servers_ == nullptr) GTEST_SKIP() << "no test servers: start test-servers and set WL_TEST_SERVERS";
   }
-  LocalServer server_;
-  Seen seen_;
+  std::string url(const std::string& path) const { return servers_->HttpUrl(path); }
+  std::string secureUrl(const std::string& path) const { return servers_->HttpsUrl(path); }
+  const ScriptedServers* servers_ = nullptr;
 };
 
 TEST_F(HttpEngineTest, SendsHeadersAsSetAndReadsTheResponse) {
   HttpEngine e;
-  ASSERT_TRUE(e.Open("GET", server_.url("/echo")));
+  ASSERT_TRUE(e.Open("GET", url("/echo")));
   EXPECT_TRUE(e.SetRequestHeader("X-Token", "first"));
   EXPECT_TRUE(e.SetRequestHeader("x-token", "second"));  // replaces, whatever the case
   EXPECT_TRUE(e.SetRequestHeader("User-Agent", "UA/1"));
   ASSERT_TRUE(e.Send("")) << e.lastError();
-  EXPECT_EQ(seen_.method, "GET");
-  EXPECT_EQ(seen_.HeaderCount("X-Token"), 1u);
-  EXPECT_EQ(seen_.Header("X-Token"), "second");
-  EXPECT_EQ(seen_.Header("User-Agent"), "UA/1");
-  EXPECT_EQ(seen_.HeaderCount("Accept"), 0u);  // nothing the caller did not ask for
+  EchoedRequest seen = Seen(e);
+  EXPECT_EQ(seen.method, "GET");
+  EXPECT_EQ(seen.Count("X-Token"), 1u);
+  EXPECT_EQ(seen.Header("X-Token"), "second");
+  EXPECT_EQ(seen.Header("User-Agent"), "UA/1");
+  EXPECT_EQ(seen.Count("Accept"), 0u);  // nothing the caller did not ask for
   EXPECT_EQ(e.status(), 200);
   EXPECT_EQ(e.statusText(), "OK");
   EXPECT_EQ(e.body(), "body:");
@@ -126,8 +64,15 @@ TEST_F(HttpEngineTest, SendsHeadersAsSetAndReadsTheResponse) {
   EXPECT_EQ(all.substr(all.size() - 4), "\r\n\r\n");
   EXPECT_EQ(e.ResponseHeader("x-reply").value_or("-"), "yes");
   EXPECT_FALSE(e.ResponseHeader("X-Missing").has_value());
+
+  ASSERT_TRUE(e.Open("GET", url("/status/204")));
+  ASSERT_TRUE(e.Send("")) << e.lastError();
+  EXPECT_EQ(e.status(), 204);
+  EXPECT_EQ(e.statusText(), "No Content");
 }
 
+#if !defined(_WIN32)
+// The scripted servers' parser drops an empty header line: the raw bytes need a server here.
 TEST(HttpEngineRawTest, EmptyValueIsSentAsAnEmptyHeader) {
   testing_support::RawServer raw("HTTP/1.1 204 No Content\r\nConnection: close\r\n\r\n");
   HttpEngine e;
@@ -135,165 +80,163 @@ TEST(HttpEngineRawTest, EmptyValueIsSentAsAnEmptyHeader) {
   ASSERT_TRUE(e.SetRequestHeader("X-Empty", ""));
   ASSERT_TRUE(e.Send("")) << e.lastError();
   EXPECT_EQ(e.status(), 204);
-  EXPECT_EQ(e.statusText(), "No Content");
   ASSERT_EQ(raw.heads().size(), 1u);
   EXPECT_NE((raw.heads()[0] + "\r\n").find("\r\nX-Empty:\r\n"), std::string::npos) << raw.heads()[0];
 }
+#endif
 
 TEST_F(HttpEngineTest, BodiesMethodsAndHead) {
   HttpEngine e;
   const std::string bytes("a\0b\xFF", 4);
-  ASSERT_TRUE(e.Open("POST", server_.url("/echo")));
-  ASSERT_TRUE(e.Send(bytes));
-  EXPECT_EQ(seen_.method, "POST");
-  EXPECT_EQ(seen_.body, bytes);
-  EXPECT_EQ(seen_.HeaderCount("Content-Type"), 0u);  // no form type added behind the caller's back
-  EXPECT_EQ(seen_.HeaderCount("Expect"), 0u);
+  ASSERT_TRUE(e.Open("POST", url("/echo")));
+  ASSERT_TRUE(e.Send(bytes)) << e.lastError();
+  EXPECT_EQ(Seen(e).method, "POST");
+  EXPECT_EQ(Seen(e).Count("Content-Type"), 0u);  // no form type added behind the caller's back
+  EXPECT_EQ(Seen(e).Count("Expect"), 0u);
   EXPECT_EQ(e.body(), "body:" + bytes);
 
-  ASSERT_TRUE(e.Open("PUT", server_.url("/echo")));
+  ASSERT_TRUE(e.Open("PUT", url("/echo")));
   ASSERT_TRUE(e.SetRequestHeader("Content-Type", "text/plain"));
   ASSERT_TRUE(e.Send("text"));
-  EXPECT_EQ(seen_.method, "PUT");
-  EXPECT_EQ(seen_.body, "text");
-  EXPECT_EQ(seen_.Header("Content-Type"), "text/plain");
+  EXPECT_EQ(Seen(e).method, "PUT");
+  EXPECT_EQ(e.body(), "body:text");
+  EXPECT_EQ(Seen(e).Header("Content-Type"), "text/plain");
 
-  ASSERT_TRUE(e.Open("HEAD", server_.url("/echo")));
+  ASSERT_TRUE(e.Open("HEAD", url("/echo")));
   ASSERT_TRUE(e.Send(""));
   EXPECT_EQ(e.status(), 200);
   EXPECT_TRUE(e.body().empty());
   EXPECT_NE(e.AllResponseHeaders().find("Content-Length"), std::string::npos);
 
   // Nothing of one request's method or body carries over to the next on the same engine.
-  ASSERT_TRUE(e.Open("GET", server_.url("/echo")));
+  ASSERT_TRUE(e.Open("GET", url("/echo")));
   ASSERT_TRUE(e.Send(""));
-  EXPECT_EQ(seen_.method, "GET");
-  EXPECT_EQ(seen_.body, "");
+  EXPECT_EQ(Seen(e).method, "GET");
   EXPECT_EQ(e.body(), "body:");
 }
 
 TEST_F(HttpEngineTest, RedirectsFollowedOrNotAndOnlyTheFinalResponseIsKept) {
   HttpEngine e;
-  ASSERT_TRUE(e.Open("GET", server_.url("/redirect")));
+  ASSERT_TRUE(e.Open("GET", url("/redirect")));
   ASSERT_TRUE(e.Send(""));
   EXPECT_EQ(e.status(), 200);
   EXPECT_EQ(e.body(), "final");
   std::string all = e.AllResponseHeaders();
   EXPECT_NE(all.find("Set-Cookie: f=2\r\n"), std::string::npos) << all;
-  EXPECT_EQ(all.find("r=1"), std::string::npos) << all;
-  EXPECT_EQ(seen_.Header("Cookie"), "r=1");  // the object's own cookie state, across the hop
+  EXPECT_EQ(all.find("Set-Cookie: r=1"), std::string::npos) << all;
+  EXPECT_EQ(Seen(e).Header("Cookie"), "r=1");  // the object's own cookie state, across the hop
 
   HttpEngine n;
   n.SetFollowRedirects(false);
-  ASSERT_TRUE(n.Open("GET", server_.url("/redirect")));
+  ASSERT_TRUE(n.Open("GET", url("/redirect")));
   ASSERT_TRUE(n.Send(""));
   EXPECT_EQ(n.status(), 302);
   EXPECT_EQ(n.ResponseHeader("Location").value_or(""), "/final");
 
   // Only http and https are followed.
-  ASSERT_TRUE(e.Open("GET", server_.url("/to-file")));
+  ASSERT_TRUE(e.Open("GET", url("/to-file")));
   EXPECT_FALSE(e.Send(""));
   EXPECT_EQ(e.status(), 0);
   EXPECT_TRUE(e.body().empty());
+  EXPECT_EQ(e.failure(), RequestFailure::kOther);
 }
 
 TEST_F(HttpEngineTest, OneCookieLineWithTheCallersCookiesAndThoseOfTheRedirectChain) {
   HttpEngine e;
-  ASSERT_TRUE(e.Open("GET", server_.url("/redirect")));  // sets r=1, then /final
+  ASSERT_TRUE(e.Open("GET", url("/redirect")));  // sets r=1, then /final
   ASSERT_TRUE(e.SetRequestHeader("Cookie", "c=9"));
   ASSERT_TRUE(e.Send("")) << e.lastError();
-  EXPECT_EQ(seen_.path, "/final");
-  EXPECT_EQ(seen_.HeaderCount("Cookie"), 1u);
-  EXPECT_EQ(seen_.Header("Cookie"), "r=1; c=9");
+  EXPECT_EQ(Seen(e).path, "/final");
+  EXPECT_EQ(Seen(e).Count("Cookie"), 1u);
+  EXPECT_EQ(Seen(e).Header("Cookie"), "r=1; c=9");
   // The same engine again: the cookies its responses set and the caller's, in one line.
-  ASSERT_TRUE(e.Open("GET", server_.url("/echo")));
+  ASSERT_TRUE(e.Open("GET", url("/echo")));
   ASSERT_TRUE(e.SetRequestHeader("Cookie", "c=10"));
   ASSERT_TRUE(e.Send(""));
-  EXPECT_EQ(seen_.HeaderCount("Cookie"), 1u);
-  EXPECT_EQ(seen_.Header("Cookie"), "f=2; r=1; c=10");
+  EXPECT_EQ(Seen(e).Count("Cookie"), 1u);
+  EXPECT_EQ(Seen(e).Header("Cookie"), "f=2; r=1; c=10");
   // A request of its own without a Cookie header sends the stored ones only.
-  ASSERT_TRUE(e.Open("GET", server_.url("/echo")));
+  ASSERT_TRUE(e.Open("GET", url("/echo")));
   ASSERT_TRUE(e.Send(""));
-  EXPECT_EQ(seen_.HeaderCount("Cookie"), 1u);
-  EXPECT_EQ(seen_.Header("Cookie"), "f=2; r=1");
+  EXPECT_EQ(Seen(e).Count("Cookie"), 1u);
+  EXPECT_EQ(Seen(e).Header("Cookie"), "f=2; r=1");
 }
 
 TEST_F(HttpEngineTest, UserAgentAndTheAddressAfterRedirects) {
   HttpEngine e;
   e.SetUserAgent("Agent/2");
-  ASSERT_TRUE(e.Open("GET", server_.url("/redirect")));
+  ASSERT_TRUE(e.Open("GET", url("/redirect")));
   ASSERT_TRUE(e.Send(""));
-  EXPECT_EQ(seen_.Header("User-Agent"), "Agent/2");
-  EXPECT_EQ(e.effectiveUrl(), server_.url("/final"));
-  ASSERT_TRUE(e.Open("GET", server_.url("/echo")));
+  EXPECT_EQ(Seen(e).Header("User-Agent"), "Agent/2");
+  EXPECT_EQ(e.effectiveUrl(), url("/final"));
+  ASSERT_TRUE(e.Open("GET", url("/echo")));
   ASSERT_TRUE(e.SetRequestHeader("User-Agent", "Own/1"));  // the request's own line wins
   ASSERT_TRUE(e.Send(""));
-  EXPECT_EQ(seen_.Header("User-Agent"), "Own/1");
-  EXPECT_EQ(e.effectiveUrl(), server_.url("/echo"));
+  EXPECT_EQ(Seen(e).Header("User-Agent"), "Own/1");
+  EXPECT_EQ(e.effectiveUrl(), url("/echo"));
 }
 
 TEST_F(HttpEngineTest, EachSendGoesToTheAddressItsOpenGave) {
   auto first = std::make_unique<HttpEngine>();
   for (const char* path : {"/p1", "/p2?q=1"}) {
-    ASSERT_TRUE(first->Open("GET", server_.url(path)));
+    ASSERT_TRUE(first->Open("GET", url(path)));
     ASSERT_TRUE(first->Send(""));
-    EXPECT_EQ(seen_.path, std::string(path).substr(0, 3));
+    EXPECT_EQ(Seen(*first).path, std::string(path).substr(0, 3));
   }
   // A refused address leaves nothing of the one before to send.
-  int before = seen_.count;
-  EXPECT_FALSE(first->Open("GET", server_.url("/p3") + "\r\nX: y"));
+  EXPECT_FALSE(first->Open("GET", url("/p3") + "\r\nX: y"));
   EXPECT_FALSE(first->Send(""));
-  EXPECT_EQ(seen_.count, before);
+  EXPECT_FALSE(first->hasResponse());
+  EXPECT_EQ(first->failure(), RequestFailure::kBadAddress);
   // An engine on the ended one's transfer handle sends to its own address.
   first.reset();
   HttpEngine second;
-  ASSERT_TRUE(second.Open("GET", server_.url("/p4")));
+  ASSERT_TRUE(second.Open("GET", url("/p4")));
   ASSERT_TRUE(second.Send(""));
-  EXPECT_EQ(seen_.path, "/p4");
+  EXPECT_EQ(Seen(second).path, "/p4");
 }
 
 TEST_F(HttpEngineTest, CookieStateIsPerObjectWhileConnectionsAreShared) {
   auto a = std::make_unique<HttpEngine>();
   HttpEngine b;
-  ASSERT_TRUE(a->Open("GET", server_.url("/set-cookie")));
+  ASSERT_TRUE(a->Open("GET", url("/set-cookie")));
   ASSERT_TRUE(a->Send(""));
-  ASSERT_TRUE(b.Open("GET", server_.url("/echo")));
+  ASSERT_TRUE(b.Open("GET", url("/echo")));
   ASSERT_TRUE(b.Send(""));
-  EXPECT_EQ(seen_.HeaderCount("Cookie"), 0u);
-  ASSERT_TRUE(a->Open("GET", server_.url("/echo")));
+  EXPECT_EQ(Seen(b).Count("Cookie"), 0u);
+  ASSERT_TRUE(a->Open("GET", url("/echo")));
   ASSERT_TRUE(a->Send(""));
-  EXPECT_EQ(seen_.Header("Cookie"), "s=1");
-  {
-    // b's and a's second requests came over one connection from the process-wide cache.
-    std::lock_guard<std::mutex> lock(seen_.mu);
-    ASSERT_EQ(seen_.remotePorts.size(), 2u);
-    EXPECT_EQ(seen_.remotePorts[0], seen_.remotePorts[1]);
-  }
+  EXPECT_EQ(Seen(*a).Header("Cookie"), "s=1");
+  // b's and a's second requests came over one connection from the process-wide cache.
+  EXPECT_NE(Seen(b).remotePort, 0);
+  EXPECT_EQ(Seen(b).remotePort, Seen(*a).remotePort);
   // Engines made after a's end (one of them on a's recycled transfer handle) have no cookies.
   a.reset();
   HttpEngine c, d;
   for (HttpEngine* e : {&c, &d}) {
-    ASSERT_TRUE(e->Open("GET", server_.url("/echo")));
+    ASSERT_TRUE(e->Open("GET", url("/echo")));
     ASSERT_TRUE(e->Send(""));
-    EXPECT_EQ(seen_.HeaderCount("Cookie"), 0u);
+    EXPECT_EQ(Seen(*e).Count("Cookie"), 0u);
   }
 }
 
 TEST_F(HttpEngineTest, RefusesUnsafeAddressesAndHeaders) {
   HttpEngine e;
-  EXPECT_FALSE(e.Open("GET", server_.url("/echo\r\nX-Injected: 1")));
+  EXPECT_FALSE(e.Open("GET", url("/echo\r\nX-Injected: 1")));
   EXPECT_FALSE(e.opened());
   EXPECT_FALSE(e.SetRequestHeader("A", "b"));
   EXPECT_FALSE(e.Send(""));
-  EXPECT_EQ(seen_.count, 0);
-  EXPECT_FALSE(e.Open("GET", server_.url("/echo\x7F")));
+  EXPECT_FALSE(e.hasResponse());
+  EXPECT_FALSE(e.Open("GET", url("/echo\x7F")));
   EXPECT_FALSE(e.Open("GET", std::string("http://127.0.0.1/\0x", 19)));
   EXPECT_FALSE(e.Open("GET", "file:///etc/hostname"));
   EXPECT_FALSE(e.Open("GET", "ftp://127.0.0.1/"));
+  EXPECT_EQ(e.failure(), RequestFailure::kBadAddress);
   EXPECT_FALSE(e.Open("GET", "not an address"));
-  EXPECT_FALSE(e.Open("G ET", server_.url("/echo")));
+  EXPECT_FALSE(e.Open("G ET", url("/echo")));
 
-  ASSERT_TRUE(e.Open("GET", server_.url("/echo")));
+  ASSERT_TRUE(e.Open("GET", url("/echo")));
+  EXPECT_EQ(e.failure(), RequestFailure::kNone);
   EXPECT_FALSE(e.SetRequestHeader("", "v"));
   EXPECT_FALSE(e.SetRequestHeader("Bad Name", "v"));
   EXPECT_FALSE(e.SetRequestHeader("Bad:Name", "v"));
@@ -301,129 +244,133 @@ TEST_F(HttpEngineTest, RefusesUnsafeAddressesAndHeaders) {
   EXPECT_FALSE(e.SetRequestHeader("X-A", "v\nX"));
   EXPECT_FALSE(e.SetRequestHeader("X-A", std::string("v\0x", 3)));
   ASSERT_TRUE(e.Send(""));
-  EXPECT_EQ(seen_.HeaderCount("X-Injected"), 0u);
-  EXPECT_EQ(seen_.HeaderCount("X-A"), 0u);
+  EXPECT_EQ(Seen(e).Count("X-Injected"), 0u);
+  EXPECT_EQ(Seen(e).Count("X-A"), 0u);
 }
 
 TEST_F(HttpEngineTest, NonAsciiAddressBytesArePercentEncodedUtf8) {
   EXPECT_EQ(HttpEngine::EncodeAddress("http://h/\xE4\xB8\xAD a?q=\xC3\xA9"),
             "http://h/%E4%B8%AD%20a?q=%C3%A9");
   HttpEngine e;
-  ASSERT_TRUE(e.Open("GET", server_.url("/p\xE4\xB8\xAD")));
+  ASSERT_TRUE(e.Open("GET", url("/p\xE4\xB8\xAD")));
   ASSERT_TRUE(e.Send("")) << e.lastError();
-  EXPECT_EQ(seen_.path, "/p\xE4\xB8\xAD");  // the server decodes it back to the same bytes
+  EXPECT_EQ(Seen(e).path, "/p\xE4\xB8\xAD");  // the server decodes it back to the same bytes
 }
 
 TEST_F(HttpEngineTest, ReceiveTimeOutMeansNoProgressNotTheWholeTransfer) {
   HttpEngine e;
   e.SetTimeouts(1000, 1000, 1000, 700);
-  ASSERT_TRUE(e.Open("GET", server_.url("/trickle")));
+  ASSERT_TRUE(e.Open("GET", url("/trickle")));
   ASSERT_TRUE(e.Send("")) << e.lastError();  // 1.8 s in all, never 700 ms without a byte
   EXPECT_EQ(e.body(), "xxxxxx");
 
-  ASSERT_TRUE(e.Open("GET", server_.url("/stall")));
+  ASSERT_TRUE(e.Open("GET", url("/stall")));
   Clock::time_point start = Clock::now();
   EXPECT_FALSE(e.Send(""));
   EXPECT_LT(Clock::now() - start, std::chrono::milliseconds(2900));
+  EXPECT_EQ(e.failure(), RequestFailure::kReceiveTimeout);
   EXPECT_EQ(e.status(), 0);
   EXPECT_TRUE(e.body().empty());
   EXPECT_TRUE(e.AllResponseHeaders().empty());  // nothing of the earlier response is left
   EXPECT_EQ(e.statusText(), "");
 }
 
-// Accepts a connection, waits `delayMs` and only then relays it to `upstreamPort`: a server
-// whose connections take that long to become ready (the TLS handshake waits).
-class SlowHandshakeRelay {
- public:
-  SlowHandshakeRelay(int upstreamPort, int delayMs)
-      : server_([upstreamPort, delayMs](testing_support::FaultServer& s, int fd) {
-          for (int i = 0; i < delayMs / 10 && !s.stopping(); ++i)
-            std::this_thread::sleep_for(std::chrono::milliseconds(10));
-          int up = socket(AF_INET, SOCK_STREAM, 0);
-          sockaddr_in a{};
-          a.sin_family = AF_INET;
-          a.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-          a.sin_port = htons(static_cast<uint16_t>(upstreamPort));
-          if (connect(up, reinterpret_cast<sockaddr*>(&a), sizeof a) == 0) Pump(s, fd, up);
-          close(up);
-        }) {}
-  std::string url(const std::string& path) const { return server_.url(path, "https"); }
+// Each kind of failure against a server that shows it, in each phase where it can happen.
+TEST_F(HttpEngineTest, EachFailureIsToldApartAndLeavesNoResponse) {
+  auto get = [](const std::string& address, int timeoutMs, const std::string& body = "",
+                const std::string& proxy = "") {
+    HttpEngine e;
+    e.SetTimeouts(timeoutMs, timeoutMs, timeoutMs, timeoutMs);
+    if (!proxy.empty()) e.SetNamedProxy(proxy);
+    if (!e.Open(body.empty() ? "GET" : "POST", address)) return e.failure();
+    e.Send(body);
+    if (e.hasResponse()) return RequestFailure::kNone;
+    EXPECT_EQ(e.status(), 0);
+    EXPECT_TRUE(e.AllResponseHeaders().empty());
+    return e.failure();
+  };
+  EXPECT_EQ(get(url("/status/503"), 5000), RequestFailure::kNone);  // a response, whatever its status
+  EXPECT_EQ(get("ftp://127.0.0.1/", 5000), RequestFailure::kBadAddress);
+  EXPECT_EQ(get("http://no-such-host.invalid/", 5000), RequestFailure::kHostNotFound);
+  EXPECT_EQ(get(ScriptedServers::Url(servers_->closed, "/"), 5000), RequestFailure::kConnectFailed);
+  EXPECT_EQ(get(ScriptedServers::Url(servers_->garbage, "/", "https"), 5000), RequestFailure::kTlsFailed);
+  EXPECT_EQ(get(ScriptedServers::Url(servers_->cut, "/"), 5000), RequestFailure::kConnectionLost);
+  // A silent server: the handshake never ends, the answer never comes, a large body stops going out.
+  EXPECT_EQ(get(ScriptedServers::Url(servers_->silent, "/", "https"), 700), RequestFailure::kConnectTimeout);
+  EXPECT_EQ(get(ScriptedServers::Url(servers_->silent, "/"), 700), RequestFailure::kReceiveTimeout);
+  EXPECT_EQ(get(ScriptedServers::Url(servers_->silent, "/"), 700, std::string(32 << 20, 'b')),
+            RequestFailure::kSendTimeout);
+  // A proxy that refuses the tunnel (it wants credentials that are not given), and one not there.
+#if defined(_WIN32)
+  // Wine ends a refused tunnel as a failed handshake (error 12157), leaving no answer of the
+  // proxy's to tell it by.
+  const RequestFailure refusedTunnel = RequestFailure::kTlsFailed;
+#else
+  const RequestFailure refusedTunnel = RequestFailure::kProxyFailed;
+#endif
+  EXPECT_EQ(get(secureUrl("/echo"), 5000, "", ScriptedServers::Address(servers_->proxyAuth)), refusedTunnel);
+  EXPECT_EQ(get(secureUrl("/echo"), 5000, "", ScriptedServers::Address(servers_->closed)),
+            RequestFailure::kProxyFailed);
+}
 
- private:
-  // Copies bytes both ways until either side closes, for at most about five seconds.
-  static void Pump(testing_support::FaultServer& s, int a, int b) {
-    char buf[16384];
-    for (int i = 0; i < 500 && !s.stopping(); ++i) {
-      pollfd p[2] = {{a, POLLIN, 0}, {b, POLLIN, 0}};
-      if (poll(p, 2, 10) <= 0) continue;
-      for (int k = 0; k < 2; ++k) {
-        if (!(p[k].revents & (POLLIN | POLLHUP))) continue;
-        ssize_t n = recv(p[k].fd, buf, sizeof buf, 0);
-        if (n <= 0 || !s.SendAll(p[1 - k].fd, buf, static_cast<size_t>(n))) return;
-      }
-    }
+TEST_F(HttpEngineTest, AtMostSixConnectionsToOneHostAndTheRestWait) {
+  // A key of this run's own: other test processes share the server.
+  std::string key = std::to_string(Clock::now().time_since_epoch().count());
+  std::vector<std::unique_ptr<HttpEngine>> engines;
+  for (int i = 0; i < 10; ++i) {
+    engines.push_back(std::make_unique<HttpEngine>());
+    ASSERT_TRUE(engines.back()->Open("GET", url("/slow?key=" + key)));
+    ASSERT_TRUE(engines.back()->Start(""));
   }
-  testing_support::FaultServer server_;
-};
+  for (auto& e : engines) {
+    ASSERT_TRUE(e->Wait(10000));
+    EXPECT_EQ(e->body(), "done");
+  }
+  HttpEngine most;
+  ASSERT_TRUE(most.Open("GET", url("/most?key=" + key)));
+  ASSERT_TRUE(most.Send(""));
+  EXPECT_EQ(most.body(), "6");
+}
 
-TEST(HttpEngineRedirectTest, EachHopConnectsUnderTheConnectTimeOut) {
-  ASSERT_TRUE(testing_support::TestCertificate::Get().ok());
-  LocalServer secure(true);
-  secure->Get("/final", [](const httplib::Request&, httplib::Response& res) {
-    res.set_content("there", "text/plain");
-  });
-  secure.Start();
-  SlowHandshakeRelay relay(secure.port(), 800);
-  LocalServer plain;
-  plain->Get("/hop", [&relay](const httplib::Request&, httplib::Response& res) {
-    res.set_redirect(relay.url("/final"), 302);
-  });
-  plain.Start();
-
+TEST_F(HttpEngineTest, EachHopConnectsUnderTheConnectTimeOut) {
   // The second hop's connection takes 800 ms: within the connect limit, over the receive one.
   HttpEngine e;
   e.SetTimeouts(0, 5000, 5000, 300);
   e.SetCertificateErrorMask(kIgnoreAllCertErrors);
-  ASSERT_TRUE(e.Open("GET", plain.url("/hop")));
+  ASSERT_TRUE(
+      e.Open("GET", url("/redirect-to?to=" + ScriptedServers::Url(servers_->slowTls, "/final", "https"))));
   ASSERT_TRUE(e.Send("")) << e.lastError();
-  EXPECT_EQ(e.body(), "there");
+  EXPECT_EQ(e.body(), "final");
 }
 
 TEST_F(HttpEngineTest, RedirectsFromHttpsToHttpOnlyWhenAllowed) {
-  ASSERT_TRUE(testing_support::TestCertificate::Get().ok());
-  LocalServer secure(true);
-  std::string target = server_.url("/final");
-  secure->Get("/down",
-              [&target](const httplib::Request&, httplib::Response& res) { res.set_redirect(target, 302); });
-  secure->Get("/up",
-              [](const httplib::Request&, httplib::Response& res) { res.set_content("up", "text/plain"); });
-  secure.Start();
+  const std::string down = secureUrl("/redirect-to?to=" + url("/final"));
   HttpEngine e;
   e.SetCertificateErrorMask(kIgnoreAllCertErrors);
   EXPECT_FALSE(e.allowHttpsToHttpRedirects());
-  ASSERT_TRUE(e.Open("GET", secure.url("/down")));
+  ASSERT_TRUE(e.Open("GET", down));
   EXPECT_FALSE(e.Send(""));  // refused, as the platform's object refuses it
   EXPECT_EQ(e.status(), 0);
+  EXPECT_EQ(e.failure(), RequestFailure::kOther);
   e.SetAllowHttpsToHttpRedirects(true);
-  ASSERT_TRUE(e.Open("GET", secure.url("/down")));
+  ASSERT_TRUE(e.Open("GET", down));
   ASSERT_TRUE(e.Send("")) << e.lastError();
   EXPECT_EQ(e.body(), "final");
   // An https address that stays on https is followed either way.
   e.SetAllowHttpsToHttpRedirects(false);
-  target = secure.url("/up");
-  ASSERT_TRUE(e.Open("GET", secure.url("/down")));
+  ASSERT_TRUE(e.Open("GET", secureUrl("/redirect-to?to=" + secureUrl("/final"))));
   ASSERT_TRUE(e.Send("")) << e.lastError();
-  EXPECT_EQ(e.body(), "up");
+  EXPECT_EQ(e.body(), "final");
 }
 
-TEST(HttpEngineFailureTest, ClosedPortGivesNoResponse) {
+TEST_F(HttpEngineTest, RedirectChainsEndAtTheLimit) {
   HttpEngine e;
-  e.SetTimeouts(1000, 1000, 1000, 1000);
-  ASSERT_TRUE(e.Open("GET", "http://127.0.0.1:" + std::to_string(testing_support::ClosedPort()) + "/"));
+  ASSERT_TRUE(e.Open("GET", url("/hops/10")));  // ten redirects: followed
+  ASSERT_TRUE(e.Send("")) << e.lastError();
+  EXPECT_EQ(e.body(), "final");
+  ASSERT_TRUE(e.Open("GET", url("/hops/11")));  // one more: refused
   EXPECT_FALSE(e.Send(""));
-  EXPECT_EQ(e.status(), 0);
-  EXPECT_FALSE(e.hasResponse());
-  EXPECT_TRUE(e.AllResponseHeaders().empty());
+  EXPECT_EQ(e.failure(), RequestFailure::kOther);
 }
 
 // Records each end notification: on which thread it came, and what the sink had by then.
@@ -469,15 +416,15 @@ TEST_F(HttpEngineTest, EveryStartedRequestTellsItsEndOnceOnTheLoopsThreadAfterIt
       record->bodyBytes.push_back(sink->bytes());
     });
     // Complete.
-    ASSERT_TRUE(e.Open("GET", server_.url("/final")));
+    ASSERT_TRUE(e.Open("GET", url("/final")));
     ASSERT_TRUE(e.Send(""));
     ASSERT_TRUE(wait(1));
     // Failed: nothing listens there.
-    ASSERT_TRUE(e.Open("GET", "http://127.0.0.1:" + std::to_string(testing_support::ClosedPort()) + "/"));
+    ASSERT_TRUE(e.Open("GET", ScriptedServers::Url(servers_->closed, "/")));
     EXPECT_FALSE(e.Send(""));
     ASSERT_TRUE(wait(2));
     // Aborted, and then the engine is gone before the loop has let the transfer go.
-    ASSERT_TRUE(e.Open("GET", server_.url("/stall")));
+    ASSERT_TRUE(e.Open("GET", url("/stall")));
     ASSERT_TRUE(e.Start(""));
     e.Abort();
   }
@@ -489,48 +436,49 @@ TEST_F(HttpEngineTest, EveryStartedRequestTellsItsEndOnceOnTheLoopsThreadAfterIt
   EXPECT_EQ(record->bodyBytes[0], 5u);  // "final": the sink had the whole body first
 }
 
-TEST(HttpEngineTlsTest, SelfSignedCertificateAcceptedOnlyUnderTheMask) {
-  ASSERT_TRUE(testing_support::TestCertificate::Get().ok());
-  LocalServer server(true);
-  server->Get(
-      "/", [](const httplib::Request&, httplib::Response& res) { res.set_content("secure", "text/plain"); });
-  server.Start();
+TEST_F(HttpEngineTest, SelfSignedCertificateAcceptedOnlyUnderTheMask) {
   HttpEngine strict;
   strict.SetTimeouts(2000, 2000, 2000, 2000);
-  ASSERT_TRUE(strict.Open("GET", server.url("/")));
+  ASSERT_TRUE(strict.Open("GET", secureUrl("/final")));
   EXPECT_FALSE(strict.Send(""));
   EXPECT_EQ(strict.status(), 0);
+  EXPECT_EQ(strict.failure(), RequestFailure::kTlsFailed);
 
   HttpEngine partial;  // one flag alone never loosens the chain check
   partial.SetCertificateErrorMask(kIgnoreCertDateInvalid);
-  ASSERT_TRUE(partial.Open("GET", server.url("/")));
+  ASSERT_TRUE(partial.Open("GET", secureUrl("/final")));
   EXPECT_FALSE(partial.Send(""));
 
   HttpEngine relaxed;
   relaxed.SetCertificateErrorMask(kIgnoreAllCertErrors);
-  ASSERT_TRUE(relaxed.Open("GET", server.url("/")));
+  ASSERT_TRUE(relaxed.Open("GET", secureUrl("/final")));
   ASSERT_TRUE(relaxed.Send("")) << relaxed.lastError();
   EXPECT_EQ(relaxed.status(), 200);
-  EXPECT_EQ(relaxed.body(), "secure");
+  EXPECT_EQ(relaxed.body(), "final");
 }
 
-// Restores an environment variable on scope exit.
+// Sets an environment variable and restores it on scope exit.
 class ScopedEnv {
  public:
   ScopedEnv(const char* name, const std::string& value) : name_(name) {
     const char* old = getenv(name);
     if (old) old_ = old, had_ = true;
-    setenv(name, value.c_str(), 1);
+    Set(value);
   }
-  ~ScopedEnv() {
-    if (had_) {
-      setenv(name_, old_.c_str(), 1);
-    } else {
-      unsetenv(name_);
-    }
-  }
+  ~ScopedEnv() { Set(had_ ? old_ : std::string()); }
 
  private:
+  void Set(const std::string& value) {
+#if defined(_WIN32)
+    _putenv_s(name_, value.c_str());  // an empty value removes it
+#else
+    if (value.empty() && !had_) {
+      unsetenv(name_);
+    } else {
+      setenv(name_, value.c_str(), 1);
+    }
+#endif
+  }
   const char* name_;
   std::string old_;
   bool had_ = false;
@@ -542,66 +490,61 @@ class HttpEngineProxyTest : public HttpEngineTest {
 };
 
 TEST_F(HttpEngineProxyTest, NamedProxyGetsTheCredentialsAndNoProxyDoesNotBypassIt) {
-  LocalProxy proxy(kAuth);
   ScopedEnv noProxy("no_proxy", "127.0.0.1,localhost");
   HttpEngine e;
-  ASSERT_TRUE(e.SetNamedProxy(proxy.address()));
-  ASSERT_TRUE(e.Open("GET", server_.url("/echo")));
+  ASSERT_TRUE(e.SetNamedProxy(ScriptedServers::Address(servers_->proxyAuth)));
+  ASSERT_TRUE(e.Open("GET", url("/echo")));
   ASSERT_TRUE(e.SetRequestHeader("Proxy-Authorization", kAuth));
   ASSERT_TRUE(e.Send("")) << e.lastError();
-  EXPECT_EQ(e.status(), 200);
-  EXPECT_EQ(proxy.requests(), 1);
-  ASSERT_EQ(proxy.authorizations().size(), 1u);
-  EXPECT_EQ(proxy.authorizations()[0], kAuth);
+  EXPECT_EQ(e.status(), 200);  // the proxy let it through: it had the credentials
+  EXPECT_EQ(Seen(e).Header("Via"), "test-proxy");
+  EXPECT_EQ(Seen(e).Count("Proxy-Authorization"), 0u);
 
   HttpEngine noCredentials;
-  ASSERT_TRUE(noCredentials.SetNamedProxy(proxy.address()));
-  ASSERT_TRUE(noCredentials.Open("GET", server_.url("/echo")));
+  ASSERT_TRUE(noCredentials.SetNamedProxy(ScriptedServers::Address(servers_->proxyAuth)));
+  ASSERT_TRUE(noCredentials.Open("GET", url("/echo")));
   ASSERT_TRUE(noCredentials.Send(""));
   EXPECT_EQ(noCredentials.status(), 407);
 }
 
 TEST_F(HttpEngineProxyTest, CredentialsNeverReachTheSiteBehindATunnel) {
-  ASSERT_TRUE(testing_support::TestCertificate::Get().ok());
-  LocalServer site(true);
-  Seen seen;
-  site->Get("/", [&seen](const httplib::Request& req, httplib::Response& res) {
-    seen.Record(req);
-    res.set_content("tunnelled", "text/plain");
-  });
-  site.Start();
-  LocalProxy proxy(kAuth);
+#if defined(_WIN32)
+  // Wine's WinHTTP never answers a proxy's request for a tunnel's credentials: the tunnel goes
+  // through the proxy that wants none, with the credentials given all the same.
+  const int proxy = servers_->proxyOpen;
+#else
+  const int proxy = servers_->proxyAuth;
+#endif
   HttpEngine e;
   e.SetCertificateErrorMask(kIgnoreAllCertErrors);
-  ASSERT_TRUE(e.SetNamedProxy(proxy.address()));
-  ASSERT_TRUE(e.Open("GET", site.url("/")));
+  ASSERT_TRUE(e.SetNamedProxy(ScriptedServers::Address(proxy)));
+  ASSERT_TRUE(e.Open("GET", secureUrl("/echo")));
   ASSERT_TRUE(e.SetRequestHeader("Proxy-Authorization", kAuth));
   ASSERT_TRUE(e.Send("")) << e.lastError();
-  EXPECT_EQ(e.body(), "tunnelled");
-  EXPECT_EQ(proxy.authorizations().at(0), kAuth);
-  EXPECT_EQ(seen.HeaderCount("Proxy-Authorization"), 0u);
+  EXPECT_EQ(e.body(), "body:") << e.status() << " " << e.AllResponseHeaders();
+  EXPECT_EQ(Seen(e).Count("Proxy-Authorization"), 0u);
+  EXPECT_EQ(Seen(e).Count("Via"), 0u);  // tunnelled, not forwarded
   EXPECT_EQ(e.AllResponseHeaders().find("Connection established"), std::string::npos);
 }
 
 TEST_F(HttpEngineProxyTest, EnvironmentProxyHonouredUnlessDirect) {
-  LocalProxy proxy(kAuth);
-  ScopedEnv httpProxy("http_proxy", "http://" + proxy.address());
+  ScopedEnv httpProxy("http_proxy", "http://" + ScriptedServers::Address(servers_->proxyAuth));
   ScopedEnv noProxy("no_proxy", "");
   HttpEngine viaEnvironment;
-  ASSERT_TRUE(viaEnvironment.Open("GET", server_.url("/echo")));
+  ASSERT_TRUE(viaEnvironment.Open("GET", url("/echo")));
   ASSERT_TRUE(viaEnvironment.SetRequestHeader("Proxy-Authorization", kAuth));
   ASSERT_TRUE(viaEnvironment.Send(""));
   EXPECT_EQ(viaEnvironment.status(), 200);
-  EXPECT_EQ(proxy.requests(), 1);
+  EXPECT_EQ(Seen(viaEnvironment).Header("Via"), "test-proxy");
 
   HttpEngine direct;
   direct.SetDirect();
-  ASSERT_TRUE(direct.Open("GET", server_.url("/echo")));
+  ASSERT_TRUE(direct.Open("GET", url("/echo")));
   ASSERT_TRUE(direct.SetRequestHeader("Proxy-Authorization", kAuth));
   ASSERT_TRUE(direct.Send(""));
   EXPECT_EQ(direct.status(), 200);
-  EXPECT_EQ(proxy.requests(), 1);
-  EXPECT_EQ(seen_.HeaderCount("Proxy-Authorization"), 0u);  // never to the site itself
+  EXPECT_EQ(Seen(direct).Count("Via"), 0u);
+  EXPECT_EQ(Seen(direct).Count("Proxy-Authorization"), 0u);  // never to the site itself
 }
 
 TEST(HttpEngineProxySettingTest, ProxyListsAndRefusals) {

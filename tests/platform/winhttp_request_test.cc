@@ -1,3 +1,5 @@
+// The request automation object over the request engine, against the scripted test servers
+// (tests/support/scripted_servers.h) on both builds.
 #include "platform/http/winhttp_request.h"
 
 #include <gtest/gtest.h>
@@ -7,34 +9,21 @@
 
 #include "platform/com/automation.h"
 #include "runtime/com/com_bridge.h"
-#include "tests/support/local_servers.h"
+#include "tests/support/scripted_servers.h"
 
 namespace platform::http {
 namespace {
 
-using testing_support::LocalServer;
+using testing_support::EchoedRequest;
+using testing_support::ScriptedServers;
 
 class WinHttpRequestTest : public ::testing::Test {
  protected:
   void SetUp() override {
     com::CoInitialize(nullptr);
     com::RegisterBuiltinClasses();
-    server_->Get("/hello", [](const httplib::Request& req, httplib::Response& res) {
-      res.status = 201;
-      res.set_header("X-Seen", req.get_header_value("X-Mine"));
-      res.set_content("\xE4\xB8\xAD", "text/plain");  // one Chinese character in UTF-8
-    });
-    server_->Post("/echo", [](const httplib::Request& req, httplib::Response& res) {
-      res.set_content(req.body, "application/octet-stream");
-    });
-    server_->Get("/slow", [](const httplib::Request& req, httplib::Response& res) {
-      std::this_thread::sleep_for(std::chrono::milliseconds(300));
-      res.set_header("User-Agent-Seen", req.get_header_value("User-Agent"));
-      res.set_content("late", "text/plain");
-    });
-    server_->Get("/moved",
-                 [](const httplib::Request&, httplib::Response& res) { res.set_redirect("/hello", 302); });
-    server_.Start();
+    servers_ = testing_support::TestServers();
+    if (servers_ == nullptr) GTEST_SKIP() << "no test servers: start test-servers and set WL_TEST_SERVERS";
     ASSERT_TRUE(rt::com::Create(request_, kWinHttpRequestProgId));
   }
   void TearDown() override {
@@ -59,7 +48,14 @@ class WinHttpRequestTest : public ::testing::Test {
     return rt::com::ToBytes(v);
   }
 
-  LocalServer server_;
+  std::string url(const std::string& path) const { return servers_->HttpUrl(path); }
+  // What the server saw of the request whose response the object holds.
+  EchoedRequest Seen() {
+    return EchoedRequest::Decode(
+        rt::com::CallText(request_, "GetResponseHeader", {rt::TextArg("X-Echo")}).str());
+  }
+
+  const ScriptedServers* servers_ = nullptr;
   rt::com::ComObject request_;
 };
 
@@ -67,7 +63,7 @@ TEST_F(WinHttpRequestTest, FullRequestThroughTheBridge) {
   rt::com::Call(request_, "SetTimeouts",
                 {rt::IntArg(5000), rt::IntArg(5000), rt::IntArg(5000), rt::IntArg(5000)});
   EXPECT_EQ(rt::com::LastError(), 0);
-  Open("GET", server_.url("/hello"));
+  Open("GET", url("/hello"));
   EXPECT_EQ(rt::com::LastError(), 0);
   EXPECT_TRUE(rt::com::SetProperty(request_, "Option", {rt::IntArg(4), rt::IntArg(0x3300)}));
   EXPECT_EQ(rt::com::GetNumber(request_, "Option", {rt::IntArg(4)}), 0x3300);
@@ -79,19 +75,37 @@ TEST_F(WinHttpRequestTest, FullRequestThroughTheBridge) {
   EXPECT_EQ(rt::com::GetText(request_, "StatusText").str(), "Created");
   EXPECT_EQ(Body().view(), "\xE4\xB8\xAD");
   EXPECT_EQ(rt::com::GetText(request_, "ResponseText").str(), "中");  // UTF-8 read, GBK in the runtime
-  EXPECT_EQ(rt::com::CallText(request_, "GetResponseHeader", {rt::TextArg("x-seen")}).str(), "v1");
+  EXPECT_EQ(Seen().Header("X-Mine"), "v1");
+  EXPECT_EQ(rt::com::CallText(request_, "GetResponseHeader", {rt::TextArg("content-type")}).str(),
+            "text/plain");
   rt::Text all = rt::com::CallText(request_, "GetAllResponseHeaders");
-  EXPECT_NE(all.view().find("X-Seen: v1\r\n"), std::string_view::npos);
+  EXPECT_NE(all.view().find("Content-Type: text/plain\r\n"), std::string_view::npos);
   EXPECT_EQ(all.view().substr(all.size() - 4), "\r\n\r\n");
 }
 
+TEST_F(WinHttpRequestTest, SelfSignedCertificateAcceptedOnlyWhenTheOptionIgnoresItsErrors) {
+  Open("GET", servers_->HttpsUrl("/hello"));
+  rt::com::Call(request_, "Send", {rt::TextArg("")});
+  EXPECT_EQ(rt::com::LastError(), rt::kComException);
+  Open("GET", servers_->HttpsUrl("/hello"));
+  EXPECT_TRUE(rt::com::SetProperty(request_, "Option", {rt::IntArg(4), rt::IntArg(0x3300)}));
+  rt::com::Call(request_, "Send", {rt::TextArg("")});
+  EXPECT_EQ(rt::com::LastError(), 0);
+  EXPECT_EQ(rt::com::GetNumber(request_, "Status"), 201);
+  // With the option back at 0, the next request checks again.
+  Open("GET", servers_->HttpsUrl("/hello"));
+  EXPECT_TRUE(rt::com::SetProperty(request_, "Option", {rt::IntArg(4), rt::IntArg(0)}));
+  rt::com::Call(request_, "Send", {rt::TextArg("")});
+  EXPECT_EQ(rt::com::LastError(), rt::kComException);
+}
+
 TEST_F(WinHttpRequestTest, ByteArrayBodyAndRedirectOption) {
-  Open("POST", server_.url("/echo"));
+  Open("POST", url("/echo"));
   rt::com::Variant bytes;
   ASSERT_TRUE(rt::com::Assign(bytes, rt::BytesArg(rt::ByteSet(std::string_view("a\0b", 3)))));
   rt::com::Call(request_, "Send", {bytes.Arg()});
   EXPECT_EQ(rt::com::LastError(), 0);
-  EXPECT_EQ(Body().view(), std::string_view("a\0b", 3));
+  EXPECT_EQ(Body().view(), std::string_view("body:a\0b", 8));
 
   EXPECT_TRUE(rt::com::SetProperty(request_, "Option", {rt::IntArg(6), rt::IntArg(0)}));
   EXPECT_EQ(rt::com::GetNumber(request_, "Option", {rt::IntArg(6)}), 0);
@@ -102,11 +116,11 @@ TEST_F(WinHttpRequestTest, ByteArrayBodyAndRedirectOption) {
 TEST_F(WinHttpRequestTest, RefusalsRaiseErrorsAndLeaveNoResponse) {
   rt::com::Call(request_, "SetRequestHeader", {rt::TextArg("X"), rt::TextArg("1")});  // before Open
   EXPECT_EQ(rt::com::LastError(), rt::kComException);
-  Open("GET", server_.url("/hello"));
+  Open("GET", url("/hello"));
   rt::com::Call(request_, "Send", {rt::TextArg("")});
   ASSERT_EQ(rt::com::GetNumber(request_, "Status"), 201);
 
-  Open("GET", server_.url("/hello") + "\r\nX-Evil: 1");
+  Open("GET", url("/hello") + "\r\nX-Evil: 1");
   EXPECT_EQ(rt::com::LastError(), rt::kComException);
   rt::com::Call(request_, "SetRequestHeader", {rt::TextArg(""), rt::TextArg("v")});
   EXPECT_EQ(rt::com::LastError(), rt::kComException);
@@ -118,7 +132,7 @@ TEST_F(WinHttpRequestTest, RefusalsRaiseErrorsAndLeaveNoResponse) {
   EXPECT_TRUE(Body().empty());
   EXPECT_TRUE(rt::com::CallText(request_, "GetAllResponseHeaders").empty());
 
-  Open("GET", server_.url("/hello"));
+  Open("GET", url("/hello"));
   rt::com::Call(request_, "SetRequestHeader", {rt::TextArg("X-A"), rt::TextArg("a\r\nX-Evil: 1")});
   EXPECT_EQ(rt::com::LastError(), rt::kComException);
   rt::com::Call(request_, "SetProxy", {rt::IntArg(2), rt::TextArg("")});
@@ -126,19 +140,19 @@ TEST_F(WinHttpRequestTest, RefusalsRaiseErrorsAndLeaveNoResponse) {
 }
 
 TEST_F(WinHttpRequestTest, AnAsynchronousSendReturnsAtOnceAndWaitForResponseTellsWhenItIsIn) {
-  Open("GET", server_.url("/slow"), true);
+  Open("GET", url("/slow"), true);
   rt::com::Call(request_, "Send");
   EXPECT_EQ(rt::com::LastError(), 0);
-  EXPECT_EQ(WaitForResponse(0), 0);  // the server takes 300 ms
+  EXPECT_EQ(WaitForResponse(0), 0);  // the server takes 400 ms
   rt::com::GetNumber(request_, "Status");
   EXPECT_EQ(rt::com::LastError(), rt::kComException);  // nothing to read yet
   EXPECT_EQ(WaitForResponse(20), 1);
   EXPECT_EQ(rt::com::GetNumber(request_, "Status"), 200);
-  EXPECT_EQ(Body().view(), "late");
+  EXPECT_EQ(Body().view(), "done");
   EXPECT_EQ(WaitForResponse(0), 1);  // and stays complete
 
   // Abort ends it; waiting then raises, as the failed send would have.
-  Open("GET", server_.url("/slow"), true);
+  Open("GET", url("/slow"), true);
   rt::com::Call(request_, "Send");
   rt::com::Call(request_, "Abort");
   EXPECT_EQ(rt::com::LastError(), 0);
@@ -146,11 +160,11 @@ TEST_F(WinHttpRequestTest, AnAsynchronousSendReturnsAtOnceAndWaitForResponseTell
   EXPECT_TRUE(Body().empty());
 
   // A transfer that fails raises in WaitForResponse; the object takes the next request.
-  Open("GET", "http://127.0.0.1:" + std::to_string(testing_support::ClosedPort()) + "/", true);
+  Open("GET", ScriptedServers::Url(servers_->closed, "/"), true);
   rt::com::Call(request_, "Send");
   EXPECT_EQ(rt::com::LastError(), 0);
   EXPECT_EQ(WaitForResponse(-1), -1);
-  Open("GET", server_.url("/hello"), true);
+  Open("GET", url("/hello"), true);
   rt::com::Call(request_, "Send");
   EXPECT_EQ(WaitForResponse(-1), 1);
   EXPECT_EQ(rt::com::GetNumber(request_, "Status"), 201);
@@ -160,17 +174,16 @@ TEST_F(WinHttpRequestTest, OptionsThatExistWorkAndTheOthersRaise) {
   // 0: the user agent of requests that set none.
   EXPECT_TRUE(rt::com::SetProperty(request_, "Option", {rt::IntArg(0), rt::TextArg("Agent/7")}));
   EXPECT_EQ(Option(0).str(), "Agent/7");
-  Open("GET", server_.url("/slow"));
+  Open("GET", url("/slow"));
   rt::com::Call(request_, "Send");
-  EXPECT_EQ(rt::com::CallText(request_, "GetResponseHeader", {rt::TextArg("User-Agent-Seen")}).str(),
-            "Agent/7");
+  EXPECT_EQ(Seen().Header("User-Agent"), "Agent/7");
   EXPECT_FALSE(rt::com::SetProperty(request_, "Option", {rt::IntArg(0), rt::TextArg("a\r\nX: 1")}));
 
   // 1: the address, after the redirects followed; read-only.
-  Open("GET", server_.url("/moved"));
-  EXPECT_EQ(Option(1).str(), server_.url("/moved"));
+  Open("GET", url("/redirect"));
+  EXPECT_EQ(Option(1).str(), url("/redirect"));
   rt::com::Call(request_, "Send");
-  EXPECT_EQ(Option(1).str(), server_.url("/hello"));
+  EXPECT_EQ(Option(1).str(), url("/final"));
   EXPECT_FALSE(rt::com::SetProperty(request_, "Option", {rt::IntArg(1), rt::TextArg("http://x/")}));
 
   // 12: https-to-http redirects, off until set.

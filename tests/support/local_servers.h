@@ -105,7 +105,8 @@ class LocalServer {
 
 // A forwarding proxy on 127.0.0.1: CONNECT tunnels and absolute-form requests, one request
 // per connection, each checked for `Proxy-Authorization: <expected>` (407 otherwise). It
-// records every Proxy-Authorization value it receives.
+// records every Proxy-Authorization value it receives, and adds "Via: test-proxy" to what it
+// forwards in origin form.
 class LocalProxy {
  public:
   explicit LocalProxy(std::string expectedAuthorization) : expected_(std::move(expectedAuthorization)) {
@@ -237,7 +238,7 @@ class LocalProxy {
         std::string path = pathStart == std::string::npos ? "/" : target.substr(pathStart);
         // One request per connection, so a reused connection never skips the check.
         std::string forwarded = method + " " + path + head.substr(head.find(" HTTP/"));
-        forwarded.insert(forwarded.find("\r\n") + 2, "Connection: close\r\n");
+        forwarded.insert(forwarded.find("\r\n") + 2, "Connection: close\r\nVia: test-proxy\r\n");
         size_t pa = forwarded.find("\r\nProxy-Authorization:");
         if (pa != std::string::npos) forwarded.erase(pa, forwarded.find("\r\n", pa + 2) - pa);
         int up = ConnectTo(port);

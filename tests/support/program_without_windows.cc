@@ -1,5 +1,6 @@
-// The program's description for the Windows build's tests, which run without the application's
-// windows: they need only its declared DLL commands, in the runtime's slots.
+// The program's description for the Windows build's tests that run without the application's
+// windows: they need only its declared DLL commands, in the runtime's slots, and the library
+// table (where the window system's two slots stay without commands unless it is installed).
 #include "app/program.h"
 #include "runtime/dll_commands.h"
 #include "runtime/libraries.h"

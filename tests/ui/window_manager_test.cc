@@ -23,6 +23,11 @@ using namespace ui_test;
 
 class WindowManagerTest : public UiTest {};
 
+TEST_F(WindowManagerTest, TheInstalledWindowSystemFillsItsTwoLibrarySlots) {
+  EXPECT_EQ(rt::AllSupportLibraries()[rt::kLibraryGrid], &rt::GridLibrary());
+  EXPECT_EQ(rt::AllSupportLibraries()[rt::kLibraryExtended], &rt::ExtendedControlsLibrary());
+}
+
 TEST_F(WindowManagerTest, LoadsTheWindowAndItsControlsFromTheTemplate) {
   int created = 0;
   g_hooks[kOnCreated] = [&](int32_t, const int64_t*, int32_t*) {
