@@ -166,7 +166,9 @@ TEST_F(VideoLookupTest, TheWindowStaysLiveAndRowsArriveWhileLaterRequestsRun) {
   ticker.stop();
 
   EXPECT_EQ(grid::RowCount(kGrid), static_cast<int>(videos) + 1);
-  if (kTimesTheEventLoop) EXPECT_LT(longestGap, kLongestStallMs);
+  if (kTimesTheEventLoop) {
+    EXPECT_LT(longestGap, kLongestStallMs);
+  }
   // Row 1 was in while most descriptions had not even been asked for.
   EXPECT_GT(requestedAtFirstRow, 0u);
   EXPECT_LT(requestedAtFirstRow, videos);
