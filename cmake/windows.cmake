@@ -102,6 +102,9 @@ if(WL_BUILD_TESTS)
     # The program's description without windows, for the tests that take its DLL commands.
     add_executable(${layer}_tests ${test_sources} ${CMAKE_SOURCE_DIR}/tests/support/program_without_windows.cc)
     target_link_libraries(${layer}_tests PRIVATE wl_test_support)
+    if(layer STREQUAL "ui")
+      target_link_libraries(ui_tests PRIVATE wl_ui)
+    endif()
     gtest_discover_tests(${layer}_tests DISCOVERY_MODE PRE_TEST DISCOVERY_TIMEOUT 120 PROPERTIES TIMEOUT 120)
   endforeach()
   # The result grid filled with 500 rows with covers and painted, as the Linux build times it.

@@ -3,10 +3,11 @@
 # fresh folder, a fresh Wine prefix with nothing else installed, the Linux build's demo site as
 # the network (through https_proxy/http_proxy), an X server with a window manager, and the user's
 # input through xdotool:
-#   1. "解析" on the sample address (the field's text at start): the caption becomes the question's title and six rows come
-#      (each row's cover cell painted, the seventh row empty);
+#   1. "解析" on the sample address (the field's text at start): the caption becomes the question's
+#      title and the rows come (the covers in view painted);
 #   2. a click on row 1 fills the field below (its text, copied with Ctrl+A Ctrl+C, is the row's
-#      addresses, one per line) and the list;
+#      addresses, one per line) and the list; scrolled to its end, the grid's last row is the
+#      sixth video;
 #   3. a click on the list's first line puts that address on the clipboard (read from X's);
 #   4. "下载…" from the line's menu saves the server's bytes under the name typed;
 #   5. a screenshot of the screen (WL_SCREENSHOT_DIR/windows_main_window.png when set).
@@ -121,20 +122,39 @@ click 1148 72
 caption_is_title() { [ "$(xdotool getwindowname "$window")" = "$title" ]; }
 wait_for 60 caption_is_title || fail "the caption is '$(xdotool getwindowname "$window")', not '$title', after 60 s"
 sleep 0.5
-# The grid (高级表格1 at 8,8): title row and rows of 24 pixels, column 1 (the cover) at 68..128.
-for row in 1 2 3 4 5 6; do
-  painted $((8 + 60 + 4)) $((8 + 24 * row + 4)) 52 16 || fail "row $row's cover cell is not painted"
+# The grid (高级表格1 at 8,8, 776 by 560): a title row of 24 pixels, video rows of 100, the
+# number in column 0 (8..68) and the cover in column 1 (68..168); five rows fit, the sixth is cut.
+row_top() { echo $((8 + 24 + 100 * ($1 - 1))); }
+for row in 1 2 3 4 5; do
+  painted 72 $(($(row_top "$row") + 20)) 52 52 || fail "row $row's cover cell is not painted"
 done
-painted $((8 + 60 + 4)) $((8 + 24 * 7 + 4)) 52 16 && fail "a seventh row is painted: more than six rows"
+# Reads the read-only field (编辑框1 at 8,576) by copying its text.
+field_text() {
+  click 600 600
+  xdotool key --window "$window" ctrl+a ctrl+c
+  sleep 0.2
+  xclip -o -selection clipboard 2>/dev/null | tr -d '\r'
+}
+field_is() { [ "$(field_text)" = "$1" ]; }
+addresses_of_row() { echo "$rows" | sed -n "${1}p" | cut -f3 | sed 's/||/\n/g' | sed '/^$/d'; }
 
-# 2. Row 1 fills the list and the field (编辑框1 at 8,576, read-only: its text copied).
+# 2. Row 1 fills the list and the field.
 painted 792 132 400 60 && fail "the list is not empty before a row is clicked"
-click 38 $((8 + 24 + 12))
+click 300 $(($(row_top 1) + 50))
 wait_for 5 painted 792 132 400 60 || fail "the list stays empty after a click on row 1"
-click 600 600
-xdotool key --window "$window" ctrl+a ctrl+c
-field_has_addresses() { [ "$(xclip -o -selection clipboard 2>/dev/null | tr -d '\r')" = "$first_addresses" ]; }
-wait_for 5 field_has_addresses || fail "the field holds '$(xclip -o -selection clipboard 2>/dev/null)', not row 1's addresses"
+wait_for 5 field_is "$first_addresses" || fail "the field holds '$(field_text)', not row 1's addresses"
+
+# The grid scrolled to its end (its scroll bar's down arrow, at its right bottom corner): the last
+# row is the sixth, and its click shows the sixth video's addresses.
+for _ in $(seq 12); do click 776 558; done
+sleep 0.5
+click 300 $((8 + 560 - 40))
+sixth_addresses="$(addresses_of_row 6)"
+wait_for 5 field_is "$sixth_addresses" || fail "the last row is not the sixth video: the field holds '$(field_text)'"
+# Back to the top for the list's check below.
+for _ in $(seq 12); do click 776 18; done
+click 300 $(($(row_top 1) + 50))
+wait_for 5 field_is "$first_addresses" || fail "row 1 is not shown again after scrolling back"
 
 # 3. The list's first line (超级列表框1 at 784,104, under its header) copies its address.
 click 1000 $((104 + 24 + 8))

@@ -36,7 +36,8 @@ std::wstring W(std::string_view gbk) {
 class WinLoginDialogTest : public testing::Test {
  protected:
   void SetUp() override {
-    folder_ = fs::temp_directory_path() / L"videolens 登录";
+    // One folder per process: CTest runs this file's tests side by side.
+    folder_ = fs::temp_directory_path() / (L"videolens 登录 " + std::to_wstring(GetCurrentProcessId()));
     fs::remove_all(folder_);
     fs::create_directories(folder_);
     _wputenv_s(L"APPDATA", folder_.c_str());
