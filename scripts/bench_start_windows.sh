@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
 # Times the start of the Windows build under Wine, from the process's launch to its first visible
 # window, for the bare window program (windows_start, bench/bare_window.cc) and for videolens.exe,
-# in one run, alternating, in one Wine prefix with its server kept running and one X server (Xvfb
+# stripped as in the zip, in one run, alternating, in one Wine prefix with its server kept running and one X server (Xvfb
 # with openbox): the time is polled (xdotool, every 10 ms) until a window of the program is mapped.
 #   scripts/bench_start_windows.sh [RUNS]    (default 7 runs of each, after one start each unmeasured)
 # Prints each program's runs and median, then the ratio of the medians (the target: at most 1.5).
@@ -65,11 +65,17 @@ time_start() {
 }
 median() { tr ' ' '\n' | sed '/^$/d' | sort -n | awk '{ v[NR] = $1 } END { print (NR % 2) ? v[(NR + 1) / 2] : (v[NR / 2] + v[NR / 2 + 1]) / 2 }'; }
 
+# Each program as the zip ships it: stripped of its debugging information (scripts/package_windows.sh),
+# which otherwise makes the build's videolens.exe ten times as large to map.
+for program in "${programs[@]}"; do
+  cp "$build/$program.exe" "$work/$program.exe"
+  x86_64-w64-mingw32-strip "$work/$program.exe"
+done
 declare -A times
-for program in "${programs[@]}"; do time_start "$PWD/$build/$program.exe" >/dev/null; done  # warm-up
+for program in "${programs[@]}"; do time_start "$work/$program.exe" >/dev/null; done  # warm-up
 for _ in $(seq "$runs"); do
   for program in "${programs[@]}"; do
-    times[$program]+=" $(time_start "$PWD/$build/$program.exe")"
+    times[$program]+=" $(time_start "$work/$program.exe")"
   done
 done
 for program in "${programs[@]}"; do
