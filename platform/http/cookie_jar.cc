@@ -130,6 +130,43 @@ void CookieJar::Store(const HttpAddress& from, std::string_view setCookie, int64
   }
   // Max-Age wins over Expires.
   if (maxAge) c.expires = *maxAge <= 0 ? 0 : now + *maxAge;
+  Keep(std::move(c), now);
+}
+
+void CookieJar::StoreFileLine(std::string_view line) { StoreFileLine(line, Now()); }
+
+void CookieJar::StoreFileLine(std::string_view line, int64_t now) {
+  // "#HttpOnly_" marks a cookie scripts may not read; any other '#' starts a comment.
+  constexpr std::string_view kHttpOnly = "#HttpOnly_";
+  if (line.substr(0, kHttpOnly.size()) == kHttpOnly) line.remove_prefix(kHttpOnly.size());
+  while (!line.empty() && (line.back() == '\r' || line.back() == '\n')) line.remove_suffix(1);
+  if (line.empty() || line.front() == '#') return;
+  std::string_view fields[7];
+  for (int i = 0; i < 7; ++i) {
+    size_t tab = i < 6 ? line.find('\t') : std::string_view::npos;
+    if (i < 6 && tab == std::string_view::npos) return;  // fewer than seven fields
+    fields[i] = line.substr(0, tab);
+    line = tab == std::string_view::npos ? std::string_view() : line.substr(tab + 1);
+  }
+  Cookie c;
+  std::string_view domain = fields[0];
+  while (!domain.empty() && domain.front() == '.') domain.remove_prefix(1);
+  c.domain = ToLowerAscii(domain);
+  c.hostOnly = !EqualsIgnoreCase(fields[1], "TRUE");
+  c.path = fields[2].empty() || fields[2].front() != '/' ? "/" : std::string(fields[2]);
+  c.secure = EqualsIgnoreCase(fields[3], "TRUE");
+  std::string expires(fields[4]);
+  char* stop = nullptr;
+  long long when = std::strtoll(expires.c_str(), &stop, 10);
+  if (expires.empty() || stop == nullptr || *stop != '\0') return;
+  c.expires = when == 0 ? -1 : when;  // 0: a session cookie
+  c.name = std::string(fields[5]);
+  c.value = std::string(fields[6]);
+  if (c.name.empty() || c.domain.empty()) return;
+  Keep(std::move(c), now);
+}
+
+void CookieJar::Keep(Cookie c, int64_t now) {
   bool remove = c.expires >= 0 && c.expires <= now;
   std::lock_guard<std::mutex> lock(mu_);
   for (auto it = cookies_.begin(); it != cookies_.end(); ++it) {

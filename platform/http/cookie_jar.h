@@ -33,6 +33,12 @@ class CookieJar {
   // Takes one Set-Cookie value of a response from `from`.
   void Store(const HttpAddress& from, std::string_view setCookie, int64_t now);
   void Store(const HttpAddress& from, std::string_view setCookie);
+  // Takes one line of a cookies.txt file (Netscape's format: domain, subdomains TRUE/FALSE,
+  // path, secure TRUE/FALSE, expiry in seconds since 1970 with 0 for a session cookie, name,
+  // value, separated by tabs), as the user's login gives them. Comments, blank and malformed
+  // lines are skipped.
+  void StoreFileLine(std::string_view line, int64_t now);
+  void StoreFileLine(std::string_view line);
 
   // "Wdy, DD Mon YYYY HH:MM:SS GMT" (dashes between the date's parts and two-digit years
   // allowed) in seconds since 1970; nothing for another form.
@@ -46,6 +52,10 @@ class CookieJar {
     int64_t expires = -1;  // seconds since 1970; -1: for the jar's life
     uint64_t order = 0;
   };
+
+  // Stores `c`, replacing a cookie of the same name, domain and path (which keeps its place);
+  // an expired one removes it.
+  void Keep(Cookie c, int64_t now);
 
   std::mutex mu_;
   std::vector<Cookie> cookies_;

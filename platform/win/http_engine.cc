@@ -1179,6 +1179,14 @@ bool HttpEngine::Start(std::string_view body) {
     if (t->proxyServer.empty()) t->proxyMode = ProxyMode::kDirect;
   }
   t->cookies = FreeHandle();
+  // The caller's cookie lines (the user's login) join the engine's store, each replacing a
+  // stored cookie of its name, domain and path, so that they go where the store sends its own.
+  for (size_t start = 0; start < cookieLines_.size();) {
+    size_t end = cookieLines_.find('\n', start);
+    if (end == std::string::npos) end = cookieLines_.size();
+    t->cookies->StoreFileLine(std::string_view(cookieLines_).substr(start, end - start));
+    start = end + 1;
+  }
   t->sink = sink_;
   t->onEnded = onEnded_;
   collected_ = false;

@@ -246,6 +246,29 @@ TEST_F(WebRequestServerTest, ServerReceivesTheNormalisedHeadersAndBodies) {
   EXPECT_EQ(body.view(), "body:" + bytes);
 }
 
+// The user's login as cookies.txt lines joins the caller's own cookies in one Cookie line, each
+// cookie only where its path and expiry allow; comments and malformed lines are skipped, an
+// "#HttpOnly_" line is a cookie. (Both engines: libcurl's store, the Windows engine's own.)
+TEST_F(WebRequestServerTest, LoginLinesJoinTheCookieLineWhereTheyBelong) {
+  const std::string lines =
+      "#HttpOnly_127.0.0.1\tFALSE\t/\tFALSE\t0\tz_c0\tlogin\n"
+      "127.0.0.1\tFALSE\t/echo\tFALSE\t4102444800\td_c0\tdeep\n"
+      "127.0.0.1\tFALSE\t/\tFALSE\t1000000000\told\texpired\n"
+      "# a comment\nnot a cookie line\n";
+  auto cookieSeen = [&](const std::string& path, rt::Text* own) {
+    rt::Text returnedHeaders;
+    PendingWebRequest r = StartWebRequest(
+        url(path), std::nullopt, std::nullopt, own, nullptr, nullptr, &returnedHeaders, nullptr, std::nullopt,
+        std::nullopt, std::nullopt, std::nullopt, std::nullopt, std::nullopt, std::nullopt, nullptr,
+        std::nullopt, std::nullopt, std::optional<kernel::TextRef>(lines));
+    FinishWebRequest(r);
+    return Seen(returnedHeaders).Header("Cookie");
+  };
+  rt::Text own("own=1");
+  EXPECT_EQ(cookieSeen("/echo", &own), "d_c0=deep; z_c0=login; own=1");
+  EXPECT_EQ(cookieSeen("/p1", nullptr), "z_c0=login");
+}
+
 TEST_F(WebRequestServerTest, RedirectsAndCookies) {
   rt::Text cookies("old=0");
   rt::Text returned, returnedHeaders;

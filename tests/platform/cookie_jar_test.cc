@@ -56,5 +56,24 @@ TEST(CookieJarTest, MaxAgeAndExpiresDecideHowLongACookieLives) {
   EXPECT_FALSE(CookieJar::ParseDate("Thu, 32 Jan 1970 00:00:00 GMT").has_value());
 }
 
+TEST(CookieJarTest, CookiesTxtLinesKeepTheirDomainPathSecureAndExpiry) {
+  CookieJar jar;
+  jar.StoreFileLine(".zhihu.com\tTRUE\t/\tFALSE\t0\tz_c0\tlogin", kNow);
+  jar.StoreFileLine("www.zhihu.com\tFALSE\t/api\tTRUE\t1800000000\tq_c1\tsecure-api\r", kNow);
+  jar.StoreFileLine("#HttpOnly_.zhihu.com\tTRUE\t/\tFALSE\t1600000000\tgone\texpired", kNow);
+  jar.StoreFileLine("# Netscape HTTP Cookie File", kNow);
+  jar.StoreFileLine("zhihu.com\tTRUE\t/\tFALSE\tsoon\tbad\texpiry", kNow);
+  jar.StoreFileLine("zhihu.com\tTRUE\t/", kNow);
+  EXPECT_EQ(jar.CookieLine(At("https://www.zhihu.com/api/v4/x"), kNow), "q_c1=secure-api; z_c0=login");
+  EXPECT_EQ(jar.CookieLine(At("http://www.zhihu.com/api/v4/x"), kNow), "z_c0=login");  // not Secure
+  EXPECT_EQ(jar.CookieLine(At("https://zhuanlan.zhihu.com/"), kNow), "z_c0=login");  // host-only q_c1
+  EXPECT_EQ(jar.CookieLine(At("https://example.com/"), kNow), "");
+  // A line again replaces its cookie; an expired one removes it.
+  jar.StoreFileLine("zhihu.com\tTRUE\t/\tFALSE\t0\tz_c0\tnew", kNow);
+  EXPECT_EQ(jar.CookieLine(At("https://zhihu.com/"), kNow), "z_c0=new");
+  jar.StoreFileLine("zhihu.com\tTRUE\t/\tFALSE\t1\tz_c0\tnew", kNow);
+  EXPECT_EQ(jar.CookieLine(At("https://zhihu.com/"), kNow), "");
+}
+
 }  // namespace
 }  // namespace platform::http
