@@ -35,12 +35,14 @@ namespace {
 
 constexpr ui::ControlRef kGrid{kMainWindowId, k高级表格1};
 constexpr int kSlowNetworkMs = 100;
-// The longest the event loop may stand still during a lookup: shorter than one answer's wait,
-// so that a request waited for on the GUI thread is caught, with room for a test running beside
-// this one on a two-core machine. The address checker's build runs the program two to three
-// times slower with pauses of its own (over half a second seen): it checks everything else of
-// the live lookup, but not the time.
-constexpr int64_t kLongestStallMs = kSlowNetworkMs - 10;
+// The live-window test's answers wait longer, and the longest the event loop may stand still
+// during that lookup is just under one of those waits: a request waited for on the GUI thread is
+// caught, and a loaded two-core machine (other builds beside the tests: stalls of 120 ms seen)
+// stays well inside. The address checker's build runs the program two to three times slower
+// with pauses of its own (over half a second seen): it checks everything else of the live
+// lookup, but not the time.
+constexpr int kLiveWindowNetworkMs = 300;
+constexpr int64_t kLongestStallMs = kLiveWindowNetworkMs - 10;
 #if defined(__SANITIZE_ADDRESS__)
 constexpr bool kTimesTheEventLoop = false;
 #else
@@ -142,7 +144,7 @@ TEST_F(VideoLookupTest, ASlowNetworkGivesWhatAQuickOneGives) {
 }
 
 TEST_F(VideoLookupTest, TheWindowStaysLiveAndRowsArriveWhileLaterRequestsRun) {
-  env_->site().SetLatency(kSlowNetworkMs);
+  env_->site().SetLatency(kLiveWindowNetworkMs);
   env_->site().ClearRequests();
   const size_t videos = Page(demo::kFiftyPagePath).ids.size();
   // A 10 ms timer, as any animation of the window: the longest gap between its ticks is the
