@@ -30,6 +30,7 @@
 
 #include <cstdint>
 #include <memory>
+#include <string>
 #include <string_view>
 
 #include "runtime/values.h"
@@ -86,6 +87,15 @@ class Control {
   int32_t unitId_;
   NativeViewPtr view_;
 };
+
+// A text type property's value: the text it points at (empty for none), and a new block the
+// reader owns holding `s`.
+inline const char* PropertyText(int64_t value) {
+  return rt::OrEmpty(reinterpret_cast<const char*>(static_cast<intptr_t>(value)));
+}
+inline int64_t NewPropertyText(const std::string& s) {
+  return static_cast<int64_t>(reinterpret_cast<intptr_t>(rt::NewText(s)));
+}
 
 struct ControlType {
   rt::TypeCode type;

@@ -22,12 +22,6 @@ namespace {
 constexpr int32_t kKernelLibrary = 0;
 constexpr int32_t kTextProperty = 0;  // property 8
 
-const char* TextOf(int64_t value) {
-  return rt::OrEmpty(reinterpret_cast<const char*>(static_cast<intptr_t>(value)));
-}
-int64_t NewTextValue(const std::string& s) {
-  return static_cast<int64_t>(reinterpret_cast<intptr_t>(rt::NewText(s)));
-}
 
 QColor FromColourRef(uint32_t c) { return QColor(c & 0xFF, (c >> 8) & 0xFF, (c >> 16) & 0xFF); }
 
@@ -50,11 +44,11 @@ class WindowControl : public Control {
   int64_t GetTypeProperty(int32_t number, int32_t) override {
     QWidget* frame = WidgetOf(this);
     if (number != kTextProperty || frame == nullptr) return 0;
-    return NewTextValue(FromQString(frame->windowTitle()));
+    return NewPropertyText(FromQString(frame->windowTitle()));
   }
   void SetTypeProperty(int32_t number, int32_t, int64_t value) override {
     QWidget* frame = WidgetOf(this);
-    if (number == kTextProperty && frame) frame->setWindowTitle(ToQString(TextOf(value)));
+    if (number == kTextProperty && frame) frame->setWindowTitle(ToQString(PropertyText(value)));
   }
 };
 
@@ -129,11 +123,11 @@ class EditBoxControl : public Control {
   }
   int64_t GetTypeProperty(int32_t number, int32_t) override {
     if (number != kTextProperty || view() == nullptr) return 0;
-    return NewTextValue(FromQString(plain_ ? plain_->toPlainText() : line_->text()));
+    return NewPropertyText(FromQString(plain_ ? plain_->toPlainText() : line_->text()));
   }
   void SetTypeProperty(int32_t number, int32_t, int64_t value) override {
     if (number != kTextProperty || view() == nullptr) return;
-    QString text = ToQString(TextOf(value));
+    QString text = ToQString(PropertyText(value));
     if (plain_) {
       settingText_ = true;
       plain_->setPlainText(text);
@@ -189,10 +183,10 @@ class LabelControl : public Control {
   }
   int64_t GetTypeProperty(int32_t number, int32_t) override {
     if (number != kTextProperty || !label_) return 0;
-    return NewTextValue(FromQString(label_->text()));
+    return NewPropertyText(FromQString(label_->text()));
   }
   void SetTypeProperty(int32_t number, int32_t, int64_t value) override {
-    if (number == kTextProperty && label_) label_->setText(ToQString(TextOf(value)));
+    if (number == kTextProperty && label_) label_->setText(ToQString(PropertyText(value)));
   }
 
  private:
@@ -213,10 +207,10 @@ class ButtonControl : public Control {
   }
   int64_t GetTypeProperty(int32_t number, int32_t) override {
     if (number != kTextProperty || !button_) return 0;
-    return NewTextValue(FromQString(button_->text()));
+    return NewPropertyText(FromQString(button_->text()));
   }
   void SetTypeProperty(int32_t number, int32_t, int64_t value) override {
-    if (number == kTextProperty && button_) button_->setText(ToQString(TextOf(value)));
+    if (number == kTextProperty && button_) button_->setText(ToQString(PropertyText(value)));
   }
 
  private:

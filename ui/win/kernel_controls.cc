@@ -14,12 +14,6 @@ namespace {
 constexpr int32_t kKernelLibrary = 0;
 constexpr int32_t kTextProperty = 0;  // property 8
 
-const char* TextOf(int64_t value) {
-  return rt::OrEmpty(reinterpret_cast<const char*>(static_cast<intptr_t>(value)));
-}
-int64_t NewTextValue(const std::string& s) {
-  return static_cast<int64_t>(reinterpret_cast<intptr_t>(rt::NewText(s)));
-}
 
 // A child window of the parent unit's, in the program's font, with this control's handler.
 HWND CreateChild(const ControlContext& c, const wchar_t* windowClass, std::string_view text, DWORD style,
@@ -63,10 +57,10 @@ class WindowControl : public Control {
   int64_t GetTypeProperty(int32_t number, int32_t) override {
     HWND h = HwndOf(this);
     if (number != kTextProperty || h == nullptr) return 0;
-    return NewTextValue(WindowText(h));
+    return NewPropertyText(WindowText(h));
   }
   void SetTypeProperty(int32_t number, int32_t, int64_t value) override {
-    if (HWND h = HwndOf(this); number == kTextProperty && h) SetWindowTextGbk(h, TextOf(value));
+    if (HWND h = HwndOf(this); number == kTextProperty && h) SetWindowTextGbk(h, PropertyText(value));
   }
 };
 
@@ -125,14 +119,14 @@ class EditBoxControl : public Control, public ChildHandler {
   int64_t GetTypeProperty(int32_t number, int32_t) override {
     HWND h = HwndOf(this);
     if (number != kTextProperty || h == nullptr) return 0;
-    return NewTextValue(multiLine_ ? WithoutCr(WindowText(h)) : WindowText(h));
+    return NewPropertyText(multiLine_ ? WithoutCr(WindowText(h)) : WindowText(h));
   }
   void SetTypeProperty(int32_t number, int32_t, int64_t value) override {
     HWND h = HwndOf(this);
     if (number != kTextProperty || h == nullptr) return;
     // Only the user's changes raise the event.
     settingText_ = true;
-    SetWindowTextGbk(h, multiLine_ ? WithCrLf(TextOf(value)) : std::string(TextOf(value)));
+    SetWindowTextGbk(h, multiLine_ ? WithCrLf(PropertyText(value)) : std::string(PropertyText(value)));
     settingText_ = false;
   }
   bool SetContextMenuProvider(MenuProvider provider) override {
@@ -208,10 +202,10 @@ class CaptionControl : public Control, public ChildHandler {
   int64_t GetTypeProperty(int32_t number, int32_t) override {
     HWND h = HwndOf(this);
     if (number != kTextProperty || h == nullptr) return 0;
-    return NewTextValue(WindowText(h));
+    return NewPropertyText(WindowText(h));
   }
   void SetTypeProperty(int32_t number, int32_t, int64_t value) override {
-    if (HWND h = HwndOf(this); number == kTextProperty && h) SetWindowTextGbk(h, TextOf(value));
+    if (HWND h = HwndOf(this); number == kTextProperty && h) SetWindowTextGbk(h, PropertyText(value));
   }
   void OnCommand(WORD code) override {
     if ((button_ && code == BN_CLICKED) || (!button_ && code == STN_CLICKED)) {
